@@ -1,0 +1,11 @@
+#pragma once
+// zvkisp-cli sub-commands. Each lives in its own cmd_<name>.cpp and gets the arguments after the
+// command name (args[0] is "zvkisp-cli <command>"). Returns the process exit status.
+
+#include <QStringList>
+
+int cmd_models(const QStringList& args);
+int cmd_test_option(const QStringList& args);
+int cmd_download(const QStringList& args);
+int cmd_dump(const QStringList& args);
+int cmd_store(const QStringList& args);

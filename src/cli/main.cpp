@@ -1,0 +1,63 @@
+// zvkisp-cli: the command-line front end over the same core as the window.
+
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+struct Command {
+    const char* summary;
+    std::function<int(const QStringList&)> run;
+};
+
+const std::map<QString, Command>& command_table()
+{
+    static const std::map<QString, Command> table = {
+        {QStringLiteral("models"), {"list the MCU model catalogue", cmd_models}},
+        {QStringLiteral("test-option"), {"read firmware version, options and clock (Test Option)", cmd_test_option}},
+        {QStringLiteral("download"), {"download a HEX or binary file into the MCU", cmd_download}},
+        {QStringLiteral("dump"), {"load a file as the window would and print the buffer dump", cmd_dump}},
+        {QStringLiteral("store"), {"write a buffer range of a loaded file as binary", cmd_store}},
+    };
+    return table;
+}
+
+void usage(FILE* to)
+{
+    QTextStream out(to);
+    out << "Usage: zvkisp-cli <command> [options]\n\nCommands:\n";
+    for (const auto& [name, cmd] : command_table())
+        out << "  " << name.leftJustified(14) << cmd.summary << "\n";
+    out << "\nRun 'zvkisp-cli <command> --help' for the options of a command.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zvkisp-cli"));
+    QCoreApplication::setOrganizationName(QStringLiteral("ZVK_ISP"));
+
+    QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2 || args.at(1) == QLatin1String("--help") || args.at(1) == QLatin1String("-h")) {
+        usage(args.size() < 2 ? stderr : stdout);
+        return args.size() < 2 ? 2 : 0;
+    }
+    const QString name = args.at(1);
+    const auto it = command_table().find(name);
+    if (it == command_table().end()) {
+        std::fprintf(stderr, "zvkisp-cli: unknown command '%s'\n\n", qPrintable(name));
+        usage(stderr);
+        return 2;
+    }
+    QStringList sub = args.mid(2);
+    sub.prepend(QStringLiteral("zvkisp-cli ") + name);
+    return it->second.run(sub);
+}

@@ -1,0 +1,180 @@
+#include "device/busy_state.h"
+
+#include "device/option_panel.h"
+#include "models/model_catalogue.h"
+
+#include <QStringList>
+
+namespace {
+QStringList indexed(const QString& name, int n)
+{
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << QStringLiteral("%1(%2)").arg(name).arg(i);
+    return out;
+}
+} // namespace
+
+ControlStates::ControlStates(const SelectedModel& model, OptionPanel& options, QObject* parent)
+    : QObject(parent), model_(model), options_(options)
+{
+    for (const QString& c : action_buttons())
+        enabled.insert(c, true);
+    for (const QString& c : input_controls())
+        enabled.insert(c, true);
+}
+
+const QStringList& ControlStates::action_buttons()
+{
+    static const QStringList names = QStringList{}
+        << QStringLiteral("comDownload(0)") << QStringLiteral("comDownload(1)")
+        << QStringLiteral("comStop_Download") << QStringLiteral("comSendUserCode")
+        << QStringLiteral("comWrite") << QStringLiteral("comLock") << QStringLiteral("comRun")
+        << QStringLiteral("comReadChipLock") << QStringLiteral("com_Demo_DownLoad")
+        << QStringLiteral("com_Demo_Re_DownLoad") << QStringLiteral("com_Demo_Stop");
+    return names;
+}
+
+const QStringList& ControlStates::input_controls()
+{
+    static const QStringList names = QStringList{}
+        << QStringLiteral("combMcuModel") << QStringLiteral("comLoadFile") << indexed(QStringLiteral("optFillbyte"), 2)
+        << QStringLiteral("combCommPort") << QStringLiteral("comDownSoft_ICE")
+        << indexed(QStringLiteral("texAuto_Increase"), 4) << indexed(QStringLiteral("optAuto_Increase"), 3)
+        << QStringLiteral("cheAuto_Increase") << indexed(QStringLiteral("optShot_P10_P11_to_GND"), 2)
+        << indexed(QStringLiteral("opt_erase_data"), 2) << indexed(QStringLiteral("opt_ISP_DEMO_WDT"), 2)
+        << QStringLiteral("comb_WDT") << QStringLiteral("optAUX_RAM_NO") << QStringLiteral("optAUX_RAM_YES")
+        << QStringLiteral("optRST_CLOSE_WDT_NO") << QStringLiteral("optRST_CLOSE_WDT_YES");
+    return names;
+}
+
+void ControlStates::set_enabled(const QString& control, bool on)
+{
+    enabled.insert(control, on);
+    emit changed();
+}
+
+void ControlStates::set_busy_state(int code)
+{
+    auto set = [this](const char* name, bool on) { enabled.insert(QString::fromLatin1(name), on); };
+    switch (code) {
+    case Busy:
+        progress.kbyte_label.clear();
+        show_progress(QStringLiteral("HIDE"));
+        set("comDownload(0)", false);
+        set("comDownload(1)", false);
+        set("comSendUserCode", false);
+        set("comStop_Download", true);
+        set("com_Demo_DownLoad", false);
+        set("com_Demo_Re_DownLoad", false);
+        set("com_Demo_Stop", true);
+        set("comWrite", false);
+        set("comLock", false);
+        set("comRun", false);
+        set("comReadChipLock", false);
+        break;
+    case Idle:
+        enable_option_controls();
+        set("comDownload(0)", true);
+        set("comDownload(1)", true);
+        set("comSendUserCode", true);
+        set("comStop_Download", false);
+        set("com_Demo_DownLoad", true);
+        set("com_Demo_Re_DownLoad", true);
+        set("com_Demo_Stop", false);
+        set("comWrite", false);
+        set("comLock", false);
+        set("comRun", false);
+        set("comReadChipLock", true);
+        break;
+    case Programming:
+    case Manual:
+        disable_option_controls();
+        set("comDownload(0)", false);
+        set("comSendUserCode", false);
+        set("comStop_Download", true);
+        set("com_Demo_DownLoad", false);
+        set("com_Demo_Re_DownLoad", false);
+        set("com_Demo_Stop", true);
+        set("comWrite", true);
+        set("comLock", true);
+        set("comRun", true);
+        break;
+    case Connected:
+        set("comDownload(0)", false);
+        set("comSendUserCode", false);
+        set("comStop_Download", true);
+        set("com_Demo_DownLoad", false);
+        set("com_Demo_Re_DownLoad", false);
+        set("com_Demo_Stop", true);
+        set("comWrite", true);
+        set("comLock", true);
+        set("comRun", false);
+        break;
+    default:
+        return;
+    }
+    last_code = code;
+    emit changed();
+}
+
+void ControlStates::enable_option_controls()
+{
+    for (const char* c : {"combMcuModel", "comLoadFile", "optFillbyte(0)", "optFillbyte(1)", "combCommPort"})
+        enabled.insert(QString::fromLatin1(c), true);
+    if (model_.soft_ice_capable) {
+        enabled.insert(QStringLiteral("comDownSoft_ICE"), true);
+        tab_softice_caption = QStringLiteral("仿真芯片");
+    } else {
+        tab_softice_caption = QStringLiteral("_no_");
+    }
+    tab_isp_demo_caption = model_.model_family == 2 ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
+    enabled.insert(QStringLiteral("comReadChipLock"), true);
+    for (auto& pair : options_.Option)
+        for (PanelItem& b : pair)
+            b.enabled = b.visible;
+    for (const char* c : {"cheAuto_Increase", "optShot_P10_P11_to_GND(0)", "optShot_P10_P11_to_GND(1)",
+                          "opt_erase_data(0)", "opt_erase_data(1)", "opt_ISP_DEMO_WDT(0)", "opt_ISP_DEMO_WDT(1)",
+                          "comb_WDT", "optAUX_RAM_NO", "optAUX_RAM_YES", "optRST_CLOSE_WDT_NO",
+                          "optRST_CLOSE_WDT_YES"})
+        enabled.insert(QString::fromLatin1(c), true);
+    if (!wdt_pin_option_selected)
+        enabled.insert(QStringLiteral("comb_WDT"), false);
+    emit options_.changed();
+    emit changed();
+}
+
+void ControlStates::disable_option_controls()
+{
+    for (const QString& c : input_controls())
+        enabled.insert(c, false);
+    for (auto& pair : options_.Option)
+        for (PanelItem& b : pair)
+            b.enabled = false;
+    emit options_.changed();
+    emit changed();
+}
+
+void ControlStates::disable_action_buttons()
+{
+    for (const char* c : {"comDownload(0)", "comSendUserCode", "comStop_Download", "comWrite", "comLock", "comRun"})
+        enabled.insert(QString::fromLatin1(c), false);
+    emit changed();
+}
+
+void ControlStates::show_progress(const QString& mode)
+{
+    if (mode == QLatin1String("DOWN LOAD")) {
+        progress.left = 840;
+        progress.visible = true;
+    } else if (mode == QLatin1String("FILL GRID")) {
+        progress.left = 1440;
+        progress.visible = true;
+    } else if (mode == QLatin1String("HIDE")) {
+        progress.kbyte_label.clear();
+        progress.visible = false;
+    } else {
+        return;
+    }
+    emit progress_changed();
+}

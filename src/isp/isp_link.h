@@ -1,0 +1,148 @@
+#pragma once
+// IspLink: the one serial line between the PC and the boot loader. It owns the port and its
+// settings, the byte-level send primitives with their running checksums and pacing, the receive
+// handler that assembles reply and custom frames, the link timers and the waits.
+//
+// Waiting: every wait runs a nested QEventLoop until its condition holds; received bytes, timer
+// ticks and stop requests are handled meanwhile and wake the loop. Nothing spins.
+
+#include "isp/one_shot_timer.h"
+#include "isp/serial_port.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+class UserDialogs;
+
+class IspLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kFrameCapacity = 301;   // rx_frame indices 0..300
+
+    IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent = nullptr);
+    ~IspLink() override;
+
+    SerialPort* port() const { return port_; }
+
+    // ---- Port choice and settings -------------------------------------------------------------
+    // The device the COM choice maps to ("/dev/ttyUSB0", a pseudo-terminal path, "COM3" on Windows).
+    void set_port_device(const QString& device) { device_ = device; }
+    const QString& port_device() const { return device_; }
+    // The `Settings` text of the port ("1200,n,8,1"). Setting it on an open port applies it at once;
+    // false (and the old settings kept) when the text is malformed or the port refuses it.
+    bool set_settings(const QString& text);
+    QString settings() const;
+    qint32 current_baud() const;   // the number at the start of the settings text
+
+    bool port_open() const;
+    void configure_port();
+    // 0 = open, -1 = refused without an error, > 0 = the port layer's error number (and
+    // last_open_error() names the port and the reason).
+    int open_port();
+    bool close_port();             // true if still open afterwards
+    void reopen_port();
+    void close_port_on_exit();
+    void flush_receive();
+    void clear_queues();           // empty receive and transmit queues (InBufferCount/OutBufferCount = 0)
+    QString last_open_error() const { return last_open_error_; }
+
+    // ---- Sending ------------------------------------------------------------------------------
+    void send_byte(quint8 b, int delay_ms_before = 0);
+    void send_checksum();
+    void send_byte_spaced(quint8 b, quint32 loops);
+    void send_checksum_spaced();
+    // Writes bytes in one write (the short commands, custom frames, greeting, trigger).
+    void write_bytes(const QByteArray& bytes);
+    // Waits (event loop) until the transmit queue is empty or stop is requested.
+    void wait_transmit_empty();
+    // The short commands 0x80, 0x81, 0x82 as one six-byte write (port opened when closed).
+    // 0 when sent; -1 for any other code or when the port cannot be opened.
+    int send_short_command(quint8 code);
+    // An eight-byte custom frame with `code`: after an empty transmit queue and 20 ms, one write.
+    void send_custom_command(quint8 code);
+    void compute_byte_gap(const QString& settings_text);
+    void calibrate_delay_loop();
+    void busy_wait(quint32 loops) const;   // the empty counting loop; not optimised away
+
+    // ---- Timers and waits ---------------------------------------------------------------------
+    void delay_ms(int ms);                 // Timer6; 0 returns at once without touching the timer
+    void beep_times(int n);                // n beeps, each followed by Timer_beep's 150 ms
+    void start_block_reply_timer(double clock_hz);
+    // Runs the event loop until `done()` is true, `timer` has ticked (disabled itself) or the
+    // relevant stop flag is set. Returns done().
+    bool wait_on(OneShotTimer& timer, const std::function<bool()>& done);
+    // The standard reply wait: Timer7 restarted with `ms`, until reply_received (custom mode:
+    // custom_reply_received) or the stop flag. Returns the awaited flag.
+    bool wait_reply(int ms);
+    // Pumps events once (for the greeting loop's "pump events").
+    void pump_events();
+    // Waits until `timer` has ticked (the countdowns; stop flags ignored).
+    void wait_tick(OneShotTimer& timer);
+
+    OneShotTimer Timer6{QStringLiteral("Timer6"), 200};
+    OneShotTimer Timer7{QStringLiteral("Timer7"), 200};
+    OneShotTimer Timer8{QStringLiteral("Timer8"), 200};
+    OneShotTimer Timer_beep{QStringLiteral("Timer_beep"), 150};
+    OneShotTimer Timer10{QStringLiteral("Timer10"), 1000};
+
+    // ---- Receiving ----------------------------------------------------------------------------
+    void MSComm1_OnComm();                 // the receive handler (runs on ready_read)
+    int get_received_frame(std::array<quint8, kFrameCapacity>& frame) const; // returns rx_count
+    void clear_prefix_mode_flags();        // prefix_mode and the receiver's prefix progress
+
+    // ---- Link state (window-level fields) ------------------------------------------------------
+    std::array<quint8, kFrameCapacity> rx_frame{};
+    qint16 rx_count = 0;
+    bool reply_received = false;
+    bool custom_reply_received = false;
+    bool reply_armed = false;
+    bool custom_frame_mode = false;
+    bool prefix_mode = false;
+    bool prefix_first_seen = false;
+    bool prefix_second_seen = false;
+    bool stop_requested = false;
+    bool custom_stop_requested = false;
+    quint16 tx_checksum = 0;
+    quint16 spaced_checksum = 0;
+    quint32 byte_gap_loops = 0;
+    quint32 loops_per_ms = 0;
+    double baud_error_pct = 0;             // of the negotiated baud; compute_byte_gap reads it
+
+    // Stop requests come from outside the wait (the Stop buttons); they wake every wait.
+    void request_stop();
+    void request_custom_stop();
+    // Wakes the innermost waits so they re-check their conditions.
+    void wake();
+
+signals:
+    // The port failed under us (device vanished); waits end as time-outs.
+    void port_failed(const QString& reason);
+
+private:
+    void reset_receiver();
+    void assemble_reply();
+    void assemble_custom();
+    // Appends `bytes` at rx_count, never past the last index of rx_frame.
+    void append_received(const QByteArray& bytes, int from = 0);
+    // Runs one nested event loop until wake().
+    void run_wait_loop();
+    // Processes pending events when some time has passed since the last pump (cheap otherwise).
+    void pump_now_and_then();
+    void on_port_failed(const QString& reason);
+    bool relevant_stop() const { return custom_frame_mode ? custom_stop_requested : stop_requested; }
+
+    SerialPort* port_;
+    UserDialogs* dialogs_;
+    QString device_;
+    SerialFormat format_;
+    QString last_open_error_;
+    int expected_length_ = 0;
+    struct WaitStack;
+    std::unique_ptr<WaitStack> waits_;
+    quint64 port_failures_ = 0;            // counts port failures; a wait ends when it changes
+    bool in_receive_handler_ = false;
+};

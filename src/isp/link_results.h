@@ -1,0 +1,25 @@
+#pragma once
+// What the handshake and connect leave behind for the steps after them.
+
+#include <QString>
+
+struct LinkResults {
+    float clock_hz = 0;              // MCU clock measured from the status frame
+    QString chip_id_hex;             // status byte 23, two upper-case hex digits
+    QString chip_subid_hex;          // status byte 24
+    bool chip_id_known = false;      // the status frame carried byte 23
+    quint8 baud_reload_hi = 0;
+    quint8 baud_reload_lo = 0;
+    quint8 alt_reload_hi = 0;
+    quint8 alt_reload_lo = 0;
+    bool connected = false;
+    bool status_read_ok = false;
+    qint32 baud = 0;                 // negotiated baud of the last successful handshake
+};
+
+// What the user chose for the link: the maximum baud (cobBaudMax), the external watchdog pin.
+struct LinkChoices {
+    qint32 max_baud = 115200;        // whole-number value of cobBaudMax's text
+    bool wdt_pin_enabled = false;    // opt_ISP_DEMO_WDT(1) selected
+    QString wdt_pin = QStringLiteral("P0.0");   // comb_WDT text
+};

@@ -1,0 +1,64 @@
+#pragma once
+// The thin serial-port interface under the link. The real implementation is QtSerialPort
+// (QSerialPort plus the driver drain); tests and the in-process transports implement it too.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+// A settings text such as "1200,n,8,1" or "38400,E,7,1.5": baud, parity (E/O/N, any case),
+// data bits (5..8), stop bits (1, 1.5 or 2).
+struct SerialFormat {
+    qint32 baud = 1200;
+    char parity = 'N';       // 'N', 'E' or 'O'
+    int data_bits = 8;
+    int stop_halves = 2;     // stop bits x 2: 2 = 1, 3 = 1.5, 4 = 2
+
+    static std::optional<SerialFormat> parse(const QString& text);
+    QString text() const;    // "1200,n,8,1" style: lower-case parity, "1.5" for one and a half stop bits
+    bool operator==(const SerialFormat& o) const
+    {
+        return baud == o.baud && parity == o.parity && data_bits == o.data_bits && stop_halves == o.stop_halves;
+    }
+};
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialPort() override = default;
+
+    // Opens `device` with `format`. 0 on success, else a positive error number (errno style or
+    // the port layer's own); errorString() says why.
+    virtual int open(const QString& device, const SerialFormat& format) = 0;
+    // Closes after the bytes written so far have left the port.
+    virtual void close() = 0;
+    virtual bool is_open() const = 0;
+    // Applies a format to the open (or next) port; false when the port refuses it. Waits for the
+    // bytes written so far to leave first, as changing the speed of a UART mid-byte garbles them.
+    virtual bool set_format(const SerialFormat& format) = 0;
+    virtual SerialFormat format() const = 0;
+
+    virtual qint64 bytes_available() = 0;
+    // Reads up to `max` waiting bytes (0 = all).
+    virtual QByteArray read(qint64 max = 0) = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    // Bytes still queued for sending, including the driver's queue (a real UART: not yet on the wire).
+    virtual qint64 bytes_to_send() = 0;
+    virtual void clear_input() = 0;
+    virtual void clear_output() = 0;
+    virtual QString error_string() const = 0;
+
+    // Modem control lines (no-ops where the port has none).
+    virtual void set_dtr(bool) {}
+    virtual void set_rts(bool) {}
+
+signals:
+    // Bytes arrived (the receive event).
+    void ready_read();
+    // Queued bytes were handed on / drained; waits on an empty transmit queue re-check then.
+    void bytes_sent();
+    // The device went away or failed (unplugged adapter, pseudo-terminal closed by its master).
+    void failed(const QString& reason);
+};
