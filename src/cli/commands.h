@@ -6,6 +6,10 @@
 
 int cmd_models(const QStringList& args);
 int cmd_test_option(const QStringList& args);
+int cmd_connect(const QStringList& args);
 int cmd_download(const QStringList& args);
 int cmd_dump(const QStringList& args);
 int cmd_store(const QStringList& args);
+int cmd_send_user_code(const QStringList& args);
+int cmd_custom_download(const QStringList& args);
+int cmd_softice(const QStringList& args);

@@ -21,9 +21,13 @@ const std::map<QString, Command>& command_table()
     static const std::map<QString, Command> table = {
         {QStringLiteral("models"), {"list the MCU model catalogue", cmd_models}},
         {QStringLiteral("test-option"), {"read firmware version, options and clock (Test Option)", cmd_test_option}},
+        {QStringLiteral("connect"), {"connect as a download would (handshake, baud, model check), then stop", cmd_connect}},
         {QStringLiteral("download"), {"download a HEX or binary file into the MCU", cmd_download}},
         {QStringLiteral("dump"), {"load a file as the window would and print the buffer dump", cmd_dump}},
         {QStringLiteral("store"), {"write a buffer range of a loaded file as binary", cmd_store}},
+        {QStringLiteral("send-user-code"), {"send the running application its download command, then download", cmd_send_user_code}},
+        {QStringLiteral("custom-download"), {"download through the application's own download routine (ISP DEMO)", cmd_custom_download}},
+        {QStringLiteral("softice"), {"program the Soft ICE monitor (ZVK7H/V64B, ZVK7H/V32B)", cmd_softice}},
     };
     return table;
 }

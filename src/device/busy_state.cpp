@@ -148,6 +148,7 @@ void ControlStates::disable_option_controls()
 {
     for (const QString& c : input_controls())
         enabled.insert(c, false);
+    enabled.insert(QStringLiteral("comReadChipLock"), false);
     for (auto& pair : options_.Option)
         for (PanelItem& b : pair)
             b.enabled = false;

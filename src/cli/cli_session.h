@@ -1,0 +1,59 @@
+#pragma once
+// What every command that talks to an MCU shares: the real serial port, one Workbench over it,
+// the message log printed to standard output line by line, the common options (--port, --model,
+// --max-baud), and Ctrl-C as the Stop button.
+
+#include "cli/cli_dialogs.h"
+#include "device/workbench.h"
+#include "isp/qt_serial_port.h"
+
+#include <QCommandLineOption>
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QCommandLineParser;
+class QSocketNotifier;
+
+class CliSession : public QObject {
+    Q_OBJECT
+public:
+    CliSession();
+    ~CliSession() override;
+
+    // Adds --port, --model and --max-baud to a parser.
+    static void add_common_options(QCommandLineParser& parser);
+    // Applies them: port device, model selection, baud limit. False (and `error` says why) for a
+    // missing port or model, an unknown model name or a baud not offered by the list.
+    bool apply_common_options(const QCommandLineParser& parser, QString& error);
+
+    // Ctrl-C (and SIGTERM) press the Stop button from now on.
+    void install_stop_on_interrupt();
+    bool interrupted() const { return interrupted_; }
+
+    // Names the port and the reason on standard error when the last open failed.
+    void report_port_error() const;
+
+    // True when the log holds `line` as one of its lines.
+    bool log_has_line(const QString& line) const;
+
+    CliDialogs dialogs;
+    QtSerialPort port;
+    Workbench bench;
+
+signals:
+    void interrupt_received();
+
+private:
+    void print_appended(const QString& line);
+    void print_replaced(const QString& text);
+    void on_interrupt();
+
+    QStringList printed_;           // the log's lines as printed so far
+    bool interrupted_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// The baud values cobBaudMax offers (115200 down to 1200).
+const QList<qint32>& cli_baud_choices();

@@ -1,0 +1,45 @@
+// zvkisp-cli connect: the connect step of a download (handshake, baud negotiation, status, clock
+// and model check) without erasing or programming; the MCU is then let run.
+#include "cli/commands.h"
+
+#include "cli/cli_session.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+int cmd_connect(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Connect to the MCU as a download would (handshake, fastest baud, model check), then stop.\n"
+        "Exit status 0 when the connection was made."));
+    parser.addHelpOption();
+    CliSession::add_common_options(parser);
+    if (!parser.parse(args)) {
+        std::fprintf(stderr, "zvkisp-cli connect: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    CliSession session;
+    QString error;
+    if (!session.apply_common_options(parser, error)) {
+        std::fprintf(stderr, "zvkisp-cli connect: %s\n", qPrintable(error));
+        return 2;
+    }
+    session.install_stop_on_interrupt();
+    session.bench.link.calibrate_delay_loop();
+
+    session.bench.link.stop_requested = false;
+    session.bench.connection.connect(false);
+    session.report_port_error();
+    const bool connected = session.bench.results.connected;
+    session.bench.stop_run.comStop_Download_Click();
+
+    if (session.interrupted())
+        return 130;
+    return connected ? 0 : 1;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The Stop and Run buttons, and the connection advice printed when the MCU has not answered
+// within four seconds of the start of a connection attempt (Timer9).
+
+#include "isp/one_shot_timer.h"
+
+#include <QObject>
+
+class IspLink;
+class MessageLog;
+class ControlStates;
+struct LinkResults;
+
+class StopRun : public QObject {
+    Q_OBJECT
+public:
+    StopRun(IspLink& link, MessageLog& log, ControlStates& controls, LinkResults& results,
+            QObject* parent = nullptr);
+
+    // Run: the boot loader leaves and starts the user program (0x82, no reply), then the port closes.
+    void comRun_Click();
+    // The stop handling: idle window, stop flag set, 0x82 sent, queues emptied, port closed.
+    void comStop_Download_Click();
+    // The advice tick (two beeps, then the advice lines).
+    void Timer9_Timer();
+
+    OneShotTimer Timer9{QStringLiteral("Timer9"), 4000};
+
+    // The advice lines, English + Chinese, or Chinese only in custom mode.
+    static QStringList advice_lines(bool custom_mode);
+
+private:
+    IspLink& link_;
+    MessageLog& log_;
+    ControlStates& controls_;
+    LinkResults& results_;
+};

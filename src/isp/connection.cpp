@@ -1,0 +1,263 @@
+#include "isp/connection.h"
+
+#include "device/busy_state.h"
+#include "device/mcu_status.h"
+#include "device/stop_run.h"
+#include "image/program_image.h"
+#include "isp/frames.h"
+#include "isp/handshake.h"
+#include "isp/isp_link.h"
+#include "isp/link_results.h"
+#include "isp/message_log.h"
+#include "isp/user_dialogs.h"
+#include "models/model_catalogue.h"
+
+namespace {
+const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+}
+
+Connection::Connection(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
+                       const SelectedModel& model, StatusReport& report, ControlStates& controls, StopRun& stop_run,
+                       Handshake& handshake, ProgramImage& image)
+    : link_(link), dialogs_(dialogs), log_(log), status_(status), results_(results), model_(model), report_(report),
+      controls_(controls), stop_run_(stop_run), handshake_(handshake), image_(image)
+{
+}
+
+void Connection::stop_line()
+{
+    dialogs_.beep();
+    log_.append(kStopLine);
+}
+
+QString Connection::format_mhz(double mhz)
+{
+    return QString::number(mhz, 'g', 15);
+}
+
+QString Connection::wrong_model_box_text()
+{
+    return QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\n"
+                          "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。");
+}
+
+bool Connection::model_is_wrong(const McuStatus& status, const LinkResults& results, const SelectedModel& model)
+{
+    const QString& v = status.firmware_variant;
+    if (v == QLatin1String("A") && model.block_size != 128)
+        return true;
+    if (v == QLatin1String("B")) {
+        if (model.model_family != 1)
+            return true;
+        if (!status.mcu_type_name.isEmpty() && model.combo_text != status.mcu_type_name) {
+            const bool either = status.mcu_type_name == QLatin1String("ZVK7L64D/T2") &&
+                                (model.combo_text == QLatin1String("ZVK7L64T2") ||
+                                 model.combo_text == QLatin1String("ZVK7L64D"));
+            if (!either)
+                return true;
+        }
+    }
+    if (v == QLatin1String("C")) {
+        if (model.model_family != 2)
+            return true;
+        if (model.model_code != results.chip_id_hex + results.chip_subid_hex)
+            return true;
+    }
+    return false;
+}
+
+void Connection::read_status(bool slow)
+{
+    results_.status_read_ok = false;
+    link_.reopen_port();
+    link_.flush_receive();
+    link_.reply_received = false;
+    const int gap = slow ? 1 : 0;
+    bool replied = false;
+    for (int attempt = 0; attempt < 3 && !replied; ++attempt) {
+        if (attempt > 0) {
+            link_.clear_queues();
+            link_.delay_ms(50);
+        }
+        link_.reply_armed = true;
+        link_.delay_ms(50);
+        if (link_.prefix_mode) {
+            link_.send_byte(Frames::kPrefix0);
+            link_.send_byte(Frames::kPrefix1);
+        }
+        link_.tx_checksum = 0;
+        link_.send_byte(Frames::kCommandStart, gap);
+        link_.send_byte(0x00, gap);
+        link_.send_byte(0x06, gap);
+        link_.send_byte(Frames::ReadStatus, gap);
+        link_.send_checksum();
+        link_.send_byte(Frames::kEnd);
+        replied = link_.wait_reply(900);
+        if (link_.stop_requested)
+            break;
+    }
+    if (replied) {
+        results_.status_read_ok = true;
+        const auto& f = link_.rx_frame;
+        report_.show_mcu_status(f[11], f[12], f[13]);
+        report_.show_status_panel(f[11], f[12], f[13], 0);
+    }
+}
+
+void Connection::send_sync_command()
+{
+    link_.flush_receive();
+    link_.custom_reply_received = false;
+    link_.custom_stop_requested = false;
+    link_.clear_queues();
+    link_.send_short_command(Frames::Synchronise);
+    link_.Timer7.restart(200);
+    link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
+}
+
+void Connection::custom_exchange(quint8 code, int timeout_ms)
+{
+    link_.flush_receive();
+    link_.custom_reply_received = false;
+    link_.custom_stop_requested = false;
+    link_.clear_queues();
+    link_.send_custom_command(code);
+    link_.Timer7.restart(timeout_ms);
+    link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received || link_.custom_stop_requested; });
+}
+
+void Connection::send_custom_sync()
+{
+    custom_exchange(Frames::CustomSync, 200);
+}
+
+void Connection::send_custom_erase()
+{
+    custom_exchange(Frames::CustomErase, 5000);
+}
+
+void Connection::send_custom_read_id()
+{
+    custom_exchange(Frames::CustomReadId, 2000);
+}
+
+void Connection::report_clock()
+{
+    const double clock = results_.clock_hz;
+    const QString x = format_mhz(clock / 1000000.0);
+    auto internal = [this](const QString& v) {
+        log_.append(QStringLiteral("Internal clock:") + v + QStringLiteral("MHz./内部时钟频率:") + v + QStringLiteral("M."));
+    };
+    auto external = [this](const QString& v) {
+        log_.append(QStringLiteral("External clock:") + v + QStringLiteral("MHz./外部时钟频率:") + v + QStringLiteral("M."));
+    };
+    internal(x);
+    if (status_.firmware_variant == QLatin1String("B"))
+        return;
+    if (status_.double_speed)
+        external(format_mhz(clock / 2000000.0));
+    else
+        external(x);
+}
+
+void Connection::connect(bool read_only)
+{
+    // 1.
+    controls_.set_busy_state(ControlStates::Busy);
+    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    report_.hide_status_panel_rows();
+
+    // 2.
+    log_.append(QStringLiteral("We are trying to connect to your MCU ... "));
+    log_.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
+
+    // 3.
+    qint32 baud = 0;
+    bool failed = true;
+    handshake_.handshake(baud, read_only, failed);
+    if (failed) {
+        controls_.set_busy_state(ControlStates::Idle);
+        return;
+    }
+    results_.baud = baud;
+
+    // 4.
+    for (int i = 0; i < 5; ++i)
+        send_sync_command();
+
+    // 5.
+    if (read_only) {
+        controls_.set_busy_state(ControlStates::Idle);
+        results_.connected = true;
+        return;
+    }
+
+    // 6.
+    if (link_.stop_requested) {
+        stop_line();
+        return;
+    }
+
+    // 7.
+    if (!results_.chip_id_known) {
+        for (int i = 0; i < 4; ++i) {
+            read_status(false);
+            if (link_.reply_received || link_.stop_requested)
+                break;
+        }
+        if (link_.stop_requested) {
+            stop_line();
+            return;
+        }
+        if (!results_.status_read_ok) {
+            link_.beep_times(3);
+            stop_run_.comStop_Download_Click();
+            log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
+                        QStringLiteral(")"));
+            return;
+        }
+    }
+
+    // 8.
+    report_clock();
+    log_.append(QStringLiteral("Now baud is: / 当前波特率为: ") + QString::number(baud) + QStringLiteral(" bps."));
+    link_.compute_byte_gap(QString::number(baud) + QStringLiteral(",n,8,1"));
+
+    // 9. / 10.
+    if (model_is_wrong(status_, results_, model_)) {
+        link_.beep_times(3);
+        log_.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        controls_.set_busy_state(ControlStates::Idle);
+        image_.file_loaded = false;
+        dialogs_.message_box(wrong_model_box_text());
+        return;
+    }
+
+    // 11.
+    controls_.set_busy_state(ControlStates::Connected);
+    results_.connected = true;
+}
+
+void Connection::comReadChipLock_Click()
+{
+    controls_.set_busy_state(ControlStates::Manual);
+    link_.stop_requested = false;
+
+    if (!results_.connected) {
+        log_.clear();
+        connect(true);
+    }
+    if (results_.connected) {
+        report_clock();
+        if (results_.status_read_ok) {
+            stop_run_.comRun_Click();
+            if (!status_.firmware_variant.endsWith(QLatin1Char('B')))
+                log_.append(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功."));
+            else
+                log_.append(QStringLiteral("Read MCU Firmware Version OK. / 读版本号成功."));
+        } else {
+            log_.append(QStringLiteral("Failed to read Chip Lock. / 读加密位、双倍速失败."));
+        }
+    }
+    stop_run_.comStop_Download_Click();
+}

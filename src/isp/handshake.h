@@ -1,0 +1,83 @@
+#pragma once
+// Catching the boot loader after power-on: the greeting, the status frame, the clock measurement,
+// the chip identity, and the negotiation of the fastest baud that clock, user limit and PC port
+// allow (test a candidate with 0x8F, then switch both ends with 0x8E).
+
+#include <QString>
+#include <QtGlobal>
+
+class IspLink;
+class MessageLog;
+class ControlStates;
+class StatusReport;
+class StopRun;
+class Connection;
+class UserDialogs;
+struct McuStatus;
+struct LinkResults;
+struct LinkChoices;
+struct SelectedModel;
+
+class Handshake {
+public:
+    Handshake(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
+              const LinkChoices& choices, const SelectedModel& model, StatusReport& report,
+              ControlStates& controls, StopRun& stop_run);
+
+    // The status query of the read-only path lives with the connection.
+    void set_connection(Connection* connection) { connection_ = connection; }
+
+    // failed starts true and stays true on every failure and on stop. On success (not read_only)
+    // baud holds the negotiated baud.
+    void handshake(qint32& baud, bool read_only, bool& failed);
+
+    // Picks the highest table baud below `index` (and not above `limit`) that the clock hits within
+    // -3.5 % .. +4.5 % with a timer count above 2. count = -1 when none qualifies (then index, baud
+    // and error_pct are left unchanged).
+    static void calculate_baud(qint32 clock, qint16& index, qint32& baud, float& error_pct, qint16& count,
+                               qint32 limit);
+    static const qint32 kBaudTable[12];
+
+    void send_extern_WDT_address(bool& ok);
+    void test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok);
+    void set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok);
+    void derive_alternate_reload();
+    void lookup_reserved_top_size(const QString& version);
+
+    // ---- Pure pieces, exposed for checking ----------------------------------------------------
+    // Clock in Hz from the eight 16-bit counts of status bytes 4..19: (mean + 6) x 2061, the mean
+    // rounded half to even.
+    static qint32 clock_from_counts(const quint16 counts[8]);
+    // Model name for identity / sub-identity (two upper-case hex digits each); empty when unknown.
+    static QString model_name_for(const QString& id_hex, const QString& subid_hex);
+    // 0x86 pin code for a comb_WDT text ("P1.7" -> 0x71; any other length -> 0xFF).
+    static quint8 wdt_pin_code(const QString& pin_text);
+    // The 0x8F / 0x8E data bytes.
+    static quint8 timing_code(double clock_hz, int model_family);
+    static quint8 y_byte(qint32 baud, double clock_hz);
+    static quint16 reserved_top_size_for(const QString& version);
+    // Frame bodies (6A .. 16) of the baud test and switch commands.
+    static QByteArray test_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz, int model_family);
+    static QByteArray switch_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz);
+    static QByteArray wdt_frame(bool enabled, const QString& pin_text);
+
+    // The greeting's pacing: two characters of 10 bits at 1200 baud.
+    static constexpr int kGreetingWireMs = 17;
+
+private:
+    void stop_line();
+    void fail_with_time();
+    void send_frame_bytes(const QByteArray& frame);
+
+    IspLink& link_;
+    UserDialogs& dialogs_;
+    MessageLog& log_;
+    McuStatus& status_;
+    LinkResults& results_;
+    const LinkChoices& choices_;
+    const SelectedModel& model_;
+    StatusReport& report_;
+    ControlStates& controls_;
+    StopRun& stop_run_;
+    Connection* connection_ = nullptr;
+};
