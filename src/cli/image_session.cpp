@@ -1,0 +1,52 @@
+#include "cli/image_session.h"
+
+#include <QFileInfo>
+
+ImageSession::ImageSession(UserDialogs* dialogs)
+    : image(model), view(image, dialogs), serial(image, model, view, nullptr, dialogs),
+      loader(image, model, serial, view, nullptr, dialogs), store(image, nullptr, dialogs)
+{
+}
+
+bool ImageSession::setup(const QString& model_name, const QString& start_text, const QString& fill, QString* error)
+{
+    if (model_name.isEmpty()) {
+        *error = QStringLiteral("--model NAME is required (see 'zvkisp-cli models')");
+        return false;
+    }
+    if (!McuModelTable::find(model_name)) {
+        *error = QStringLiteral("unknown model '%1' (see 'zvkisp-cli models')").arg(model_name);
+        return false;
+    }
+    const QString f = fill.trimmed().toUpper();
+    if (f != QLatin1String("FF") && f != QLatin1String("00")) {
+        *error = QStringLiteral("--fill takes FF or 00");
+        return false;
+    }
+    model.select(model_name);
+    image.fill_ff = f == QLatin1String("FF");
+    image.buffer_start_text = start_text;
+    image.clear_buffer_on_load = true;
+    view.clear_program_buffer(0x00);
+    image.show_memory_ranges();
+    return true;
+}
+
+bool ImageSession::load(const QString& path, QString* error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        *error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    image.file_path = info.absoluteFilePath();
+    loader.open_into_buffer();
+    return loader.last_load_ok;
+}
+
+QString ImageSession::whole_dump() const
+{
+    const qint64 lines = (qint64(image.image_end) - image.image_start) / 16 + 2;
+    return BufferView::dump_text(image, image.image_start, image.image_end, std::max<qint64>(lines, 1), -1, 0,
+                                 nullptr, nullptr);
+}

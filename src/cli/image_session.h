@@ -1,0 +1,32 @@
+#pragma once
+// The program-image part of the tool as the CLI's file commands use it: a model, a fresh buffer
+// as at start-up, the loaders, the viewer's dump and the store.
+
+#include "image/buffer_store.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/program_image.h"
+#include "image/serial_number.h"
+#include "models/model_catalogue.h"
+
+class UserDialogs;
+
+class ImageSession {
+public:
+    explicit ImageSession(UserDialogs* dialogs);
+
+    // Selects the model, the buffer start text and the fill byte ("FF" or "00"), clears the buffer
+    // as the window's start does and fills the range boxes. False (with a reason) for a bad option.
+    bool setup(const QString& model_name, const QString& start_text, const QString& fill, QString* error);
+    // Loads `path` with the window's load path. True when the loader finished.
+    bool load(const QString& path, QString* error);
+    // The dump text of the whole used range.
+    QString whole_dump() const;
+
+    SelectedModel model;
+    ProgramImage image;
+    BufferView view;
+    SerialNumber serial;
+    FileLoader loader;
+    BufferStore store;
+};

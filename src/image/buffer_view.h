@@ -1,0 +1,99 @@
+#pragma once
+// The hexadecimal dump of the program buffer and its one-digit editor, as text: the window only
+// draws `front_text` (txtBuffer2) with `front_caret` / `front_selection`, feeds clicks and keys in,
+// and maps the scroll fields onto its scroll bar.
+//
+// Text positions count characters of the dump text, where every line break is CR LF (two).
+
+#include "isp/one_shot_timer.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class ProgramImage;
+class SerialNumber;
+class UserDialogs;
+
+class BufferView : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kTwipsPerLine = 194;
+    static constexpr int kLinesPerRedraw = 992;   // addresses a redraw asks for (minus 3)
+
+    BufferView(ProgramImage& image, UserDialogs* dialogs, QObject* parent = nullptr);
+
+    // The auto-increment fields (read for the highlight). SerialNumber registers itself.
+    void set_serial_number(SerialNumber* serial) { serial_ = serial; }
+
+    // ---- VScroll1 ------------------------------------------------------------------------------
+    int scroll_min = 0;
+    int scroll_max = 64;         // may fall below scroll_min for a short used range
+    int scroll_value = 0;
+    int small_change = 1;
+    int large_change = 16;
+    bool scroll_enabled = true;
+    // Sets the value (kept between min and max) and redraws, as a scroll step does.
+    void set_scroll_value(int value);
+    // Sets the maximum; a value outside the new range is pulled back into it.
+    void set_scroll_max(int maximum);
+    bool scroll_value_valid(qint64 value) const;
+
+    // ---- txtBuffer (back) and txtBuffer2 (front) -------------------------------------------------
+    double box_height_twips = 4850;   // height of txtBuffer: decides the lines drawn
+    QString back_text;
+    int back_caret = 0;
+    int back_selection = 0;
+    QString front_text;
+    int front_caret = 0;
+    int front_selection = 0;
+    qint64 serial_sel_start = 0;
+    int highlight_length = 0;
+
+    // Lines one redraw builds: height / 194 rounded to the nearest integer (half to even).
+    int visible_lines() const;
+
+    // ---- Editing ----------------------------------------------------------------------------------
+    bool edit_confirmed = false;
+    OneShotTimer Timer11{QStringLiteral("Timer11"), 20000};
+
+    // ---- Procedures --------------------------------------------------------------------------
+    // The start-up clear: every byte `value`, used range 0..1023, scroll 0..64, lines 0..991 drawn.
+    void clear_program_buffer(quint8 value);
+    // Part of every load and serial-number change: widen the used range, set the scroll range,
+    // redraw at the present scroll position.
+    void refresh_buffer_view();
+    void VScroll1_Change();
+    void render_buffer_lines(qint64 first_address, qint64 last_address);
+    void select_hex_digit();
+    void txtBuffer2_MouseDown(int caret);
+    // A typed character; anything but 0-9, a-f, A-F changes nothing.
+    void txtBuffer2_KeyPress(QChar key);
+    void Timer11_Timer();
+    void txtBuffer_GotFocus();
+    void txtBuffer2_GotFocus() { txtBuffer_GotFocus(); }
+
+    // The dump text itself. `max_lines` limits the lines (the box height); `marker` is the address
+    // after whose byte the highlight of `marker_count` bytes starts (-1 for none). Returns the
+    // text; sets sel_start / hl_length when the marker byte was drawn (hl_length stays 0 otherwise).
+    static QString dump_text(const ProgramImage& image, qint64 first_address, qint64 last_address,
+                             qint64 max_lines, qint64 marker, int marker_count, qint64* sel_start,
+                             int* hl_length);
+
+    // Resets the main window's progress bar and kilobyte label (every render does).
+    std::function<void()> reset_progress;
+
+signals:
+    // The texts, caret, selection or scroll fields changed: redraw.
+    void redrawn();
+    // txtBuffer2 takes the focus.
+    void focus_front();
+    // The front text was edited in place (a digit typed) or its caret/selection moved.
+    void front_changed();
+
+private:
+    bool serial_checked() const;
+    ProgramImage& image_;
+    UserDialogs* dialogs_;
+    SerialNumber* serial_ = nullptr;
+};

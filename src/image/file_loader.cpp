@@ -1,0 +1,397 @@
+#include "image/file_loader.h"
+
+#include "image/buffer_view.h"
+#include "image/number_text.h"
+#include "image/program_image.h"
+#include "image/serial_number.h"
+#include "isp/user_dialogs.h"
+#include "models/model_catalogue.h"
+#include "settings/settings_store.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+
+const QString FileLoader::kMsgStartOutrun =
+    QStringLiteral("Buffer Start Address Outrun the valid scope. \r\n   缓冲区起始地址超出有效空间。");
+const QString FileLoader::kMsgCannotFind = QStringLiteral("Can not find the file./找不到文件");
+const QString FileLoader::kMsgHexFirstLine = QStringLiteral("HEX File is error.");
+const QString FileLoader::kMsgHexLine = QStringLiteral("HEX file is error.");
+const QString FileLoader::kMsgFileError = QStringLiteral("File is error.");
+const QString FileLoader::kTitleOpen = QStringLiteral("Open HEX file");
+
+namespace {
+
+const QString kOpenTitle = QStringLiteral("Open .hex or .bin file");
+// "(*.hex, *.bin)|*.hex;*.bin|(*.bin)|*.bin|All Files (*.*)|*.*" in the form file dialogs take.
+const QString kOpenFilter = QStringLiteral("(*.hex, *.bin) (*.hex *.bin);;(*.bin) (*.bin);;All Files (*.*) (*)");
+
+int hex_digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// A record byte: two characters read as hexadecimal; reading stops at a character that is not a
+// digit (no digit at all reads as 0).
+int pair_value(const char* p, int available)
+{
+    if (available < 1)
+        return 0;
+    const int hi = hex_digit(p[0]);
+    if (hi < 0)
+        return 0;
+    if (available < 2)
+        return hi;
+    const int lo = hex_digit(p[1]);
+    return lo < 0 ? hi : hi * 16 + lo;
+}
+
+// Splits text into lines the way a text reader does: CR LF, CR or LF ends a line; the end of the
+// data ends the last line (an empty tail after the last line break is no line).
+class LineReader {
+public:
+    explicit LineReader(const QByteArray& data) : p_(data.constData()), end_(data.constData() + data.size()) {}
+    bool next(const char*& line, int& length)
+    {
+        if (p_ >= end_)
+            return false;
+        line = p_;
+        const char* q = p_;
+        while (q < end_ && *q != '\r' && *q != '\n')
+            ++q;
+        length = static_cast<int>(q - p_);
+        if (q < end_ && *q == '\r') {
+            ++q;
+            if (q < end_ && *q == '\n')
+                ++q;
+        } else if (q < end_) {
+            ++q;
+        }
+        p_ = q;
+        return true;
+    }
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
+} // namespace
+
+FileLoader::FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, BufferView& view,
+                       SettingsStore* settings, UserDialogs* dialogs, QObject* parent)
+    : QObject(parent), image_(image), model_(model), serial_(serial), view_(view), settings_(settings),
+      dialogs_(dialogs)
+{
+}
+
+void FileLoader::comLoadFile_Click()
+{
+    choose_program_file();
+    open_into_buffer();
+}
+
+void FileLoader::choose_program_file()
+{
+    const QString remembered = settings_ ? settings_->file_path() : SettingsStore::program_folder();
+    const bool exists = QFileInfo(remembered).isFile();
+    QString preset = exists ? remembered : QString();
+    if (preset.endsWith(QLatin1Char('\\')) || preset.endsWith(QLatin1Char('/')))
+        preset.clear();
+    QString chosen;
+    if (dialogs_)
+        chosen = dialogs_->choose_open_file(kOpenTitle, preset.isEmpty() ? remembered : preset, kOpenFilter);
+    // A cancel leaves the preset name.
+    image_.file_path = chosen.isEmpty() ? preset : chosen;
+    if (!image_.file_path.isEmpty()) {
+        image_.frame_caption = QStringLiteral("File: ") + image_.file_path;
+        emit caption_changed();
+        if (settings_)
+            settings_->set_file_path(image_.file_path);
+    }
+}
+
+void FileLoader::restore_program_file()
+{
+    const QString remembered = settings_ ? settings_->file_path() : SettingsStore::program_folder();
+    if (!QFileInfo(remembered).isFile()) {
+        if (dialogs_)
+            dialogs_->message_box(kMsgCannotFind);
+        return;
+    }
+    image_.file_path = remembered;
+    image_.frame_caption = QStringLiteral("File: ") + image_.file_path;
+    emit caption_changed();
+}
+
+void FileLoader::open_into_buffer()
+{
+    last_load_ok = false;
+    if (image_.file_path.isEmpty())
+        return;
+    if (NumberText::last_hex_digits(image_.buffer_start_text, 5) > model_.user_flash_end) {
+        if (dialogs_)
+            dialogs_->message_box(kMsgStartOutrun);
+        return;
+    }
+    if (image_.clear_buffer_on_load || !image_.file_loaded)
+        image_.clear_before_load();
+    else
+        image_.widen_to_file();
+    serial_.serial_active = false;
+
+    load_program_file();
+
+    serial_.set_checked(false);
+    view_.refresh_buffer_view();
+    serial_.cheAuto_Increase_Click();
+    image_.notify();
+}
+
+bool FileLoader::looks_like_hex(const QString& path, bool* readable)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (readable)
+            *readable = false;
+        return false;
+    }
+    if (readable)
+        *readable = true;
+    char c = 0;
+    for (int line = 0; line < 3; ++line) {
+        if (!f.getChar(&c))
+            return true;             // no more lines: all the file has began with ':'
+        if (c != ':')
+            return false;
+        // Skip to the start of the next line.
+        for (;;) {
+            if (!f.getChar(&c))
+                return true;
+            if (c == '\n')
+                break;
+            if (c == '\r') {
+                char d = 0;
+                if (f.getChar(&d) && d != '\n')
+                    f.ungetChar(d);
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+void FileLoader::load_program_file()
+{
+    if (image_.file_path.trimmed().isEmpty())
+        return;
+    bool readable = false;
+    const bool hex = looks_like_hex(image_.file_path, &readable);
+    if (set_wait_cursor)
+        set_wait_cursor(true);
+    if (hex)
+        load_hex_file();
+    else
+        load_binary_file();
+    if (set_wait_cursor)
+        set_wait_cursor(false);
+}
+
+FileLoader::Ranges FileLoader::read_ranges() const
+{
+    Ranges r;
+    r.ap_end = NumberText::last_hex_digits(image_.range_texts[1], 4);
+    const bool block_box_empty = image_.range_texts[2].isEmpty();
+    r.block_start = block_box_empty ? qint64(model_.range_end) + 1 : NumberText::last_hex_digits(image_.range_texts[2], 5);
+    r.block_end = block_box_empty ? qint64(model_.range_end) : NumberText::last_hex_digits(image_.range_texts[3], 5);
+    r.buffer_start = NumberText::hex_prefix_value(image_.buffer_start_text.trimmed());
+    return r;
+}
+
+void FileLoader::show_range_message(bool over, bool data, bool binary)
+{
+    if (!over && !data)
+        return;
+    QString text;
+    if (over)
+        text = QStringLiteral("    File over the valid scope.\r\n文件超出有效空间, 超出的部分已丢失。");
+    if (data) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\r\n\r\n");
+        text += binary ? QStringLiteral(" Data Memory contain datas.\r\n  Data Memory 空间有数据。")
+                       : QStringLiteral(" Data Memory contain procedure or datas.\r\n      Data Memory 空间有数据。");
+    }
+    if (binary)
+        text += QStringLiteral("\r\n\r\n            按确定继续。");
+    if (dialogs_)
+        dialogs_->message_box(text, kTitleOpen);
+}
+
+void FileLoader::load_binary_file()
+{
+    last_load_ok = false;
+    const Ranges r = read_ranges();
+    image_.file_start = static_cast<qint32>(r.buffer_start);
+
+    QFile f(image_.file_path);
+    if (!f.open(QIODevice::ReadOnly))
+        return;
+    // Byte k goes to buffer start + k; the byte for 10000h is the last one stored.
+    const qint64 room = std::max<qint64>(0, ProgramImage::kSize - r.buffer_start);
+    const QByteArray bytes = f.read(room + 1);
+    if (f.error() != QFileDevice::NoError)
+        return;
+    qint64 file_end = r.buffer_start + bytes.size() - 1;
+    if (bytes.size() > room) {
+        file_end = 0xFFFF;        // the file reaches past the buffer
+    }
+    const qint64 stored = std::min<qint64>(bytes.size(), room);
+    if (stored > 0) {
+        std::memcpy(image_.program_buffer.data() + r.buffer_start, bytes.constData(), static_cast<size_t>(stored));
+        if (r.buffer_start + stored - 1 >= 0x10000)
+            file_end = 0xFFFF;
+    }
+
+    bool over = false;
+    bool data = false;
+    if (model_.ap_to_isp) {
+        if (file_end > r.ap_end) {
+            over = true;
+            file_end = r.ap_end;
+        }
+    } else if (model_.model_family == 2) {
+        if (file_end > r.ap_end)
+            data = true;
+        if (r.block_end - r.block_start > 10 && file_end >= r.block_start) {
+            over = true;
+            file_end = r.block_start - 1;
+        }
+    } else {
+        if (file_end > r.ap_end) {
+            over = true;
+            file_end = r.ap_end;
+        }
+        for (qint64 a = qint64(model_.data_flash_start) - 1; a >= r.ap_end + 1; --a)
+            if (ProgramImage::in_buffer(a))
+                image_.program_buffer[static_cast<size_t>(a)] = image_.fill_byte();
+    }
+    image_.file_end = static_cast<qint32>(file_end);
+    show_range_message(over, data, true);
+    image_.file_loaded = true;
+    last_load_ok = true;
+}
+
+void FileLoader::load_hex_file()
+{
+    last_load_ok = false;
+    QFile f(image_.file_path);
+    QByteArray content;
+    bool ok = f.open(QIODevice::ReadOnly);
+    if (ok) {
+        content = f.readAll();
+        ok = f.error() == QFileDevice::NoError && !content.isEmpty();
+    }
+    if (ok && !content.startsWith(':')) {
+        if (dialogs_)
+            dialogs_->message_box(kMsgHexFirstLine);
+        ok = false;
+    }
+    f.close();
+    if (ok && parse_hex_records(content) == 0)
+        return;
+    if (dialogs_)
+        dialogs_->message_box(kMsgFileError);
+}
+
+int FileLoader::parse_hex_records(const QByteArray& content)
+{
+    const Ranges r = read_ranges();
+    qint64 max = 0;
+    LineReader reader(content);
+    const char* line = nullptr;
+    int length = 0;
+    while (reader.next(line, length)) {
+        if (length < 1 || line[0] != ':') {
+            if (dialogs_)
+                dialogs_->message_box(kMsgHexLine);
+            return 1;
+        }
+        const char* body = line + 1;
+        const int chars = length - 1;
+        const int count = chars / 2;              // bytes on the line
+        const int n = count - 5;                  // data bytes
+        if (n > kMaxRecordData) {
+            if (dialogs_)
+                dialogs_->message_box(kMsgHexLine);
+            return 1;
+        }
+        auto byte_at = [&](int i) { return (i < 0 || i >= count) ? 0 : pair_value(body + 2 * i, chars - 2 * i); };
+        int sum = 0;
+        for (int i = 0; i < count - 1; ++i)
+            sum += byte_at(i);
+        const int checksum = count >= 1 ? byte_at(count - 1) : 0;
+        if ((sum & 0xFF) != ((256 - checksum) & 0xFF) && dialogs_)
+            dialogs_->message_box(QStringLiteral("Checksum\r\n\r\n") + QString::fromLatin1(line, length), image_.file_path);
+        const int type = byte_at(3);
+        if (type == 0x01)
+            break;
+        if (type != 0x00)
+            continue;                             // address records carry no bytes for the buffer
+        const qint64 address = byte_at(1) * 256 + byte_at(2) + r.buffer_start;
+        for (int i = 0; i < n; ++i) {
+            const qint64 a = address + i;
+            if (a > max)
+                max = a;
+            if (a < r.block_start && ProgramImage::in_buffer(a))
+                image_.program_buffer[static_cast<size_t>(a)] = static_cast<quint8>(byte_at(4 + i));
+        }
+    }
+
+    bool over = false;
+    bool data = false;
+    const qint64 isp_start = image_.isp_start;
+    if (max >= isp_start) {
+        over = true;
+        max = isp_start - 1;
+    }
+    if (!model_.ap_to_isp) {
+        if (model_.model_family == 2) {
+            if (max > r.ap_end)
+                data = true;
+        } else if (max > r.ap_end) {
+            max = r.ap_end;
+            over = true;
+        }
+    }
+    image_.file_end = static_cast<qint32>(max);
+    const quint8 fill = image_.fill_byte();
+    if (model_.model_family == 2) {
+        if (!data)
+            for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
+                if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
+                    data = true;
+                    break;
+                }
+    } else if (!over) {
+        for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
+            if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
+                over = true;
+                for (qint64 b = a; b >= r.ap_end + 1; --b)
+                    if (ProgramImage::in_buffer(b))
+                        image_.program_buffer[static_cast<size_t>(b)] = fill;
+                break;
+            }
+    }
+    image_.file_start = static_cast<qint32>(r.buffer_start);
+    show_range_message(over, data, false);
+    image_.file_loaded = true;
+    last_load_ok = true;
+    return 0;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// How the tool reads numbers typed into its text boxes and kept in its settings: a number is the
+// run of digits at the front of the text (no digits reads as 0), boxes are often read on their
+// last few characters only, and addresses are shown as upper-case hexadecimal.
+
+#include <QString>
+#include <optional>
+
+namespace NumberText {
+
+// Value of the hexadecimal digits at the front of `text` (no digit: 0). Saturates at kHexCap so
+// that absurd texts cannot overflow the address arithmetic.
+constexpr qint64 kHexCap = 0x0FFFFFFF;
+qint64 hex_prefix_value(const QString& text);
+
+// The last `n` characters of the trimmed text, read as hexadecimal (0 when empty or not a digit).
+qint64 last_hex_digits(const QString& text, int n);
+
+// Like last_hex_digits, but a '-' in front of the digits gives a negative number (a typed minus
+// sign is the one way the store's start address can become negative).
+qint64 last_hex_digits_signed(const QString& text, int n);
+
+// Leading decimal number: optional blanks, optional sign, digits, optional fraction and exponent.
+// Text that does not start with a number reads as 0.
+double leading_number(const QString& text);
+
+// The whole trimmed text as a number, rounded half to even; nothing when it is not a number or
+// does not fit 32 bits.
+std::optional<qint64> integer_value(const QString& text);
+
+// Rounds half to even (the conversion every integer box uses).
+qint64 round_half_even(double v);
+
+// Upper-case hexadecimal digits of a non-negative value.
+QString hex_upper(qint64 v);
+
+// The rightmost `n` characters of `s` (the whole string when shorter; empty for n <= 0).
+QString right(const QString& s, int n);
+
+// Decimal text of a number as the boxes show it: integral values without a fraction.
+QString decimal_text(double v);
+
+} // namespace NumberText

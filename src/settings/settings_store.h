@@ -1,0 +1,61 @@
+#pragma once
+// The per-user settings store: application "ZVK_ISP", sections "Settings" and "Auto_Increase",
+// string values. Every load reads the persistent store and every save writes it (no copy kept).
+// On Linux the file is $XDG_CONFIG_HOME/ZVK_ISP/ZVK_ISP.conf.
+
+#include "isp/one_shot_timer.h"
+#include "settings/stored_settings.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class SettingsStore : public QObject {
+    Q_OBJECT
+public:
+    static const QString kApplication;       // "ZVK_ISP"
+    static const QString kSettings;          // "Settings"
+    static const QString kAutoIncrease;      // "Auto_Increase"
+    static const QString kDoubleSpeedKey;    // "安全锁"
+
+    explicit SettingsStore(QObject* parent = nullptr);
+
+    // Raw access: a missing key (or section) gives `fallback`.
+    QString value(const QString& section, const QString& key, const QString& fallback) const;
+    void set_value(const QString& section, const QString& key, const QString& value);
+
+    // The folder that holds the program (default of "FilePath").
+    static QString program_folder();
+    QString file_path() const;                  // "FilePath", default the program's folder
+    void set_file_path(const QString& path);
+
+    // ---- The "Settings" section -----------------------------------------------------------------
+    // Each load changes a field only for a usable stored value (missing: the listed default).
+    void load_geometry(StoredSettings& s) const;
+    // Writes the geometry only when the window is in its normal state.
+    void save_window_position(const StoredSettings& s, bool normal_state);
+    // Fields in the order the window applies them: model, double speed, file folder, fill byte,
+    // COM port (no selection falls back to COM1), beep, repeat delay.
+    void load_settings(StoredSettings& s) const;
+    void save_settings(const StoredSettings& s);
+    void load_user_code_settings(StoredSettings& s) const;
+    void save_user_code_settings(const StoredSettings& s);
+    void load_demo_settings(StoredSettings& s) const;
+    void save_demo_settings(const StoredSettings& s);
+
+    // The double-speed code kept under "安全锁": 4 for "YES", 2 for "NO".
+    static QString double_speed_code(bool yes) { return yes ? QStringLiteral("4") : QStringLiteral("2"); }
+
+    // ---- Deferred save (Timer3) ----------------------------------------------------------------
+    OneShotTimer Timer3{QStringLiteral("Timer3"), 500};
+    // Arms Timer3; arming it again before the tick does not move the tick.
+    void request_settings_save();
+    void Timer3_Timer();
+    // The tick asks for the current control values ...
+    std::function<StoredSettings()> collect;
+    // ... and runs the range display between the first keys and the combo formats.
+    std::function<void()> show_memory_ranges;
+
+signals:
+    void saved();
+};

@@ -1,0 +1,28 @@
+#pragma once
+// The remembered control values of the "Settings" section, as plain data. Loading changes a field
+// only when the stored value is usable, so a struct holding the window's design values comes back
+// with every unusable value left at its design value.
+
+#include <QString>
+#include <array>
+
+struct StoredSettings {
+    // Window geometry, twips.
+    double main_left = 0;
+    double main_top = 0;
+    double main_width = 12000;
+    double main_height = 9045;
+
+    int model_index = 0;              // combMcuModel list index
+    bool double_speed_yes = false;    // Option0: (0) "YES" selected, else (1) "NO"
+    QString file_path;                // initial folder of the file dialog (empty: not read yet)
+    bool fill_ff = false;             // optFillbyte(0) "FF" selected, else (1) "00"
+    int com_index = -1;               // combCommPort list index; design: no selection
+    bool beep_yes = true;             // optBeepYes selected, else optBeepNo
+    int delay_index = 4;              // comDalay_ReDownLoad list index ("5" seconds)
+
+    // cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits, cobUserCodeStopBits
+    std::array<int, 4> user_code{2, 2, 0, 0};
+    // cob_DEMO_DownLoad_{Baud,Parity,DataBits,StopBits}, cob_DEMO_UserCode_{Baud,Parity,DataBits,StopBits}
+    std::array<int, 8> demo{2, 0, 0, 0, 2, 0, 0, 0};
+};
