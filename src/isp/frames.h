@@ -38,7 +38,8 @@ enum Command : quint8 {
 
 constexpr quint8 kProgramAck = 0x80;    // byte 3 of a program acknowledgement
 
-// 8-bit sum of bytes, as the command and reply checksums use it.
+// 8-bit sum of bytes, as the command and reply checksums use it. Both sums take the bytes from
+// index `from` up to but not including `to` (-1 = to the end).
 quint8 sum8(const QByteArray& bytes, int from = 0, int to = -1);
 // 16-bit (plain integer) sum, as the custom checksums use it.
 quint32 sum_plain(const QByteArray& bytes, int from = 0, int to = -1);

@@ -66,7 +66,8 @@ public:
     void send_custom_command(quint8 code);
     void compute_byte_gap(const QString& settings_text);
     void calibrate_delay_loop();
-    void busy_wait(quint32 loops) const;   // the empty counting loop; not optimised away
+    // The empty counting loop from 0 to `loops` (loops + 1 passes); not optimised away.
+    void busy_wait(quint32 loops) const;
 
     // ---- Timers and waits ---------------------------------------------------------------------
     void delay_ms(int ms);                 // Timer6; 0 returns at once without touching the timer

@@ -1,0 +1,595 @@
+#include "isp/isp_link.h"
+
+#include "isp/frames.h"
+#include "isp/user_dialogs.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// The empty counting loop behind every byte gap. A volatile counter keeps the compiler from
+// removing or shortening it; it is kept out of line so the calibration times the same code.
+Q_NEVER_INLINE void count_passes(quint32 last)
+{
+    for (volatile quint32 i = 0; i < last; i = i + 1) {
+    }
+}
+
+} // namespace
+
+struct IspLink::WaitStack {
+    std::vector<QEventLoop*> loops;
+    QTimer transmit_timer;      // paces re-checks of a non-empty transmit queue
+    QElapsedTimer since_pump;   // time since the send path last processed events
+};
+
+IspLink::IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent)
+    : QObject(parent), port_(port), dialogs_(dialogs), waits_(std::make_unique<WaitStack>())
+{
+    waits_->transmit_timer.setSingleShot(true);
+    waits_->transmit_timer.setTimerType(Qt::PreciseTimer);
+    connect(&waits_->transmit_timer, &QTimer::timeout, this, &IspLink::wake);
+    waits_->since_pump.start();
+    if (port_) {
+        connect(port_, &SerialPort::ready_read, this, &IspLink::MSComm1_OnComm);
+        connect(port_, &SerialPort::bytes_sent, this, &IspLink::wake);
+        connect(port_, &SerialPort::failed, this, &IspLink::on_port_failed);
+        if (!port_->is_open())
+            port_->set_format(format_);
+    }
+}
+
+IspLink::~IspLink()
+{
+    // Any wait still on the stack belongs to a caller that is unwinding; let it go.
+    wake();
+}
+
+// ---- Port choice and settings -----------------------------------------------------------------
+
+bool IspLink::set_settings(const QString& text)
+{
+    const std::optional<SerialFormat> f = SerialFormat::parse(text);
+    if (!f)
+        return false;
+    if (port_ && !port_->set_format(*f))
+        return false;
+    format_ = *f;
+    return true;
+}
+
+QString IspLink::settings() const
+{
+    return format_.text();
+}
+
+qint32 IspLink::current_baud() const
+{
+    return format_.baud;
+}
+
+bool IspLink::port_open() const
+{
+    return port_ && port_->is_open();
+}
+
+void IspLink::configure_port()
+{
+    // Byte mode, a receive event per byte, no send events and null bytes kept are how the port
+    // layer always works; what is left is emptying both queues.
+    clear_queues();
+}
+
+int IspLink::open_port()
+{
+    if (!port_)
+        return -1;
+    if (port_->is_open())
+        port_->close();
+    const int err = port_->open(device_, format_);
+    if (err > 0) {
+        last_open_error_ = port_->error_string();
+        if (last_open_error_.isEmpty())
+            last_open_error_ = QStringLiteral("Cannot open %1").arg(device_);
+        return err;
+    }
+    last_open_error_.clear();
+    return port_->is_open() ? 0 : -1;
+}
+
+bool IspLink::close_port()
+{
+    for (int i = 0; i < 3; ++i)
+        if (port_open())
+            port_->close();
+    return port_open();
+}
+
+void IspLink::reopen_port()
+{
+    close_port();
+    if (port_open())
+        port_->close();
+    for (int attempt = 0; attempt < 3 && port_; ++attempt) {
+        port_->open(device_, format_);
+        if (port_->is_open())
+            break;
+    }
+}
+
+void IspLink::close_port_on_exit()
+{
+    if (port_open())
+        port_->close();
+    if (port_open())
+        port_->close();
+}
+
+void IspLink::flush_receive()
+{
+    if (port_) {
+        if (port_->is_open()) {
+            port_->read(0);
+            port_->clear_input();
+        } else if (port_->open(device_, format_) == 0 && port_->is_open()) {
+            port_->read(0);
+            port_->clear_input();
+            port_->close();
+        }
+    }
+    rx_count = 0;
+    reply_received = false;
+}
+
+void IspLink::clear_queues()
+{
+    if (!port_open())
+        return;
+    port_->clear_input();
+    port_->clear_output();
+}
+
+// ---- Sending ----------------------------------------------------------------------------------
+
+void IspLink::send_byte(quint8 b, int delay_ms_before)
+{
+    tx_checksum = quint16((tx_checksum + b) % 256);
+    wait_transmit_empty();
+    delay_ms(delay_ms_before);
+    write_bytes(QByteArray(1, char(b)));
+}
+
+void IspLink::send_checksum()
+{
+    wait_transmit_empty();
+    busy_wait(1000);
+    write_bytes(QByteArray(1, char(tx_checksum & 0xFF)));
+}
+
+void IspLink::send_byte_spaced(quint8 b, quint32 loops)
+{
+    spaced_checksum = quint16((spaced_checksum + b) % 256);
+    wait_transmit_empty();
+    busy_wait(loops);
+    write_bytes(QByteArray(1, char(b)));
+}
+
+void IspLink::send_checksum_spaced()
+{
+    wait_transmit_empty();
+    busy_wait(byte_gap_loops);
+    write_bytes(QByteArray(1, char(spaced_checksum & 0xFF)));
+}
+
+void IspLink::write_bytes(const QByteArray& bytes)
+{
+    if (port_open())
+        port_->write(bytes);
+}
+
+int IspLink::send_short_command(quint8 code)
+{
+    if (code != Frames::Synchronise && code != Frames::Synchronise2 && code != Frames::Run)
+        return -1;
+    configure_port();
+    if (!port_open() && open_port() == -1)
+        return -1;
+    rx_count = 0;
+    reply_received = false;
+    if (prefix_mode) {
+        send_byte(Frames::kPrefix0, 0);
+        send_byte(Frames::kPrefix1, 0);
+    }
+    write_bytes(Frames::command_frame(code));
+    return 0;
+}
+
+void IspLink::send_custom_command(quint8 code)
+{
+    const QByteArray frame = Frames::custom_frame(code);
+    wait_transmit_empty();
+    delay_ms(20);
+    write_bytes(frame);
+}
+
+void IspLink::wait_transmit_empty()
+{
+    if (!port_ || !port_->is_open() || port_->bytes_to_send() <= 0) {
+        pump_now_and_then();
+        return;
+    }
+    const quint64 failures = port_failures_;
+    while (port_->is_open() && !relevant_stop() && failures == port_failures_) {
+        const qint64 queued = port_->bytes_to_send();
+        if (queued <= 0)
+            break;
+        const SerialFormat f = port_->format();
+        const double bits = 1.0 + f.data_bits + (f.parity == 'N' ? 0 : 1) + f.stop_halves / 2.0;
+        const double ms = double(queued) * bits * 1000.0 / double(qMax(1, f.baud));
+        waits_->transmit_timer.start(qBound(1, int(std::ceil(ms)), 1000));
+        run_wait_loop();
+    }
+    waits_->transmit_timer.stop();
+    waits_->since_pump.restart();
+}
+
+void IspLink::pump_now_and_then()
+{
+    // Often enough for received bytes and clicks to be handled promptly, rarely enough that a
+    // byte-by-byte send on an empty queue stays cheap.
+    if (waits_->since_pump.nsecsElapsed() >= 2000000) {
+        QCoreApplication::processEvents();
+        waits_->since_pump.restart();
+    }
+}
+
+void IspLink::busy_wait(quint32 loops) const
+{
+    count_passes(loops == std::numeric_limits<quint32>::max() ? loops : loops + 1);
+}
+
+void IspLink::compute_byte_gap(const QString& settings_text)
+{
+    bool ok = false;
+    const qint64 baud = settings_text.section(QLatin1Char(','), 0, 0).trimmed().toLongLong(&ok);
+    if (!ok || baud <= 0)
+        return;
+    double factor = 1.0;
+    if (baud_error_pct < 0)
+        factor = std::fabs(baud_error_pct + 1) * 0.2 + 1;
+    const double loops = std::round(double(loops_per_ms) / double(baud) * 6000.0 * factor);
+    byte_gap_loops = quint32(qBound(0.0, loops, double(std::numeric_limits<quint32>::max())));
+}
+
+void IspLink::calibrate_delay_loop()
+{
+    // Grow a batch until it takes a few milliseconds, then time several batches of that size and
+    // keep the fastest: being descheduled only ever makes a batch look slower, and a rate taken
+    // too low would make the byte gaps too short. The whole calibration stays near 100 ms.
+    constexpr qint64 kBatchNs = 8 * 1000 * 1000;
+    constexpr qint64 kBudgetNs = 120 * 1000 * 1000;
+    constexpr int kBatches = 8;
+    QElapsedTimer total;
+    total.start();
+    auto timed = [](quint32 passes) {
+        QElapsedTimer t;
+        t.start();
+        count_passes(passes);
+        // A clock that did not move still means the loop ran: one microsecond is the floor.
+        return qMax<qint64>(t.nsecsElapsed(), 1000);
+    };
+
+    quint32 passes = 1u << 16;
+    qint64 ns = timed(passes);
+    while (ns < kBatchNs && passes < (1u << 30) && total.nsecsElapsed() + ns * 4 < kBudgetNs) {
+        passes *= 4;
+        ns = timed(passes);
+    }
+    double best = double(passes) * 1e6 / double(ns);
+    for (int i = 1; i < kBatches && total.nsecsElapsed() + ns < kBudgetNs; ++i) {
+        const qint64 again = timed(passes);
+        best = qMax(best, double(passes) * 1e6 / double(again));
+    }
+    loops_per_ms = quint32(qBound(1.0, std::round(best), double(std::numeric_limits<quint32>::max())));
+}
+
+// ---- Timers and waits -------------------------------------------------------------------------
+
+void IspLink::delay_ms(int ms)
+{
+    if (ms <= 0)
+        return;
+    Timer6.set_enabled(false);
+    Timer6.set_interval(ms);
+    Timer6.set_enabled(true);
+    wait_tick(Timer6);
+}
+
+void IspLink::beep_times(int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (dialogs_)
+            dialogs_->beep();
+        Timer_beep.set_interval(150);
+        Timer_beep.set_enabled(true);
+        wait_tick(Timer_beep);
+    }
+}
+
+void IspLink::start_block_reply_timer(double clock_hz)
+{
+    int interval;
+    if (clock_hz < 3e6)
+        interval = 4000;
+    else if (clock_hz < 4e6)
+        interval = 3000;
+    else if (clock_hz < 6e6)
+        interval = 2000;
+    else if (clock_hz < 8e6)
+        interval = 1500;
+    else if (clock_hz < 12e6)
+        interval = 1200;
+    else
+        interval = 1000;
+    const qint32 baud = current_baud();
+    if (baud <= 1200 && interval < 5000)
+        interval = 5000;
+    else if (baud <= 2400 && interval < 3000)
+        interval = 3000;
+    else if (baud <= 4800 && interval < 2000)
+        interval = 2000;
+    else if (baud <= 9600 && interval < 1500)
+        interval = 1500;
+    Timer7.set_interval(interval);
+    Timer7.set_enabled(true);
+}
+
+void IspLink::run_wait_loop()
+{
+    QEventLoop loop;
+    waits_->loops.push_back(&loop);
+    loop.exec();
+    waits_->loops.pop_back();
+}
+
+void IspLink::wake()
+{
+    for (QEventLoop* loop : waits_->loops)
+        loop->quit();
+}
+
+bool IspLink::wait_on(OneShotTimer& timer, const std::function<bool()>& done)
+{
+    const QMetaObject::Connection c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
+    const quint64 failures = port_failures_;
+    for (;;) {
+        if (done() || !timer.enabled() || relevant_stop())
+            break;
+        if (failures != port_failures_) {
+            // The port went away: the wait ends as its time-out would.
+            timer.stop();
+            break;
+        }
+        run_wait_loop();
+    }
+    disconnect(c);
+    return done();
+}
+
+bool IspLink::wait_reply(int ms)
+{
+    Timer7.restart(ms);
+    if (custom_frame_mode)
+        return wait_on(Timer7, [this] { return custom_reply_received; });
+    return wait_on(Timer7, [this] { return reply_received; });
+}
+
+void IspLink::pump_events()
+{
+    QCoreApplication::processEvents();
+    waits_->since_pump.restart();
+}
+
+void IspLink::wait_tick(OneShotTimer& timer)
+{
+    const QMetaObject::Connection c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
+    while (timer.enabled())
+        run_wait_loop();
+    disconnect(c);
+}
+
+void IspLink::request_stop()
+{
+    stop_requested = true;
+    wake();
+}
+
+void IspLink::request_custom_stop()
+{
+    custom_stop_requested = true;
+    wake();
+}
+
+void IspLink::on_port_failed(const QString& reason)
+{
+    ++port_failures_;
+    if (port_ && port_->is_open())
+        port_->close();
+    emit port_failed(reason);
+    wake();
+}
+
+// ---- Receiving --------------------------------------------------------------------------------
+
+int IspLink::get_received_frame(std::array<quint8, kFrameCapacity>& frame) const
+{
+    frame = rx_frame;
+    return rx_count;
+}
+
+void IspLink::clear_prefix_mode_flags()
+{
+    prefix_mode = false;
+    prefix_first_seen = false;
+    prefix_second_seen = false;
+}
+
+void IspLink::reset_receiver()
+{
+    reply_received = false;
+    custom_reply_received = false;
+    prefix_first_seen = false;
+    prefix_second_seen = false;
+    rx_count = 0;
+}
+
+void IspLink::append_received(const QByteArray& bytes, int from)
+{
+    for (int i = qMax(0, from); i < bytes.size() && rx_count < kFrameCapacity; ++i)
+        rx_frame[size_t(rx_count++)] = quint8(bytes[i]);
+}
+
+void IspLink::MSComm1_OnComm()
+{
+    if (!port_ || in_receive_handler_)
+        return;
+    in_receive_handler_ = true;
+    if (custom_frame_mode)
+        assemble_custom();
+    else
+        assemble_reply();
+    in_receive_handler_ = false;
+    wake();
+}
+
+void IspLink::assemble_reply()
+{
+    while (port_->is_open() && port_->bytes_available() > 0) {
+        if (prefix_mode && rx_count == 0) {
+            if (!prefix_first_seen) {
+                const QByteArray b = port_->read(1);
+                if (b.isEmpty())
+                    return;
+                if (quint8(b[0]) == Frames::kPrefix0) {
+                    prefix_first_seen = true;
+                    prefix_second_seen = false;
+                }
+                continue;
+            }
+            if (!prefix_second_seen) {
+                const QByteArray b = port_->read(1);
+                if (b.isEmpty())
+                    return;
+                if (quint8(b[0]) == Frames::kPrefix1) {
+                    prefix_second_seen = true;
+                } else {
+                    prefix_first_seen = false;
+                    prefix_second_seen = false;
+                }
+                continue;
+            }
+        }
+
+        const QByteArray data = port_->read(0);
+        if (data.isEmpty())
+            return;
+        if (!reply_armed)
+            return;
+
+        if (rx_count > 0) {
+            append_received(data);
+        } else {
+            const int start = int(data.indexOf(char(Frames::kReplyStart)));
+            if (start >= 0)
+                append_received(data, start);
+        }
+
+        // The expected length is kept from event to event (and from the previous frame until
+        // three bytes of this one are in).
+        if (rx_count >= 3) {
+            expected_length_ = rx_frame[1] * 256 + rx_frame[2];
+            if (expected_length_ > kFrameCapacity) {
+                reset_receiver();   // longer than rx_frame can hold: never accepted
+                continue;
+            }
+        }
+        if (expected_length_ <= 0 || rx_count < expected_length_)
+            continue;
+
+        const int len = expected_length_;
+        if (rx_frame[size_t(len - 1)] == Frames::kEnd) {
+            quint32 sum = 0;
+            for (int i = 0; i <= len - 3; ++i)
+                sum += rx_frame[size_t(i)];
+            if (len >= 2 && quint8(sum & 0xFF) == rx_frame[size_t(len - 2)]) {
+                reply_received = true;
+                prefix_first_seen = false;
+                prefix_second_seen = false;
+                return;
+            }
+            reset_receiver();
+        } else {
+            rx_frame[0] = 0;
+            rx_count = 0;
+            reset_receiver();
+        }
+    }
+}
+
+void IspLink::assemble_custom()
+{
+    while (port_->is_open() && port_->bytes_available() > 0) {
+        if (rx_count == 0 || rx_count == 1) {
+            const QByteArray b = port_->read(1);
+            if (b.isEmpty())
+                return;
+            const quint8 want = rx_count == 0 ? Frames::kCustomStart0 : Frames::kCustomStart1;
+            if (quint8(b[0]) == want) {
+                rx_frame[size_t(rx_count)] = want;
+                ++rx_count;
+            } else {
+                rx_frame[0] = 0;
+                rx_count = 0;
+            }
+            continue;
+        }
+
+        const QByteArray data = port_->read(0);
+        if (data.isEmpty())
+            return;
+        append_received(data);
+
+        if (rx_count >= 4) {
+            expected_length_ = rx_frame[2] * 256 + rx_frame[3];
+            if (expected_length_ > kFrameCapacity) {
+                reset_receiver();   // longer than rx_frame can hold: never accepted
+                continue;
+            }
+        }
+        if (expected_length_ <= 0 || rx_count < expected_length_)
+            continue;
+
+        const int len = expected_length_;
+        if (rx_frame[size_t(len - 1)] == Frames::kEnd) {
+            quint32 sum = 0;
+            for (int i = 0; i <= len - 4; ++i)
+                sum += rx_frame[size_t(i)];
+            if (len >= 3 && rx_frame[size_t(len - 3)] == sum / 256 && rx_frame[size_t(len - 2)] == sum % 256) {
+                custom_reply_received = true;
+                return;
+            }
+            reset_receiver();
+        } else {
+            flush_receive();
+            rx_frame[0] = 0;
+            rx_count = 0;
+            reset_receiver();
+        }
+    }
+}

@@ -1,0 +1,355 @@
+#include "isp/qt_serial_port.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString reason_text(QSerialPort::SerialPortError error, const QString& detail)
+{
+    QString reason;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: reason = QStringLiteral("no such device"); break;
+    case QSerialPort::PermissionError: reason = QStringLiteral("permission denied or the port is in use"); break;
+    case QSerialPort::OpenError: reason = QStringLiteral("the port is already open"); break;
+    case QSerialPort::ResourceError: reason = QStringLiteral("the device is not available"); break;
+    case QSerialPort::UnsupportedOperationError:
+        reason = QStringLiteral("not a serial port, or the settings are not supported");
+        break;
+    default: reason = QStringLiteral("cannot open"); break;
+    }
+    if (!detail.isEmpty() && detail.compare(reason, Qt::CaseInsensitive) != 0)
+        reason += QStringLiteral(" (%1)").arg(detail);
+    return reason;
+}
+
+// QSerialPort reports a refused permission and a device held elsewhere alike; the device's
+// access rights tell them apart.
+PortErrorKind kind_of(QSerialPort::SerialPortError error, const QString& device)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError: return PortErrorKind::Missing;
+    case QSerialPort::OpenError: return PortErrorKind::Busy;
+    case QSerialPort::UnsupportedOperationError: return PortErrorKind::NotSerial;
+    case QSerialPort::PermissionError: {
+#ifdef Q_OS_UNIX
+        const QByteArray path = QFile::encodeName(device);
+        if (::access(path.constData(), F_OK) != 0)
+            return PortErrorKind::Missing;
+        if (::access(path.constData(), R_OK | W_OK) != 0)
+            return PortErrorKind::PermissionDenied;
+        return PortErrorKind::Busy;
+#else
+        Q_UNUSED(device);
+        return PortErrorKind::PermissionDenied;
+#endif
+    }
+    default: return PortErrorKind::Other;
+    }
+}
+
+QSerialPort::Parity to_qt_parity(char p)
+{
+    switch (p) {
+    case 'E': return QSerialPort::EvenParity;
+    case 'O': return QSerialPort::OddParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits to_qt_stop(int halves)
+{
+    switch (halves) {
+    case 3: return QSerialPort::OneAndHalfStop;
+    case 4: return QSerialPort::TwoStop;
+    default: return QSerialPort::OneStop;
+    }
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent)
+{
+    clock_.start();
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPort::ready_read);
+    connect(&port_, &QSerialPort::bytesWritten, this, [this](qint64) { emit bytes_sent(); });
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::on_error);
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+double QtSerialPort::bits_per_char(const SerialFormat& f)
+{
+    return 1.0 + f.data_bits + (f.parity == 'N' ? 0 : 1) + f.stop_halves / 2.0;
+}
+
+int QtSerialPort::open(const QString& device, const SerialFormat& format)
+{
+    if (port_.isOpen())
+        close();
+    failing_ = false;
+    device_ = device;
+    port_.setPortName(device);
+    port_.clearError();
+    if (!apply_format(format)) {
+        error_string_ = QStringLiteral("Cannot open %1: the settings %2 are not supported").arg(device, format.text());
+        error_kind_ = PortErrorKind::NotSerial;
+        return int(QSerialPort::UnsupportedOperationError);
+    }
+    if (!port_.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError err = port_.error();
+        int code = int(err);
+        if (code <= 0)
+            code = int(QSerialPort::OpenError);
+        const QString name = device.isEmpty() ? QStringLiteral("(no port chosen)") : device;
+        error_string_ = QStringLiteral("Cannot open %1: %2").arg(name, reason_text(err, port_.errorString()));
+        error_kind_ = kind_of(err, device);
+        port_.clearError();
+        return code;
+    }
+    // QSerialPort applies the settings given before open(); read them back as applied.
+    format_ = format;
+    if (lines_held_)
+        hold_modem_lines();
+    error_string_.clear();
+    error_kind_ = PortErrorKind::None;
+    wire_free_at_ns_ = 0;
+    return 0;
+}
+
+void QtSerialPort::close()
+{
+    if (!port_.isOpen())
+        return;
+    drain();
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QtSerialPort::is_open() const
+{
+    return port_.isOpen();
+}
+
+bool QtSerialPort::apply_format(const SerialFormat& f)
+{
+    bool ok = port_.setBaudRate(f.baud);
+    ok = port_.setParity(to_qt_parity(f.parity)) && ok;
+    ok = port_.setDataBits(QSerialPort::DataBits(f.data_bits)) && ok;
+    ok = port_.setStopBits(to_qt_stop(f.stop_halves)) && ok;
+    return ok;
+}
+
+bool QtSerialPort::set_format(const SerialFormat& format)
+{
+    if (!port_.isOpen()) {
+        format_ = format;
+        return true;
+    }
+    if (format == format_)
+        return true;
+    drain();
+    if (!port_.isOpen())
+        return false;
+    if (!apply_format(format)) {
+        port_.clearError();
+        apply_format(format_);
+        port_.clearError();
+        return false;
+    }
+    format_ = format;
+    return true;
+}
+
+qint64 QtSerialPort::bytes_available()
+{
+    return port_.isOpen() ? port_.bytesAvailable() : 0;
+}
+
+QByteArray QtSerialPort::read(qint64 max)
+{
+    if (!port_.isOpen())
+        return {};
+    return max <= 0 ? port_.readAll() : port_.read(max);
+}
+
+void QtSerialPort::write(const QByteArray& bytes)
+{
+    if (!port_.isOpen() || bytes.isEmpty())
+        return;
+    port_.write(bytes);
+    // Hand the bytes to the driver now rather than at the next event-loop pass.
+    port_.flush();
+    // Track when these bytes would have left a real wire. Writes that follow each other faster
+    // than the wire add up, but only to the depth of a small UART queue: on a real port the
+    // senders wait for an empty transmit queue between writes.
+    const qint64 now = clock_.nsecsElapsed();
+    const double per_byte_ns = bits_per_char(format_) * 1e9 / qMax(1, format_.baud);
+    const qint64 backlog_cap = qint64(per_byte_ns * kWireBacklogBytes);
+    wire_free_at_ns_ = qMin(qMax(now, wire_free_at_ns_) + qint64(per_byte_ns * double(bytes.size())),
+                            now + qMax(backlog_cap, qint64(per_byte_ns * double(bytes.size()))));
+}
+
+qint64 QtSerialPort::bytes_to_send()
+{
+    if (!port_.isOpen())
+        return 0;
+    qint64 n = port_.bytesToWrite();
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(int(port_.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        n += queued;
+#endif
+    return n;
+}
+
+void QtSerialPort::clear_input()
+{
+    if (port_.isOpen())
+        port_.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::clear_output()
+{
+    if (!port_.isOpen())
+        return;
+#ifdef Q_OS_UNIX
+    // A pseudo-terminal has no transmit queue: what was written already waits in the peer's
+    // input, and flushing "output" on it would take those bytes away from the peer.
+    char name[64] = {0};
+    if (::ttyname_r(int(port_.handle()), name, sizeof name) == 0 && std::strncmp(name, "/dev/pts/", 9) == 0)
+        return;
+#endif
+    port_.clear(QSerialPort::Output);
+}
+
+void QtSerialPort::set_dtr(bool on)
+{
+    hold_modem_lines();
+    if (port_.isOpen())
+        port_.setDataTerminalReady(on);
+}
+
+void QtSerialPort::set_rts(bool on)
+{
+    hold_modem_lines();
+    if (port_.isOpen())
+        port_.setRequestToSend(on);
+}
+
+void QtSerialPort::hold_modem_lines()
+{
+    lines_held_ = true;
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen())
+        return;
+    const int fd = int(port_.handle());
+    termios tio{};
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0 && (tio.c_cflag & HUPCL)) {
+        tio.c_cflag &= ~tcflag_t(HUPCL);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+#endif
+}
+
+void QtSerialPort::drain()
+{
+    if (!port_.isOpen() || failing_ || hung_up())
+        return;   // nothing can leave a port that is gone
+    // Qt's own buffer first; a full driver queue may take a few rounds.
+    for (int round = 0; port_.isOpen() && port_.bytesToWrite() > 0 && round < 100; ++round) {
+        port_.flush();
+        if (port_.bytesToWrite() > 0 && !port_.waitForBytesWritten(50))
+            break;
+    }
+    if (!port_.isOpen())
+        return;
+#ifdef Q_OS_UNIX
+    const int fd = int(port_.handle());
+    if (fd >= 0 && !hung_up()) {
+        while (::tcdrain(fd) != 0 && errno == EINTR) {
+        }
+    }
+#endif
+    // The wire time of the most recent bytes (a pseudo-terminal passes them on at once).
+    const qint64 remaining_ns = wire_free_at_ns_ - clock_.nsecsElapsed();
+    if (remaining_ns <= 0)
+        return;
+    if (remaining_ns <= 2000000) {
+        QThread::usleep(quint64(remaining_ns / 1000 + 1));
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(int((remaining_ns + 999999) / 1000000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool QtSerialPort::hung_up() const
+{
+#ifdef Q_OS_UNIX
+    if (!port_.isOpen())
+        return true;
+    pollfd p{int(port_.handle()), POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+#endif
+    return false;
+}
+
+void QtSerialPort::on_error(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return;
+    case QSerialPort::ResourceError:
+        fail(QStringLiteral("%1: the device is no longer available (%2)").arg(device_, port_.errorString()));
+        return;
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        if (hung_up()) {
+            fail(QStringLiteral("%1: the device hung up (%2)").arg(device_, port_.errorString()));
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    // Anything else is suppressed: the callers judge by results and flags.
+    if (port_.isOpen())
+        port_.clearError();
+}
+
+void QtSerialPort::fail(const QString& reason)
+{
+    if (failing_)
+        return;
+    failing_ = true;
+    error_string_ = reason;
+    // Close outside QSerialPort's own notification handler, then tell the link.
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            if (!failing_)
+                return;   // reopened meanwhile
+            if (port_.isOpen())
+                port_.close();
+            port_.clearError();
+            emit failed(reason);
+        },
+        Qt::QueuedConnection);
+}

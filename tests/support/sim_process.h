@@ -1,0 +1,37 @@
+#pragma once
+// Starts zvkisp-sim (the binary named by ZVKISP_SIM) for a test, reads the pseudo-terminal it
+// announces on its first line ("PORT /dev/pts/N") and stops it with SIGTERM.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+class SimProcess {
+public:
+    SimProcess() = default;
+    ~SimProcess();
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    // The simulator binary: $ZVKISP_SIM, else the build tree's sim/zvkisp-sim.
+    static QString binary();
+    static bool available();
+
+    // Starts it with `args`; true once the PORT line came within timeout_ms.
+    bool start(const QStringList& args = {}, int timeout_ms = 5000);
+    QString port() const { return port_; }
+    bool running() const { return proc_.state() != QProcess::NotRunning; }
+    // SIGTERM, then waits; true when it ended on its own (exit code in exit_code()).
+    bool stop(int timeout_ms = 5000);
+    int exit_code() const { return proc_.exitCode(); }
+    // Everything it printed so far (stdout after the PORT line, and stderr).
+    QString output();
+    QString error_output();
+    QProcess& process() { return proc_; }
+
+private:
+    QProcess proc_;
+    QString port_;
+    QByteArray out_;
+    QByteArray err_;
+};
