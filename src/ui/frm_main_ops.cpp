@@ -1,0 +1,91 @@
+// frmMain: the buttons that start the long operations of the core.
+
+#include "ui/frm_main.h"
+
+#include "custom/custom_download.h"
+#include "custom/user_code.h"
+#include "device/workbench.h"
+#include "softice/softice_download.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+void frmMain::sync_operation_choices()
+{
+    // The device the port choice names, and the page controls the operations read.
+    on_port_choice_changed();
+    SequencerChoices& c = wb_->sequencer.choices;
+    c.reload_file = cekReloadFile->isChecked();
+    c.beep_on_success = optBeepYes->isChecked();
+    c.redownload_delay_text = comDalay_ReDownLoad->currentText();
+
+    UserCodeCommand& u = *user_code_;
+    u.txtUserCode = txtUserCode->text();
+    u.cobUserCodeBaud = cobUserCodeBaud->currentText();
+    u.cobUserCodeParity = cobUserCodeParity->currentText();
+    u.cobUserCodeDataBits = cobUserCodeDataBits->currentText();
+    u.cobUserCodeStopBits = cobUserCodeStopBits->currentText();
+
+    CustomDownload& d = *custom_;
+    d.cob_DEMO_DownLoad_Baud = cob_DEMO_DownLoad_Baud->currentText();
+    d.cob_DEMO_DownLoad_Parity = cob_DEMO_DownLoad_Parity->currentText();
+    d.cob_DEMO_DownLoad_DataBits = cob_DEMO_DownLoad_DataBits->currentText();
+    d.cob_DEMO_DownLoad_StopBits = cob_DEMO_DownLoad_StopBits->currentText();
+    d.cob_DEMO_UserCode_Baud = cob_DEMO_UserCode_Baud->currentText();
+    d.cob_DEMO_UserCode_Parity = cob_DEMO_UserCode_Parity->currentText();
+    d.cob_DEMO_UserCode_DataBits = cob_DEMO_UserCode_DataBits->currentText();
+    d.cob_DEMO_UserCode_StopBits = cob_DEMO_UserCode_StopBits->currentText();
+    d.che_Demo_DownLoad = che_Demo_DownLoad->isChecked();
+    d.txt_DEMO_UserCode = txt_DEMO_UserCode->text();
+}
+
+void frmMain::bind_operations()
+{
+    Workbench& wb = *wb_;
+    user_code_ = std::make_unique<UserCodeCommand>(wb);
+    custom_ = std::make_unique<CustomDownload>(wb);
+    softice_ = std::make_unique<SoftIceDownload>(wb, *loader_, view_.get());
+    wb.sequencer.set_image_tools(loader_.get(), serial_.get(), view_.get());
+    custom_->set_image_tools(serial_.get(), view_.get());
+    custom_->focus_text1 = [this] { Text1->setFocus(); };
+    wb.programmer.enable_timer4 = [this] { Timer4.start(); };
+
+    for (int i = 0; i < 2; ++i)
+        connect(comDownload[i], &QPushButton::clicked, this, [this, i] {
+            sync_operation_choices();
+            wb_->sequencer.comDownload_Click(i);
+        });
+    connect(comWrite, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        wb_->programmer.comWrite_Click();
+    });
+    connect(comLock, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        wb_->option_writer.comLock_Click();
+    });
+    connect(comSendUserCode, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        user_code_->comSendUserCode_Click();
+    });
+    connect(com_Demo_DownLoad, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        custom_->com_Demo_DownLoad_Click();
+    });
+    connect(com_Demo_Re_DownLoad, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        custom_->com_Demo_Re_DownLoad_Click();
+    });
+    connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->com_Demo_Stop_Click(); });
+    connect(comDownSoft_ICE, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        softice_->comDownSoft_ICE_Click();
+    });
+    for (int i = 0; i < 2; ++i)
+        connect(opt_ISP_DEMO_WDT[i], &QRadioButton::clicked, this, [this, i] {
+            custom_->opt_ISP_DEMO_WDT_Click(i);
+            apply_link_choices();
+        });
+}
