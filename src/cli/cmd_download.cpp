@@ -1,0 +1,249 @@
+// zvkisp-cli download: the window's Download (or, with --repeat, Re-Download) with the message
+// log printed line by line.
+#include "cli/commands.h"
+
+#include "cli/cli_session.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/serial_number.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char* const kName = "zvkisp-cli download";
+
+int usage_error(const QString& text)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
+    return 2;
+}
+
+// yes|no options: true for "yes".
+bool yes_no(const QCommandLineParser& parser, const QString& name, bool fallback, bool& value, QString& error)
+{
+    if (!parser.isSet(name)) {
+        value = fallback;
+        return true;
+    }
+    const QString v = parser.value(name).trimmed().toLower();
+    if (v == QLatin1String("yes"))
+        value = true;
+    else if (v == QLatin1String("no"))
+        value = false;
+    else {
+        error = QStringLiteral("--%1 takes yes or no").arg(name);
+        return false;
+    }
+    return true;
+}
+
+// A text progress bar on standard error, drawn only when that is a terminal.
+class ProgressBarPrinter {
+public:
+    explicit ProgressBarPrinter(ControlStates& controls) : controls_(controls) {}
+
+    void draw()
+    {
+        const ProgressDisplay& p = controls_.progress;
+        if (!p.visible || p.maximum <= p.minimum) {
+            finish();
+            return;
+        }
+        const double fraction = qBound(0.0, double(p.value - p.minimum) / double(p.maximum - p.minimum), 1.0);
+        const int width = 40;
+        const int filled = int(fraction * width);
+        std::fprintf(stderr, "\r[%s%s] %3d%% %s", QByteArray(filled, '#').constData(),
+                     QByteArray(width - filled, ' ').constData(), int(fraction * 100),
+                     qPrintable(p.kbyte_label));
+        std::fflush(stderr);
+        drawn_ = true;
+        if (p.value >= p.maximum)
+            finish();
+    }
+    void finish()
+    {
+        if (drawn_) {
+            std::fputc('\n', stderr);
+            std::fflush(stderr);
+        }
+        drawn_ = false;
+    }
+
+private:
+    ControlStates& controls_;
+    bool drawn_ = false;
+};
+
+} // namespace
+
+int cmd_download(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Download FILE (Intel HEX or binary) into the MCU: connect, erase, program and verify, write the\n"
+        "options and start the program. Exit status 0 only when the download ended with \"Program OK\".\n"
+        "With --repeat, boards are downloaded one after another (Re-Download) until Ctrl-C.\n"
+        "Example: zvkisp-cli download blink.hex --port /dev/ttyUSB0 --model ZVK7H64B+ --max-baud 57600"));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Program file (Intel HEX or binary)."));
+    CliSession::add_common_options(parser);
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("start"), QStringLiteral("Buffer start address for the file, hexadecimal (default 0)."),
+         QStringLiteral("HEX"), QStringLiteral("0")},
+        {QStringLiteral("fill"), QStringLiteral("Fill byte of the buffer: FF or 00 (default 00)."),
+         QStringLiteral("FF|00"), QStringLiteral("00")},
+        {QStringLiteral("double-speed"), QStringLiteral("Double speed (6 clocks): yes or no (default no)."),
+         QStringLiteral("yes|no")},
+        {QStringLiteral("gain"), QStringLiteral("Oscillator gain: half or full (default half)."),
+         QStringLiteral("half|full")},
+        {QStringLiteral("erase-data"), QStringLiteral("Erase the data flash with the application (default no)."),
+         QStringLiteral("yes|no")},
+        {QStringLiteral("p10-p11"),
+         QStringLiteral("P1.0 and P1.1 must be tied to ground for the next download (default no)."),
+         QStringLiteral("yes|no")},
+        {QStringLiteral("aux-ram"), QStringLiteral("Internal expanded RAM enabled (default yes)."),
+         QStringLiteral("yes|no")},
+        {QStringLiteral("reset-stops-wdt"), QStringLiteral("A reset stops the watchdog (default yes)."),
+         QStringLiteral("yes|no")},
+        {QStringLiteral("wdt-pin"), QStringLiteral("Feed an external watchdog from this pin (P0.0..P4.3)."),
+         QStringLiteral("Pn.m")},
+        {QStringLiteral("serial"),
+         QStringLiteral("Auto-increment serial number: low byte address (hex), byte count, next value, step, "
+                        "storage format."),
+         QStringLiteral("ADDR,BYTES,NEXT,STEP,bin|dec|ascii")},
+        {QStringLiteral("repeat"), QStringLiteral("Re-Download: one board after another until Ctrl-C.")},
+        {QStringLiteral("pause"), QStringLiteral("Seconds between boards with --repeat (default 5)."),
+         QStringLiteral("SECONDS"), QStringLiteral("5")},
+    };
+    parser.addOptions(options);
+    if (!parser.parse(args))
+        return usage_error(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        print_command_help(parser, QStringLiteral("download"));
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usage_error(QStringLiteral("exactly one FILE is required"));
+    const QFileInfo file(positional.first());
+    if (!file.isFile() || !file.isReadable())
+        return usage_error(QStringLiteral("cannot read %1").arg(positional.first()));
+
+    CliSession session;
+    QString error;
+    if (!session.apply_common_options(parser, error))
+        return usage_error(error);
+    Workbench& bench = session.bench;
+
+    // Option choices (the options page and the Step4 area).
+    bool double_speed = false, erase_data = false, p10 = false, aux_ram = true, rst_wdt = true;
+    if (!yes_no(parser, QStringLiteral("double-speed"), false, double_speed, error) ||
+        !yes_no(parser, QStringLiteral("erase-data"), false, erase_data, error) ||
+        !yes_no(parser, QStringLiteral("p10-p11"), false, p10, error) ||
+        !yes_no(parser, QStringLiteral("aux-ram"), true, aux_ram, error) ||
+        !yes_no(parser, QStringLiteral("reset-stops-wdt"), true, rst_wdt, error))
+        return usage_error(error);
+    bool half_gain = true;
+    if (parser.isSet(QStringLiteral("gain"))) {
+        const QString g = parser.value(QStringLiteral("gain")).trimmed().toLower();
+        if (g != QLatin1String("half") && g != QLatin1String("full"))
+            return usage_error(QStringLiteral("--gain takes half or full"));
+        half_gain = g == QLatin1String("half");
+    }
+    const int family = bench.model.model_family;
+    if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
+        return usage_error(QStringLiteral("this model offers no double-speed choice (a programmer sets it)"));
+    if (family != 2 && parser.isSet(QStringLiteral("gain")))
+        return usage_error(QStringLiteral("--gain applies to A and B+ models only"));
+    if (family == 0 || family == 2)
+        bench.options.set_double_speed(double_speed);
+    if (family == 2)
+        bench.options.set_half_gain(half_gain);
+    bench.options.erase_data_yes = erase_data;
+    bench.options.p10_p11_to_gnd_yes = p10;
+    bench.options.aux_ram_no = !aux_ram;
+    bench.options.rst_close_wdt_no = !rst_wdt;
+
+    if (parser.isSet(QStringLiteral("wdt-pin"))) {
+        const QString pin = parser.value(QStringLiteral("wdt-pin"));
+        static const QRegularExpression pin_re(QStringLiteral("^P([0-3]\\.[0-7]|4\\.[0-3])$"));
+        if (!pin_re.match(pin).hasMatch())
+            return usage_error(QStringLiteral("--wdt-pin must be P0.0 .. P4.3"));
+        bench.choices.wdt_pin_enabled = true;
+        bench.choices.wdt_pin = pin;
+        bench.controls.wdt_pin_option_selected = true;
+    }
+
+    // The program image, loaded as the window loads it.
+    const QString fill = parser.value(QStringLiteral("fill")).trimmed().toUpper();
+    if (fill != QLatin1String("FF") && fill != QLatin1String("00"))
+        return usage_error(QStringLiteral("--fill takes FF or 00"));
+    static const QRegularExpression hex_re(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    const QString start = parser.value(QStringLiteral("start")).trimmed();
+    if (!hex_re.match(start).hasMatch())
+        return usage_error(QStringLiteral("--start takes a hexadecimal address"));
+
+    BufferView view(bench.image, &session.dialogs);
+    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
+    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
+    bench.image.fill_ff = fill == QLatin1String("FF");
+    bench.image.buffer_start_text = start;
+    bench.image.clear_buffer_on_load = true;
+    view.clear_program_buffer(0x00);
+    bench.image.show_memory_ranges();
+    bench.image.file_path = file.absoluteFilePath();
+    loader.open_into_buffer();
+    if (!loader.last_load_ok)
+        return usage_error(QStringLiteral("%1 could not be loaded").arg(positional.first()));
+    bench.image.file_loaded = true;
+
+    if (parser.isSet(QStringLiteral("serial"))) {
+        const QStringList parts = parser.value(QStringLiteral("serial")).split(QLatin1Char(','));
+        if (parts.size() != 5)
+            return usage_error(QStringLiteral("--serial takes ADDR,BYTES,NEXT,STEP,bin|dec|ascii"));
+        const QString fmt = parts.at(4).trimmed().toLower();
+        int index;
+        if (fmt == QLatin1String("bin"))
+            index = SerialNumber::Binary;
+        else if (fmt == QLatin1String("dec"))
+            index = SerialNumber::Decimal;
+        else if (fmt == QLatin1String("ascii"))
+            index = SerialNumber::Ascii;
+        else
+            return usage_error(QStringLiteral("--serial format must be bin, dec or ascii"));
+        for (int i = 0; i < 4; ++i)
+            serial.texAuto_Increase_Change(i, parts.at(i).trimmed());
+        serial.optAuto_Increase_Click(index);
+        serial.set_checked(true);
+        if (!serial.serial_active)
+            return usage_error(QStringLiteral("the serial number settings were refused"));
+    }
+
+    const bool repeat = parser.isSet(QStringLiteral("repeat"));
+    bench.sequencer.set_image_tools(&loader, &serial, &view);
+    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
+
+    ProgressBarPrinter bar(bench.controls);
+    if (::isatty(STDERR_FILENO))
+        QObject::connect(&bench.controls, &ControlStates::progress_changed, [&bar] { bar.draw(); });
+    bench.sequencer.board_finished = [&](bool ok) {
+        bar.finish();
+        if (repeat)
+            std::fprintf(stderr, "%s: board %d %s\n", kName, bench.sequencer.boards_done,
+                         ok ? "programmed" : "failed");
+    };
+
+    // The window calibrates its busy-wait loop at start; the byte gap of programming needs it.
+    if (bench.link.loops_per_ms == 0)
+        bench.link.calibrate_delay_loop();
+    session.install_stop_on_interrupt();
+    bench.sequencer.comDownload_Click(repeat ? 1 : 0);
+    bar.finish();
+    return bench.sequencer.last_board_ok && bench.sequencer.boards_done > 0 ? 0 : 1;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Program and verify: the used range of the program buffer goes into the flash in blocks, each
+// block as frames of at most 128 data bytes, and every frame must come back acknowledged with the
+// sum of the data the boot loader received. That echo is the verification.
+
+#include <QDateTime>
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+class IspLink;
+class MessageLog;
+class ControlStates;
+class Handshake;
+class ProgramImage;
+struct McuStatus;
+struct LinkResults;
+struct SelectedModel;
+
+class Programmer {
+public:
+    Programmer(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
+               const ProgramImage& image, ControlStates& controls, Handshake& handshake);
+
+    // The program-and-verify step (also the comWrite button). Result in program_ok.
+    void comWrite_Click();
+    void program_image(bool big_blocks, int& result);
+    void program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast, int& result);
+    void send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status);
+
+    bool program_ok = false;
+    QDateTime program_start_time;           // the download start the sequencer reports from
+    // Set by the window while a close request is pending; a failed frame then arms Timer4.
+    bool closing_requested = false;
+    std::function<void()> enable_timer4;
+
+    // Counts of the frames sent (first sendings and resends), for reports and checks.
+    quint64 frames_sent = 0;
+    // Sees every chunk as it goes out: address, length, resend flag and the gap in busy-wait passes.
+    std::function<void(qint32 address, int length, bool resend, quint32 gap)> chunk_observer;
+
+    // ---- Pure pieces --------------------------------------------------------------------------
+    // "####.000" of a kilobyte count followed by "K": no leading zero, three decimals.
+    static QString kbyte_text(qint64 bytes);
+    // The normal program frame from 0x6A to 0x16 (no prefix).
+    static QByteArray program_frame(quint32 address, const QByteArray& data, bool resend);
+    // The custom program frame from 0x5A to 0x16.
+    static QByteArray custom_program_frame(quint32 address, const QByteArray& data, bool resend);
+    // Does a received frame acknowledge `data`? (normal: 68 len 80 sum...; custom: bytes 5,6 = sum)
+    static bool acknowledges(const quint8* frame, int count, const QByteArray& data, bool custom);
+    // The highest address the firmware takes when it keeps `reserved_top_size` bytes at the top.
+    static qint32 top_limit(qint32 user_flash_end, int reserved_top_size)
+    {
+        return user_flash_end + 1024 - reserved_top_size;
+    }
+
+private:
+    void set_progress_range(qint32 first, qint32 last);
+    void set_progress_value_for(qint32 address_after);
+    void set_progress_to_maximum();
+    void set_kbyte(qint64 bytes);
+    void write_spaced(const char* bytes, int count, quint32 gap, quint32& sum);
+
+    IspLink& link_;
+    MessageLog& log_;
+    McuStatus& status_;
+    LinkResults& results_;
+    const SelectedModel& model_;
+    const ProgramImage& image_;
+    ControlStates& controls_;
+    Handshake& handshake_;
+    bool counts_units_ = false;             // the bar counts 256-byte units
+};

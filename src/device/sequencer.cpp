@@ -1,0 +1,161 @@
+#include "device/sequencer.h"
+
+#include "device/busy_state.h"
+#include "device/erase.h"
+#include "device/mcu_status.h"
+#include "device/option_lock.h"
+#include "device/programmer.h"
+#include "device/stop_run.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/program_image.h"
+#include "image/serial_number.h"
+#include "isp/isp_link.h"
+#include "isp/link_results.h"
+#include "isp/message_log.h"
+#include "isp/user_dialogs.h"
+#include "models/model_catalogue.h"
+
+#include <QDateTime>
+
+const QString Sequencer::kNoFileText = QStringLiteral("    Please open file./请打开文件。    ");
+
+Sequencer::Sequencer(IspLink& link, MessageLog& log, ControlStates& controls, StopRun& stop_run, Eraser& eraser,
+                     Programmer& programmer, OptionWriter& option_writer, McuStatus& status, LinkResults& results,
+                     const SelectedModel& model, ProgramImage& image, UserDialogs& dialogs)
+    : link_(link), log_(log), controls_(controls), stop_run_(stop_run), eraser_(eraser), programmer_(programmer),
+      option_writer_(option_writer), status_(status), results_(results), model_(model), image_(image),
+      dialogs_(dialogs)
+{
+}
+
+QString Sequencer::total_time_text(qint64 seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    const QString minutes = (QStringLiteral("00") + QString::number(seconds / 60)).right(2);
+    const QString secs = (QStringLiteral("00") + QString::number(seconds % 60)).right(2);
+    return minutes + QLatin1Char(':') + secs;
+}
+
+int Sequencer::pause_seconds(const QString& text)
+{
+    const QString t = text.trimmed();
+    int i = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
+        ++i;
+    int start = i;
+    while (i < t.size() && t[i].isDigit())
+        ++i;
+    if (i == start)
+        return 0;
+    bool ok = false;
+    const int v = t.left(i).toInt(&ok);
+    return ok ? v : 0;
+}
+
+void Sequencer::comDownload_Click(int index)
+{
+    if (!image_.file_loaded) {
+        dialogs_.message_box(kNoFileText);
+        return;
+    }
+    if (choices.reload_file && loader_) {
+        loader_->restore_program_file();
+        loader_->open_into_buffer();
+    }
+    if (serial_ && !serial_->serial_active)
+        serial_->cheAuto_Increase_Click();
+
+    running = true;
+    link_.stop_requested = false;
+    for (;;) {
+        const bool ok = run_cycle();
+        last_board_ok = ok;
+        ++boards_done;
+        if (board_finished)
+            board_finished(ok);
+        if (!ok)
+            break;
+        if (index == 0) {
+            stop_run_.comStop_Download_Click();
+            break;
+        }
+        link_.clear_queues();
+        link_.close_port();
+        countdown();
+        // A stop during the countdown ends the run instead of waiting for another board.
+        if (link_.stop_requested)
+            break;
+        log_.clear();
+    }
+    stop_run_.comStop_Download_Click();
+    running = false;
+}
+
+bool Sequencer::run_cycle()
+{
+    link_.clear_prefix_mode_flags();
+
+    bool ok = false;
+    eraser_.connect_and_erase(ok);
+    if (!ok)
+        return false;
+
+    programmer_.program_ok = false;
+    programmer_.comWrite_Click();
+    if (!programmer_.program_ok)
+        return false;
+
+    controls_.show_progress(QStringLiteral("HIDE"));
+
+    if (model_.model_family != 1) {
+        results_.status_read_ok = false;
+        option_writer_.comLock_Click();
+        if (status_.version_tenths() >= 28) {
+            if (!link_.reply_received)
+                return false;
+            stop_run_.comRun_Click();
+        }
+    }
+    stop_run_.comRun_Click();
+
+    const qint64 seconds = programmer_.program_start_time.isValid()
+                               ? programmer_.program_start_time.secsTo(QDateTime::currentDateTime())
+                               : 0;
+    log_.append(QStringLiteral("Program OK / 下载 OK "));
+    log_.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + total_time_text(seconds) + QStringLiteral(" )"));
+    log_.append(QStringLiteral("Have already encrypt. / 已加密"));
+    if (choices.beep_on_success)
+        dialogs_.beep();
+
+    if (serial_ && serial_->checked && serial_->serial_active) {
+        serial_->advance_serial_number();
+        serial_->write_serial_number();
+        if (view_)
+            view_->refresh_buffer_view();
+        serial_->save_serial_settings();
+        serial_->serial_active = true;
+    }
+    return true;
+}
+
+void Sequencer::countdown()
+{
+    const QString kept = log_.text();
+    for (int n = pause_seconds(choices.redownload_delay_text); n >= 1; --n) {
+        log_.set_text(kept);
+        log_.append(QString());
+        log_.append(QStringLiteral("Program succeed. / 下载成功."));
+        log_.append(QString());
+        log_.append(QStringLiteral("After a few seconds re-connect will continue.  ") + QString::number(n));
+        log_.append(QString());
+        log_.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(n));
+        link_.Timer10.restart(1000);
+        link_.wait_on(link_.Timer10, [] { return false; });
+        if (link_.stop_requested) {
+            link_.Timer10.stop();
+            return;
+        }
+    }
+}

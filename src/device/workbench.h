@@ -1,0 +1,69 @@
+#pragma once
+// One tool instance: every piece of state the window holds and the procedures over it, wired
+// together. The window and the command-line front end each own one Workbench; tests build one
+// over a fake port. A plain owner: the procedures live in the parts.
+
+#include "device/busy_state.h"
+#include "device/erase.h"
+#include "device/mcu_status.h"
+#include "device/option_lock.h"
+#include "device/option_panel.h"
+#include "device/programmer.h"
+#include "device/sequencer.h"
+#include "device/stop_run.h"
+#include "image/program_image.h"
+#include "isp/connection.h"
+#include "isp/handshake.h"
+#include "isp/isp_link.h"
+#include "isp/link_results.h"
+#include "isp/message_log.h"
+#include "models/model_catalogue.h"
+
+#include <QObject>
+
+class SerialPort;
+class UserDialogs;
+
+class Workbench : public QObject {
+    Q_OBJECT
+public:
+    Workbench(SerialPort* port, UserDialogs* dialogs, QObject* parent = nullptr);
+    ~Workbench() override;
+
+    SerialPort* const port;
+    UserDialogs* const dialogs;
+
+    MessageLog log;                 // textMsg
+    SelectedModel model;            // the selected model's values
+    OptionPanel options;            // Step4 area and option choices
+    ControlStates controls;         // enabled state of the controls, captions, progress
+    McuStatus status;
+    StatusPanel status_panel;       // LabLock 0..8
+    LinkResults results;
+    LinkChoices choices;            // cobBaudMax, watchdog pin
+    IspLink link;
+    ProgramImage image;
+    StatusReport status_report;
+    StopRun stop_run;
+    Handshake handshake;
+    Connection connection;
+    // The download road (erase, program and verify, options, the download buttons).
+    Eraser eraser{link, log, status, results, model, image, controls, stop_run, handshake, connection};
+    Programmer programmer{link, log, status, results, model, image, controls, handshake};
+    OptionWriter option_writer{link, log, status, results, model, options, controls, stop_run, connection};
+    Sequencer sequencer{link, log, controls, stop_run, eraser, programmer, option_writer, status, results,
+                        model, image, *dialogs};
+
+    // The model selection sequence (combMcuModel_Click): apply the catalogue row, Soft ICE button,
+    // "ISP DEMO" caption (and the tab-click handler when it became "_no_"), hide the status rows,
+    // arm the settings save, idle enabling, rebuild the option panel.
+    void select_model(const QString& text);
+
+signals:
+    // Run the tab-click handler once (the "ISP DEMO" tab lost its page).
+    void tab_click_requested();
+    // Arm the deferred settings save (Timer3).
+    void settings_save_requested();
+    // A selection has been applied.
+    void model_selected();
+};
