@@ -20,6 +20,7 @@ const std::map<QString, Command>& command_table()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("models"), {"list the MCU model catalogue", cmd_models}},
+        {QStringLiteral("ports"), {"list the serial devices (path, COM name, USB id, description)", cmd_ports}},
         {QStringLiteral("test-option"), {"read firmware version, options and clock (Test Option)", cmd_test_option}},
         {QStringLiteral("connect"), {"connect as a download would (handshake, baud, model check), then stop", cmd_connect}},
         {QStringLiteral("download"), {"download a HEX or binary file into the MCU", cmd_download}},

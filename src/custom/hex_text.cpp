@@ -2,24 +2,51 @@
 
 #include <QHash>
 
+namespace {
+
+// Leading and trailing blanks (spaces only; other white space stays part of the text).
+QString trim_blanks(const QString& text)
+{
+    int from = 0;
+    int to = text.size();
+    while (from < to && text.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && text.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return text.mid(from, to - from);
+}
+
+int hex_digit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
 QByteArray hex_text_to_bytes(const QString& text)
 {
     QByteArray out;
-    QString s = text.trimmed();
+    QString s = trim_blanks(text);
     const int n = s.size() / 2;
     for (int pass = 0; pass < n + 1; ++pass) {
         const QString token = s.left(2);
-        s = s.mid(2).trimmed();
+        s = trim_blanks(s.mid(2));
         if (token.isEmpty())
             break;
         if (token.at(0).unicode() < '0')
             continue;
+        // The token reads up to its first character that is not a hex digit.
         int value = 0;
         for (QChar c : token) {
-            const int d = QString(c).toInt(nullptr, 16);
-            const bool is_hex = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                                (c.toUpper() >= QLatin1Char('A') && c.toUpper() <= QLatin1Char('F'));
-            if (!is_hex)
+            const int d = hex_digit(c);
+            if (d < 0)
                 break;
             value = value * 16 + d;
         }

@@ -1,0 +1,150 @@
+// zvkisp-cli custom-download: the "ISP DEMO" page. Downloads FILE into a running application
+// through its own download routine (custom frames), optionally after sending it a trigger command.
+#include "cli/commands.h"
+
+#include "cli/cli_session.h"
+#include "cli/custom_cli.h"
+#include "custom/custom_download.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/serial_number.h"
+#include "settings/combo_lists.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kName = "zvkisp-cli custom-download";
+
+int usage_error(const QString& text)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
+    return 2;
+}
+
+} // namespace
+
+int cmd_custom_download(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Download FILE into a running application through its in-application download routine:\n"
+        "synchronise, read the chip identity, erase, program and verify, finish (0xB1 twice).\n"
+        "With --trigger the application is first sent that command at --trigger-format.\n"
+        "Exit status 0 only when every board that answered ended with \"Program OK\".\n"
+        "With --repeat, boards are downloaded one after another until Ctrl-C (the Stop button).\n"
+        "Example: zvkisp-cli custom-download app.hex --port /dev/ttyUSB0 --model ZVK7H64B+ \\\n"
+        "           --download-format 38400,E,8,1 --trigger \"12 34 56 78\""));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Program file (Intel HEX or binary)."));
+    CliSession::add_common_options(parser);
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("download-format"),
+         QStringLiteral("Serial format of the download routine, BAUD,P,D,S (for example 38400,E,8,1)."),
+         QStringLiteral("BAUD,P,D,S")},
+        {QStringLiteral("trigger"), QStringLiteral("Trigger command sent to the application first (hex text)."),
+         QStringLiteral("HEX")},
+        {QStringLiteral("trigger-format"),
+         QStringLiteral("Serial format of the trigger command (default 38400,E,8,1)."), QStringLiteral("BAUD,P,D,S"),
+         QStringLiteral("38400,E,8,1")},
+        {QStringLiteral("repeat"), QStringLiteral("One board after another until Ctrl-C.")},
+        {QStringLiteral("pause"), QStringLiteral("Seconds between boards with --repeat (default 5)."),
+         QStringLiteral("SECONDS"), QStringLiteral("5")},
+        {QStringLiteral("start"), QStringLiteral("Buffer start address for the file, hexadecimal (default 0)."),
+         QStringLiteral("HEX"), QStringLiteral("0")},
+        {QStringLiteral("fill"), QStringLiteral("Fill byte of the buffer: FF or 00 (default 00)."),
+         QStringLiteral("FF|00"), QStringLiteral("00")},
+        {QStringLiteral("beep"), QStringLiteral("Beep after each good board: yes or no (default yes)."),
+         QStringLiteral("yes|no"), QStringLiteral("yes")},
+    };
+    parser.addOptions(options);
+    if (!parser.parse(args))
+        return usage_error(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        print_command_help(parser, QStringLiteral("custom-download"));
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usage_error(QStringLiteral("exactly one FILE is required"));
+    const QFileInfo file(positional.first());
+    if (!file.isFile() || !file.isReadable())
+        return usage_error(QStringLiteral("cannot read %1").arg(positional.first()));
+    if (!parser.isSet(QStringLiteral("download-format")))
+        return usage_error(QStringLiteral("--download-format is required"));
+
+    QString error;
+    FormatTexts download;
+    if (!parse_format_option(parser.value(QStringLiteral("download-format")), ComboLists::demo_baud(), download,
+                             error))
+        return usage_error(QStringLiteral("--download-format: ") + error);
+    FormatTexts trigger;
+    if (!parse_format_option(parser.value(QStringLiteral("trigger-format")), ComboLists::demo_baud(), trigger, error))
+        return usage_error(QStringLiteral("--trigger-format: ") + error);
+    const QString beep = parser.value(QStringLiteral("beep")).trimmed().toLower();
+    if (beep != QLatin1String("yes") && beep != QLatin1String("no"))
+        return usage_error(QStringLiteral("--beep takes yes or no"));
+    const QString fill = parser.value(QStringLiteral("fill")).trimmed().toUpper();
+    if (fill != QLatin1String("FF") && fill != QLatin1String("00"))
+        return usage_error(QStringLiteral("--fill takes FF or 00"));
+    static const QRegularExpression hex_re(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    const QString start = parser.value(QStringLiteral("start")).trimmed();
+    if (!hex_re.match(start).hasMatch())
+        return usage_error(QStringLiteral("--start takes a hexadecimal address"));
+
+    CliSession session;
+    if (!session.apply_common_options(parser, error))
+        return usage_error(error);
+    Workbench& bench = session.bench;
+    if (bench.model.model_family != 2)
+        return usage_error(QStringLiteral("the custom download is offered for A and B+ models only"));
+
+    // The program image, loaded as the window loads it.
+    BufferView view(bench.image, &session.dialogs);
+    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
+    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
+    bench.image.fill_ff = fill == QLatin1String("FF");
+    bench.image.buffer_start_text = start;
+    bench.image.clear_buffer_on_load = true;
+    view.clear_program_buffer(0x00);
+    bench.image.show_memory_ranges();
+    bench.image.file_path = file.absoluteFilePath();
+    loader.open_into_buffer();
+    if (!loader.last_load_ok)
+        return usage_error(QStringLiteral("%1 could not be loaded").arg(positional.first()));
+    bench.image.file_loaded = true;
+
+    CustomDownload custom(bench);
+    custom.set_image_tools(&serial, &view);
+    custom.cob_DEMO_DownLoad_Baud = download.baud;
+    custom.cob_DEMO_DownLoad_Parity = download.parity;
+    custom.cob_DEMO_DownLoad_DataBits = download.data_bits;
+    custom.cob_DEMO_DownLoad_StopBits = download.stop_bits;
+    custom.cob_DEMO_UserCode_Baud = trigger.baud;
+    custom.cob_DEMO_UserCode_Parity = trigger.parity;
+    custom.cob_DEMO_UserCode_DataBits = trigger.data_bits;
+    custom.cob_DEMO_UserCode_StopBits = trigger.stop_bits;
+    custom.che_Demo_DownLoad = parser.isSet(QStringLiteral("trigger"));
+    custom.txt_DEMO_UserCode = parser.value(QStringLiteral("trigger"));
+    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
+    bench.sequencer.choices.beep_on_success = beep == QLatin1String("yes");
+
+    const bool repeat = parser.isSet(QStringLiteral("repeat"));
+    custom.board_finished = [&](bool ok) {
+        if (repeat)
+            std::fprintf(stderr, "%s: board %d %s\n", kName, custom.boards_done + custom.boards_failed,
+                         ok ? "programmed" : "failed");
+    };
+
+    // The window calibrates its busy-wait loop at start; the byte gap of programming needs it.
+    bench.link.calibrate_delay_loop();
+    // Ctrl-C is this page's Stop button.
+    QObject::connect(&session, &CliSession::interrupt_received, [&custom] { custom.com_Demo_Stop_Click(); });
+    session.install_stop_on_interrupt();
+    custom.run_custom_download(repeat);
+    return custom.boards_done > 0 && custom.boards_failed == 0 ? 0 : 1;
+}

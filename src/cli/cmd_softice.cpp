@@ -1,0 +1,74 @@
+// zvkisp-cli softice: the "仿真芯片" page. Builds the Soft ICE monitor image from the monitor files
+// and programs it (monitor body, then reset vector), then lets the monitor run.
+#include "cli/commands.h"
+
+#include "cli/cli_session.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/serial_number.h"
+#include "softice/softice_download.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kName = "zvkisp-cli softice";
+
+int usage_error(const QString& text)
+{
+    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
+    return 2;
+}
+
+} // namespace
+
+int cmd_softice(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Turn the MCU into a Soft ICE chip: the monitor image is built from \"ZVK2000.rom\" and\n"
+                       "the model's monitor file (ZVK64_2003.ROM or ZVK32_2003.ROM) and programmed.\n"
+                       "The monitor files are looked up in $ZVKISP_DATA_DIR, the folder of this program, and\n"
+                       "the installed data folders (share/zvkisp). Both questions are asked on the terminal\n"
+                       "(default No) unless --yes is given.\n"
+                       "Exit status 0 only when the download ended with \"Download Soft_ICE is succeed\".\n"
+                       "Example: zvkisp-cli softice --port /dev/ttyUSB0 --model ZVK7H/V64B"));
+    parser.addHelpOption();
+    CliSession::add_common_options(parser);
+    parser.addOption(QCommandLineOption(QStringLiteral("yes"), QStringLiteral("Answer Yes to both questions.")));
+    if (!parser.parse(args))
+        return usage_error(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        print_command_help(parser, QStringLiteral("softice"));
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage_error(QStringLiteral("no FILE is taken: the image is built from the monitor files"));
+
+    CliSession session;
+    QString error;
+    if (!session.apply_common_options(parser, error))
+        return usage_error(error);
+    Workbench& bench = session.bench;
+    if (!bench.model.soft_ice_capable)
+        return usage_error(QStringLiteral("%1 cannot be made a Soft ICE chip (only ZVK7H/V64B, ZVK7H/V32B)")
+                               .arg(bench.model.combo_text));
+    session.dialogs.answer_yes = parser.isSet(QStringLiteral("yes"));
+    session.dialogs.ask_on_terminal = !session.dialogs.answer_yes;
+
+    BufferView view(bench.image, &session.dialogs);
+    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
+    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
+    view.clear_program_buffer(0x00);
+    bench.image.show_memory_ranges();
+
+    SoftIceDownload softice(bench, loader, &view);
+    bench.link.calibrate_delay_loop();
+    session.install_stop_on_interrupt();
+    softice.comDownSoft_ICE_Click();
+    if (!softice.succeeded)
+        session.report_port_error();
+    return softice.succeeded ? 0 : 1;
+}

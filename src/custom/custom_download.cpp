@@ -1,0 +1,354 @@
+#include "custom/custom_download.h"
+
+#include "custom/hex_text.h"
+#include "custom/user_code.h"
+#include "device/workbench.h"
+#include "image/buffer_view.h"
+#include "image/serial_number.h"
+#include "isp/frames.h"
+#include "isp/user_dialogs.h"
+
+#include <QDateTime>
+
+namespace {
+
+const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+
+// The leading whole number of a text ("38400" -> 38400, "" -> 0), blanks before it skipped.
+qint64 leading_number(const QString& text)
+{
+    int i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    qint64 value = 0;
+    for (; i < text.size() && text.at(i).isDigit(); ++i) {
+        value = value * 10 + text.at(i).digitValue();
+        if (value > 0x7FFFFFFF)
+            break;
+    }
+    return value;
+}
+
+} // namespace
+
+const QString CustomDownload::kWrongTypeBox =
+    QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\r\n"
+                   "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。");
+
+CustomDownload::CustomDownload(Workbench& bench) : bench_(bench) {}
+
+QString CustomDownload::download_settings_text() const
+{
+    return serial_settings_text(cob_DEMO_DownLoad_Baud, cob_DEMO_DownLoad_Parity, cob_DEMO_DownLoad_DataBits,
+                                cob_DEMO_DownLoad_StopBits);
+}
+
+QString CustomDownload::trigger_settings_text() const
+{
+    return serial_settings_text(cob_DEMO_UserCode_Baud, cob_DEMO_UserCode_Parity, cob_DEMO_UserCode_DataBits,
+                                cob_DEMO_UserCode_StopBits);
+}
+
+QString CustomDownload::identity_text(quint8 high, quint8 low)
+{
+    return QStringLiteral("%1%2")
+        .arg(high, 2, 16, QLatin1Char('0'))
+        .arg(low, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+bool CustomDownload::identity_matches(const QString& identity, const QString& model_code)
+{
+    const CustomIdentity id = lookup_custom_identity(identity);
+    if (id.model_name.isEmpty())
+        return false;
+    return id.prefix + id.size_code == model_code;
+}
+
+int CustomDownload::poll_interval_ms(const QString& baud_text)
+{
+    const qint64 baud = leading_number(baud_text);
+    if (baud < 2400)
+        return 200;
+    if (baud < 4800)
+        return 100;
+    return 50;
+}
+
+void CustomDownload::com_Demo_Stop_Click()
+{
+    IspLink& link = bench_.link;
+    link.custom_frame_mode = false;
+    link.request_stop();
+    link.request_custom_stop();
+}
+
+void CustomDownload::opt_ISP_DEMO_WDT_Click(int index)
+{
+    const bool pin = index == 1;
+    bench_.choices.wdt_pin_enabled = pin;
+    bench_.controls.wdt_pin_option_selected = pin;
+    bench_.controls.set_enabled(QStringLiteral("comb_WDT"), pin);
+}
+
+bool CustomDownload::open_failure()
+{
+    bench_.link.beep_times(3);
+    bench_.log.append(UserCodeCommand::kOpenFailure);
+    bench_.log.append(UserCodeCommand::kOpenFailureHint);
+    bench_.log.append(UserCodeCommand::kOpenFailureChinese);
+    bench_.handshake.append_port_advice();
+    bench_.controls.set_busy_state(ControlStates::Idle);
+    return false;
+}
+
+void CustomDownload::run_custom_download(bool repeat)
+{
+    IspLink& link = bench_.link;
+    if (focus_text1)
+        focus_text1();
+    // Ends any other download loop that is still waiting.
+    link.custom_frame_mode = false;
+    link.request_stop();
+    link.request_custom_stop();
+
+    if (!bench_.image.file_loaded) {
+        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        return;
+    }
+    running = true;
+
+    bool leave = false;   // straight to the end: no stop line
+    if (che_Demo_DownLoad) {
+        link.custom_reply_received = false;
+        link.custom_stop_requested = false;
+        link.close_port();
+        if (link.port_open() && bench_.port)
+            bench_.port->close();
+        bool opened = link.set_settings(trigger_settings_text());
+        opened = opened && link.open_port() == 0;
+        if (!opened) {
+            open_failure();
+            // The stop flag was just cleared: the end below adds no stop line.
+        } else {
+            const QByteArray bytes = hex_text_to_bytes(txt_DEMO_UserCode);
+            if (link.port_open()) {
+                wait_transmit_queue_empty(bench_);
+                if (!bytes.isEmpty())
+                    link.write_bytes(bytes);
+            }
+            wait_transmit_queue_empty(bench_);
+            link.delay_ms(20);
+        }
+        leave = !opened;
+    }
+
+    while (!leave) {
+        bench_.stop_run.Timer9.set_enabled(true);
+        if (serial_ && !serial_->serial_active)
+            serial_->cheAuto_Increase_Click();
+        link.stop_requested = false;
+        link.custom_frame_mode = true;
+
+        if (!connect_custom()) {
+            // Stopped while waiting for the routine: no board was attempted.
+            if (!link.custom_stop_requested) {
+                last_board_ok = false;
+                ++boards_failed;
+                if (board_finished)
+                    board_finished(false);
+            }
+            break;
+        }
+        bench_.stop_run.Timer9.stop();
+        bool ok = read_custom_id() && erase_custom();
+        if (ok) {
+            link.delay_ms(100);
+            bench_.programmer.program_ok = false;
+            bench_.programmer.comWrite_Click();
+            ok = bench_.programmer.program_ok;
+        }
+        last_board_ok = ok;
+        if (!ok) {
+            ++boards_failed;
+            if (board_finished)
+                board_finished(false);
+            break;
+        }
+
+        bench_.controls.show_progress(QStringLiteral("HIDE"));
+        link.send_custom_command(Frames::CustomFinish);
+        link.send_custom_command(Frames::CustomFinish);
+
+        const QDateTime started = bench_.programmer.program_start_time;
+        const qint64 seconds = started.isValid() ? started.secsTo(QDateTime::currentDateTime()) : 0;
+        bench_.log.append(QStringLiteral("Program OK / 下载 OK "));
+        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + Sequencer::total_time_text(seconds) +
+                          QStringLiteral(" )"));
+        if (bench_.sequencer.choices.beep_on_success)
+            bench_.dialogs->beep();
+        ++boards_done;
+        if (board_finished)
+            board_finished(true);
+
+        if (link.custom_stop_requested) {
+            // Stopped while finishing: no stop line.
+            leave = true;
+            break;
+        }
+        if (serial_ && serial_->checked) {
+            serial_->advance_serial_number();
+            serial_->write_serial_number();
+            if (view_)
+                view_->refresh_buffer_view();
+            serial_->save_serial_settings();
+            serial_->serial_active = true;
+        }
+        if (!repeat)
+            break;
+        countdown();
+        // A stop during the countdown ends the series (with the stop line below).
+        if (link.custom_stop_requested || link.stop_requested)
+            break;
+    }
+
+    if (!leave && link.custom_stop_requested) {
+        bench_.dialogs->beep();
+        bench_.log.append(kStopLine);
+    }
+    link.close_port();
+    bench_.stop_run.comStop_Download_Click();
+    link.custom_frame_mode = false;
+    running = false;
+}
+
+void CustomDownload::countdown()
+{
+    IspLink& link = bench_.link;
+    const QString kept = bench_.log.text();
+    for (int k = Sequencer::pause_seconds(bench_.sequencer.choices.redownload_delay_text); k >= 1; --k) {
+        bench_.log.set_text(kept);
+        bench_.log.append(QString());
+        bench_.log.append(QStringLiteral("Program succeed. / 下载成功."));
+        bench_.log.append(QString());
+        bench_.log.append(QStringLiteral("After a few seconds re-connect will continue.  ") + QString::number(k));
+        bench_.log.append(QString());
+        bench_.log.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(k));
+        link.Timer10.restart(1000);
+        link.wait_on(link.Timer10, [&link] { return link.stop_requested || link.custom_stop_requested; });
+        if (link.stop_requested || link.custom_stop_requested) {
+            link.Timer10.stop();
+            return;
+        }
+    }
+}
+
+bool CustomDownload::connect_custom()
+{
+    IspLink& link = bench_.link;
+    link.custom_reply_received = false;
+    link.custom_stop_requested = false;
+    bench_.log.clear();
+
+    bench_.controls.set_busy_state(ControlStates::Busy);
+    bench_.status_report.hide_status_panel_rows();
+    link.close_port();
+    if (link.port_open() && bench_.port)
+        bench_.port->close();
+
+    if (!link.set_settings(download_settings_text()) || link.open_port() != 0)
+        return open_failure();
+
+    bench_.log.append(QStringLiteral("We are trying to connect to your MCU ... "));
+    bench_.log.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
+
+    // The application may take any time to enter its routine: ask until it answers or Stop.
+    const int interval = poll_interval_ms(cob_DEMO_DownLoad_Baud);
+    const auto answered_or_stopped = [&link] { return link.custom_reply_received || link.custom_stop_requested; };
+    while (!answered_or_stopped()) {
+        link.send_custom_command(Frames::CustomSync);
+        link.Timer7.stop();
+        link.Timer7.set_interval(interval);
+        link.Timer7.start();
+        link.wait_on(link.Timer7, answered_or_stopped);
+    }
+    if (link.custom_stop_requested)
+        return false;
+
+    for (int i = 0; i < 3; ++i)
+        bench_.connection.send_custom_sync();
+
+    if (link.custom_reply_received) {
+        bench_.log.append(QStringLiteral("Connection is OK... / 握手成功..."));
+        return true;
+    }
+    link.beep_times(3);
+    bench_.log.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
+                      QLatin1Char(')'));
+    bench_.stop_run.comStop_Download_Click();
+    return false;
+}
+
+bool CustomDownload::read_custom_id()
+{
+    IspLink& link = bench_.link;
+    link.custom_reply_received = false;
+    link.custom_stop_requested = false;
+    bench_.log.append(QStringLiteral("We are read MCU Firmware Version ..."));
+    bench_.status_report.hide_status_panel_rows();
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bench_.connection.send_custom_read_id();
+        if (link.custom_stop_requested)
+            return false;
+        if (link.custom_reply_received)
+            break;
+    }
+    if (!link.custom_reply_received) {
+        link.beep_times(3);
+        bench_.log.append(QStringLiteral("Read MCU Option is failed. / 读 Option (End: ") + MessageLog::time_of_day() +
+                          QLatin1Char(')'));
+        bench_.stop_run.comStop_Download_Click();
+        return false;
+    }
+
+    const QString identity = identity_text(link.rx_frame[6], link.rx_frame[7]);
+    const CustomIdentity id = lookup_custom_identity(identity);
+    bench_.status.mcu_type_name = id.model_name;
+    bench_.results.chip_id_hex = id.prefix;
+    bench_.results.chip_subid_hex = id.size_code;
+    if (!identity_matches(identity, bench_.model.model_code)) {
+        link.beep_times(3);
+        bench_.log.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        bench_.controls.set_busy_state(ControlStates::Idle);
+        bench_.dialogs->message_box(kWrongTypeBox);
+        return false;
+    }
+    bench_.status.option_byte = link.rx_frame[8];
+    return true;
+}
+
+bool CustomDownload::erase_custom()
+{
+    IspLink& link = bench_.link;
+    link.custom_reply_received = false;
+    link.custom_stop_requested = false;
+    bench_.log.append(QStringLiteral("We are erasing application flash..."));
+    bench_.log.append(QStringLiteral("正在擦除应用程序区..."));
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bench_.connection.send_custom_erase();
+        if (link.custom_stop_requested)
+            return false;
+        if (link.custom_reply_received)
+            break;
+    }
+    if (!link.custom_reply_received) {
+        link.beep_times(3);
+        bench_.log.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") +
+                          MessageLog::time_of_day() + QLatin1Char(')'));
+        bench_.stop_run.comStop_Download_Click();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The "ISP DEMO" page: downloading into a running user application that carries its own
+// download routine. The application may first be sent a trigger command at its serial format;
+// the routine is then spoken to with custom frames (5A A5 ...) at a second format: synchronise,
+// read the chip identity, erase, program and verify, finish. The flow can repeat board after board.
+
+#include <QString>
+#include <functional>
+
+class Workbench;
+class SerialNumber;
+class BufferView;
+
+class CustomDownload {
+public:
+    explicit CustomDownload(Workbench& bench);
+
+    // The auto-increment serial number and the buffer view, when the owner has them.
+    void set_image_tools(SerialNumber* serial, BufferView* view)
+    {
+        serial_ = serial;
+        view_ = view;
+    }
+
+    // ---- The page's controls -------------------------------------------------------------------
+    // "ISP Demo下载程序通讯格式:" (the download routine's format)
+    QString cob_DEMO_DownLoad_Baud = QStringLiteral("38400");
+    QString cob_DEMO_DownLoad_Parity = QStringLiteral("Even");
+    QString cob_DEMO_DownLoad_DataBits = QStringLiteral("8");
+    QString cob_DEMO_DownLoad_StopBits = QStringLiteral("1");
+    // "发送自定义下载命令格式:" (the trigger command's format)
+    QString cob_DEMO_UserCode_Baud = QStringLiteral("38400");
+    QString cob_DEMO_UserCode_Parity = QStringLiteral("Even");
+    QString cob_DEMO_UserCode_DataBits = QStringLiteral("8");
+    QString cob_DEMO_UserCode_StopBits = QStringLiteral("1");
+    bool che_Demo_DownLoad = false;      // "发送自定义下载命令"
+    QString txt_DEMO_UserCode;           // the trigger command as hex text
+
+    QString download_settings_text() const;
+    QString trigger_settings_text() const;
+
+    // ---- Handlers ------------------------------------------------------------------------------
+    void com_Demo_DownLoad_Click() { run_custom_download(false); }
+    void com_Demo_Re_DownLoad_Click() { run_custom_download(true); }
+    void com_Demo_Stop_Click();
+    // opt_ISP_DEMO_WDT(index): 0 "无", 1 "用1个I/O口喂狗"; comb_WDT is usable exactly for index 1.
+    void opt_ISP_DEMO_WDT_Click(int index);
+
+    void run_custom_download(bool repeat);
+    bool connect_custom();
+    bool read_custom_id();
+    bool erase_custom();
+
+    // Moves the keyboard focus to Text1 (off the buttons); the window sets it.
+    std::function<void()> focus_text1;
+    // Called after every board: ok when it ended with the success lines, else it failed after the
+    // download routine answered (or the routine never answered and no stop was asked for).
+    std::function<void(bool ok)> board_finished;
+    bool running = false;
+    bool last_board_ok = false;
+    int boards_done = 0;     // boards that ended with "Program OK"
+    int boards_failed = 0;
+
+    // ---- Pure pieces ---------------------------------------------------------------------------
+    // The identity text of a 0xB5 answer: bytes 6 and 7 as two upper-case hex digits each.
+    static QString identity_text(quint8 high, quint8 low);
+    // Does the identity fit the model code ("4002" fits "F002")? An unknown identity never does.
+    static bool identity_matches(const QString& identity, const QString& model_code);
+    // Reply time-out while polling for the routine: by the download baud text.
+    static int poll_interval_ms(const QString& baud_text);
+
+    static const QString kWrongTypeBox;
+
+private:
+    bool open_failure();   // the three "Open COM port failure!" lines after three beeps
+    void countdown();
+
+    Workbench& bench_;
+    SerialNumber* serial_ = nullptr;
+    BufferView* view_ = nullptr;
+};

@@ -1,0 +1,106 @@
+#include "custom/user_code.h"
+
+#include "custom/hex_text.h"
+#include "device/workbench.h"
+#include "isp/user_dialogs.h"
+
+namespace {
+
+// Blanks only, as the combo texts are trimmed.
+QString trim_blanks(const QString& text)
+{
+    int from = 0;
+    int to = text.size();
+    while (from < to && text.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && text.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return text.mid(from, to - from);
+}
+
+} // namespace
+
+const QString UserCodeCommand::kOpenFailure = QStringLiteral("Open COM port failure! / 打开串口失败!");
+const QString UserCodeCommand::kOpenFailureHint =
+    QStringLiteral("The COM port opened by another Program or no the COM port.");
+const QString UserCodeCommand::kOpenFailureChinese = QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。");
+
+QString serial_settings_text(const QString& baud, const QString& parity, const QString& data_bits,
+                             const QString& stop_bits)
+{
+    return trim_blanks(baud) + QLatin1Char(',') + parity.left(1) + QLatin1Char(',') + trim_blanks(data_bits) +
+           QLatin1Char(',') + trim_blanks(stop_bits);
+}
+
+void wait_transmit_queue_empty(Workbench& bench)
+{
+    // The link's wait also ends on a stop request; here only the queue counts. A stop pressed
+    // meanwhile is kept.
+    IspLink& link = bench.link;
+    const bool stop = link.stop_requested;
+    const bool custom_stop = link.custom_stop_requested;
+    link.stop_requested = false;
+    link.custom_stop_requested = false;
+    link.wait_transmit_empty();
+    link.stop_requested = link.stop_requested || stop;
+    link.custom_stop_requested = link.custom_stop_requested || custom_stop;
+}
+
+UserCodeCommand::UserCodeCommand(Workbench& bench) : bench_(bench) {}
+
+QString UserCodeCommand::settings_text() const
+{
+    return serial_settings_text(cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits, cobUserCodeStopBits);
+}
+
+void UserCodeCommand::comSendUserCode_Click()
+{
+    if (!send_user_code())
+        return;
+    download_started = true;
+    bench_.sequencer.comDownload_Click(0);
+}
+
+bool UserCodeCommand::send_user_code()
+{
+    last_sent.clear();
+    download_started = false;
+    IspLink& link = bench_.link;
+
+    if (!bench_.image.file_loaded) {
+        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        return false;
+    }
+    bench_.log.clear();
+    if (link.port_open())
+        link.close_port();
+
+    if (!link.set_settings(settings_text())) {
+        QString reason = bench_.port ? bench_.port->error_string() : QString();
+        if (reason.isEmpty())
+            reason = QStringLiteral("Invalid property value");
+        bench_.dialogs->message_box(reason, QString(), UserDialogs::Icon::Exclamation);
+        return false;
+    }
+
+    link.clear_queues();
+    if (link.open_port() != 0) {
+        link.beep_times(3);
+        bench_.log.append(kOpenFailure);
+        bench_.log.append(kOpenFailureHint);
+        bench_.log.append(kOpenFailureChinese);
+        bench_.handshake.append_port_advice();
+        return false;
+    }
+
+    const QByteArray bytes = hex_text_to_bytes(txtUserCode);
+    if (link.port_open()) {
+        wait_transmit_queue_empty(bench_);
+        if (!bytes.isEmpty())
+            link.write_bytes(bytes);
+        last_sent = bytes;
+    }
+    wait_transmit_queue_empty(bench_);
+    link.delay_ms(20);
+    return true;
+}

@@ -1,0 +1,351 @@
+// The custom download and the user-code command without a board: command texts to bytes, the
+// identity table, the settings texts, and the flow over a scripted port (formats in force for the
+// trigger and the routine, the identity check, the stop while polling).
+#include "custom/custom_download.h"
+#include "custom/hex_text.h"
+#include "custom/user_code.h"
+#include "device/workbench.h"
+#include "isp/frames.h"
+#include "support/fake_serial_port.h"
+#include "support/scripted_dialogs.h"
+
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text));
+}
+
+// A workbench over a fake port whose far end is an application with a download routine.
+struct Rig {
+    explicit Rig(const QString& model_name)
+    {
+        bench.select_model(model_name);
+        bench.link.set_port_device(QStringLiteral("fake"));
+        bench.sequencer.choices.beep_on_success = false;
+        for (int a = 0; a < 0x10000; ++a)
+            bench.image.program_buffer[size_t(a)] = quint8(a * 13 + 5);
+        bench.image.image_start = 0;
+        bench.image.image_end = 700;
+        bench.image.file_loaded = true;
+        port.responder = FakeSerialPort::frame_responder([this](const QByteArray& f) { return on_frame(f); },
+                                                         [this](quint8 b) {
+                                                             loose.append(char(b));
+                                                             return QByteArray();
+                                                         });
+    }
+
+    QByteArray on_frame(const QByteArray& f)
+    {
+        if (quint8(f[0]) != Frames::kCustomStart0)
+            return {};
+        const quint8 code = quint8(f[4]);
+        codes << code;
+        formats << port.format();
+        if (code == Frames::CustomSync) {
+            if (++syncs <= silent_syncs)
+                return {};
+            return Frames::custom_frame(code);
+        }
+        if (code == Frames::CustomReadId)
+            return Frames::custom_frame(code, QByteArray(1, '\0') + identity + char(0xC5));
+        if (code == Frames::CustomErase)
+            return Frames::custom_frame(code);
+        if (code == Frames::CustomProgram || code == Frames::CustomProgramAgain) {
+            const int n = quint8(f[9]) * 256 + quint8(f[10]);
+            const quint32 address = (quint8(f[7]) << 8) | quint8(f[8]);
+            const QByteArray data = f.mid(11, n);
+            for (int i = 0; i < n; ++i)
+                flash[int(address) + i] = data[i];
+            const quint32 sum = Frames::sum_plain(data);
+            return Frames::custom_frame(code, QByteArray(1, char(sum >> 8)) + char(sum & 0xFF));
+        }
+        return {};
+    }
+
+    FakeSerialPort port;
+    ScriptedDialogs dialogs;
+    Workbench bench{&port, &dialogs};
+    QByteArray identity = hex("4002");
+    QList<quint8> codes;
+    QList<SerialFormat> formats;
+    QByteArray loose;
+    QByteArray flash = QByteArray(0x10000, char(0xFF));
+    int syncs = 0;
+    int silent_syncs = 0;
+};
+
+} // namespace
+
+class TestCustomDownload : public QObject {
+    Q_OBJECT
+private slots:
+    void command_text_to_bytes_data();
+    void command_text_to_bytes();
+    void identity_table_data();
+    void identity_table();
+    void identity_against_model_code_data();
+    void identity_against_model_code();
+    void identity_text_is_upper_case_and_padded();
+    void settings_text_data();
+    void settings_text();
+    void polling_interval_by_baud_data();
+    void polling_interval_by_baud();
+
+    void no_file_shows_only_the_message();
+    void trigger_then_routine_at_their_own_formats();
+    void wrong_identity_stops_before_erasing();
+    void stop_while_polling_gives_one_beep_and_the_stop_line();
+    void user_code_sent_at_its_format_before_the_download();
+};
+
+void TestCustomDownload::command_text_to_bytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("design text") << "12 34 56 78 90 AB CD EF 1234567890ABCDEF"
+                                 << hex("1234567890abcdef1234567890abcdef");
+    QTest::newRow("comma and blank skipped") << "A5, 5A" << hex("a55a");
+    QTest::newRow("odd digit alone") << "ABC" << hex("ab0c");
+    QTest::newRow("lower case") << "abc" << hex("ab0c");
+    QTest::newRow("no blanks") << "AA55" << hex("aa55");
+    QTest::newRow("blanks") << "AA 55" << hex("aa55");
+    QTest::newRow("token with comma reads its digit") << "1,2" << hex("0102");
+    QTest::newRow("minus token skipped") << "-5 10" << hex("10");
+    QTest::newRow("empty") << "" << QByteArray();
+    QTest::newRow("only blanks") << "    " << QByteArray();
+    QTest::newRow("surrounding blanks") << "  7F  " << hex("7f");
+    QTest::newRow("no leading hex digit gives 0") << "G1 22" << hex("0022");
+    QTest::newRow("reading stops at a non-hex digit") << "4Z" << hex("04");
+    QTest::newRow("a tab is no blank") << "\t12" << hex("02");
+}
+
+void TestCustomDownload::command_text_to_bytes()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(hex_text_to_bytes(text).toHex(' '), bytes.toHex(' '));
+}
+
+void TestCustomDownload::identity_table_data()
+{
+    QTest::addColumn<QString>("identity");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("0001") << "0001" << "ZVK7L04A" << "F001";
+    QTest::newRow("0002") << "0002" << "ZVK7L08A" << "F002";
+    QTest::newRow("0003") << "0003" << "ZVK7L12A" << "F004";
+    QTest::newRow("0004") << "0004" << "ZVK7L16B+" << "F104";
+    QTest::newRow("0005") << "0005" << "ZVK7L32B+" << "F108";
+    QTest::newRow("0006") << "0006" << "ZVK7L64B+" << "F110";
+    QTest::newRow("4001") << "4001" << "ZVK7H04A" << "F001";
+    QTest::newRow("4002") << "4002" << "ZVK7H08A" << "F002";
+    QTest::newRow("4003") << "4003" << "ZVK7H12A" << "F004";
+    QTest::newRow("4004") << "4004" << "ZVK7H16B+" << "F104";
+    QTest::newRow("4005") << "4005" << "ZVK7H32B+" << "F108";
+    QTest::newRow("4006") << "4006" << "ZVK7H64B+" << "F110";
+    QTest::newRow("0051") << "0051" << "ZVK7H/L04A" << "F001";
+    QTest::newRow("0052") << "0052" << "ZVK7H/L08A" << "F002";
+    QTest::newRow("0053") << "0053" << "ZVK7H/L12A" << "F004";
+    QTest::newRow("0054") << "0054" << "ZVK7H/L16B+" << "F104";
+    QTest::newRow("0058") << "0058" << "ZVK7H/L32B+" << "F108";
+    QTest::newRow("0516") << "0516" << "ZVK7H/L64B+" << "F110";
+    QTest::newRow("unknown") << "4007" << "" << "";
+    QTest::newRow("lower-case text is not in the table") << "000a" << "" << "";
+    QTest::newRow("empty") << "" << "" << "";
+}
+
+void TestCustomDownload::identity_table()
+{
+    QFETCH(QString, identity);
+    QFETCH(QString, name);
+    QFETCH(QString, code);
+    const CustomIdentity id = lookup_custom_identity(identity);
+    QCOMPARE(id.model_name, name);
+    QCOMPARE(id.prefix + id.size_code, code);
+}
+
+void TestCustomDownload::identity_against_model_code_data()
+{
+    QTest::addColumn<QString>("identity");
+    QTest::addColumn<QString>("model_code");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("4002 F002") << "4002" << "F002" << true;
+    QTest::newRow("4002 F102") << "4002" << "F102" << false;
+    QTest::newRow("0516 F110") << "0516" << "F110" << true;
+    QTest::newRow("0006 F108") << "0006" << "F108" << false;
+    QTest::newRow("unknown against empty code") << "1234" << "" << false;
+    QTest::newRow("unknown against a code") << "1234" << "F002" << false;
+}
+
+void TestCustomDownload::identity_against_model_code()
+{
+    QFETCH(QString, identity);
+    QFETCH(QString, model_code);
+    QFETCH(bool, matches);
+    QCOMPARE(CustomDownload::identity_matches(identity, model_code), matches);
+}
+
+void TestCustomDownload::identity_text_is_upper_case_and_padded()
+{
+    QCOMPARE(CustomDownload::identity_text(0x40, 0x02), QStringLiteral("4002"));
+    QCOMPARE(CustomDownload::identity_text(0x05, 0x16), QStringLiteral("0516"));
+    QCOMPARE(CustomDownload::identity_text(0x0A, 0xBC), QStringLiteral("0ABC"));
+}
+
+void TestCustomDownload::settings_text_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("even") << QStringList{"38400", "Even", "8", "1"} << "38400,E,8,1";
+    QTest::newRow("none") << QStringList{"9600", "None", "8", "1"} << "9600,N,8,1";
+    QTest::newRow("odd, 1.5 stop bits") << QStringList{"115200", "Odd", "7", "1.5"} << "115200,O,7,1.5";
+    QTest::newRow("blanks trimmed") << QStringList{" 2400 ", "Even", " 5", "2 "} << "2400,E,5,2";
+}
+
+void TestCustomDownload::settings_text()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, settings);
+    QCOMPARE(serial_settings_text(texts[0], texts[1], texts[2], texts[3]), settings);
+}
+
+void TestCustomDownload::polling_interval_by_baud_data()
+{
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<int>("ms");
+    QTest::newRow("1200") << "1200" << 200;
+    QTest::newRow("2399") << "2399" << 200;
+    QTest::newRow("2400") << "2400" << 100;
+    QTest::newRow("4800") << "4800" << 50;
+    QTest::newRow("38400") << "38400" << 50;
+    QTest::newRow("not a number") << "fast" << 200;
+}
+
+void TestCustomDownload::polling_interval_by_baud()
+{
+    QFETCH(QString, baud);
+    QFETCH(int, ms);
+    QCOMPARE(CustomDownload::poll_interval_ms(baud), ms);
+}
+
+void TestCustomDownload::no_file_shows_only_the_message()
+{
+    Rig rig(QStringLiteral("ZVK7H08A"));
+    rig.bench.image.file_loaded = false;
+    CustomDownload custom(rig.bench);
+    custom.che_Demo_DownLoad = true;
+    custom.txt_DEMO_UserCode = QStringLiteral("A5 5A");
+    custom.com_Demo_DownLoad_Click();
+    QCOMPARE(rig.dialogs.texts(), QStringList{QStringLiteral("    Please open file./请打开文件。    ")});
+    QVERIFY(rig.port.writes.isEmpty());
+    QCOMPARE(rig.port.open_calls, 0);
+}
+
+void TestCustomDownload::trigger_then_routine_at_their_own_formats()
+{
+    Rig rig(QStringLiteral("ZVK7H08A"));
+    rig.silent_syncs = 3;   // the routine takes a while to start
+    CustomDownload custom(rig.bench);
+    custom.che_Demo_DownLoad = true;
+    custom.txt_DEMO_UserCode = QStringLiteral("A5, 5A");
+    custom.cob_DEMO_UserCode_Baud = QStringLiteral("9600");
+    custom.cob_DEMO_UserCode_Parity = QStringLiteral("None");
+    custom.cob_DEMO_DownLoad_Baud = QStringLiteral("57600");
+    custom.cob_DEMO_DownLoad_Parity = QStringLiteral("Odd");
+    custom.com_Demo_DownLoad_Click();
+
+    // The trigger went out alone, in one write, at its own format.
+    QVERIFY(!rig.port.writes.isEmpty());
+    QCOMPARE(rig.port.writes.first().bytes, hex("a55a"));
+    QCOMPARE(rig.port.writes.first().format, *SerialFormat::parse(QStringLiteral("9600,N,8,1")));
+    // The routine: polled until it answered, three more syncs, identity, erase, program, finish twice.
+    QVERIFY(rig.codes.size() > 8);
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(rig.codes.at(i), quint8(Frames::CustomSync));
+    QCOMPARE(rig.codes.at(7), quint8(Frames::CustomReadId));
+    QCOMPARE(rig.codes.at(8), quint8(Frames::CustomErase));
+    QCOMPARE(rig.codes.last(), quint8(Frames::CustomFinish));
+    QCOMPARE(rig.codes.count(quint8(Frames::CustomFinish)), 2);
+    for (const SerialFormat& f : rig.formats)
+        QCOMPARE(f, *SerialFormat::parse(QStringLiteral("57600,O,8,1")));
+    // Programmed 0..700 (raised to 639 at least) with the buffer's bytes.
+    for (int a = 0; a <= 700; ++a)
+        QCOMPARE(quint8(rig.flash[a]), rig.bench.image.program_buffer[size_t(a)]);
+    QCOMPARE(rig.bench.status.option_byte, quint8(0xC5));
+    QCOMPARE(rig.bench.status.mcu_type_name, QStringLiteral("ZVK7H08A"));
+    const QStringList lines = rig.bench.log.lines();
+    QVERIFY(lines.contains(QStringLiteral("Connection is OK... / 握手成功...")));
+    QVERIFY(lines.contains(QStringLiteral("Program OK / 下载 OK ")));
+    QVERIFY(!lines.contains(QStringLiteral("Operation is stop. / 操作被停止.")));
+    QCOMPARE(custom.boards_done, 1);
+    QVERIFY(!rig.port.is_open());
+    QVERIFY(!rig.bench.link.custom_frame_mode);
+}
+
+void TestCustomDownload::wrong_identity_stops_before_erasing()
+{
+    Rig rig(QStringLiteral("ZVK7H16B+"));   // code F104; the chip says 4002 (F002)
+    CustomDownload custom(rig.bench);
+    custom.com_Demo_DownLoad_Click();
+    QVERIFY(!rig.codes.contains(quint8(Frames::CustomErase)));
+    QVERIFY(rig.bench.log.lines().contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选")));
+    QCOMPARE(rig.dialogs.texts(),
+             QStringList{QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\r\n"
+                                        "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。")});
+    QCOMPARE(rig.dialogs.beeps, 3);
+    QCOMPARE(rig.bench.status.mcu_type_name, QStringLiteral("ZVK7H08A"));
+    QCOMPARE(custom.boards_done, 0);
+    QCOMPARE(custom.boards_failed, 1);
+}
+
+void TestCustomDownload::stop_while_polling_gives_one_beep_and_the_stop_line()
+{
+    Rig rig(QStringLiteral("ZVK7H08A"));
+    rig.silent_syncs = 1000000;   // the routine never answers
+    CustomDownload custom(rig.bench);
+    QTimer::singleShot(300, [&] { custom.com_Demo_Stop_Click(); });
+    custom.com_Demo_DownLoad_Click();
+    QVERIFY(rig.syncs >= 2);
+    QCOMPARE(rig.dialogs.beeps, 1);
+    QCOMPARE(rig.bench.log.lines().last(), QStringLiteral("Operation is stop. / 操作被停止."));
+    QVERIFY(!rig.codes.contains(quint8(Frames::CustomReadId)));
+    QCOMPARE(custom.boards_failed, 0);
+    QVERIFY(!rig.port.is_open());
+}
+
+void TestCustomDownload::user_code_sent_at_its_format_before_the_download()
+{
+    Rig rig(QStringLiteral("ZVK7H08A"));
+    rig.port.responder = {};   // no boot loader: the download that follows only polls
+    UserCodeCommand command(rig.bench);
+    command.txtUserCode = QStringLiteral("12 34 56 78 90 AB CD EF 1234567890ABCDEF");
+    command.cobUserCodeBaud = QStringLiteral("19200");
+    command.cobUserCodeParity = QStringLiteral("Even");
+    QVERIFY(command.send_user_code());
+    QCOMPARE(rig.port.writes.size(), 1);
+    QCOMPARE(rig.port.writes.first().bytes, hex("1234567890abcdef1234567890abcdef"));
+    QCOMPARE(rig.port.writes.first().format, *SerialFormat::parse(QStringLiteral("19200,E,8,1")));
+
+    // An empty command writes nothing and still goes on to the download.
+    rig.port.clear_record();
+    command.txtUserCode.clear();
+    QVERIFY(command.send_user_code());
+    QVERIFY(rig.port.writes.isEmpty());
+
+    // A port that cannot be opened: three beeps, the three lines, no download.
+    rig.port.open_error = 2;
+    rig.dialogs.beeps = 0;
+    QVERIFY(!command.send_user_code());
+    QCOMPARE(rig.dialogs.beeps, 3);
+    QCOMPARE(rig.bench.log.lines().mid(0, 3),
+             (QStringList{QStringLiteral("Open COM port failure! / 打开串口失败!"),
+                          QStringLiteral("The COM port opened by another Program or no the COM port."),
+                          QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。")}));
+}
+
+QTEST_GUILESS_MAIN(TestCustomDownload)
+#include "test_custom_download.moc"

@@ -1,0 +1,180 @@
+// The Soft ICE download against zvkisp-sim playing ZVK7H64B and ZVK7H32B, with generated monitor
+// files: the flash holds the image over both programmed ranges, the used range ends as the second
+// pass left it; and the same through 'zvkisp-cli softice --yes'.
+#include "device/workbench.h"
+#include "image/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/serial_number.h"
+#include "isp/qt_serial_port.h"
+#include "softice/softice_download.h"
+#include "support/scripted_dialogs.h"
+#include "support/sim_process.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString cli_binary()
+{
+    const QString env = qEnvironmentVariable("ZVKISP_CLI");
+    return env.isEmpty() ? QStringLiteral(ZVKISP_BINARY_DIR "/src/zvkisp-cli") : env;
+}
+
+QByteArray read_file(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write_file(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QByteArray monitor_bytes(int size, int seed)
+{
+    QByteArray d(size, '\0');
+    for (int i = 0; i < size; ++i)
+        d[i] = char((i * 37 + seed) % 253);
+    return d;
+}
+
+// The flash after both passes: the image over 0x0000..0x027F (the second pass programs at least
+// up to 639) and 0x2000..0x33FF, erased cells elsewhere.
+QByteArray expected_flash(const QByteArray& image, int flash_size)
+{
+    QByteArray flash(flash_size, char(0xFF));
+    flash.replace(0, 0x280, image.mid(0, 0x280));
+    flash.replace(0x2000, 0x1400, image.mid(0x2000, 0x1400));
+    return flash;
+}
+
+} // namespace
+
+class TestE2eSoftIce : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void both_variants_data();
+    void both_variants();
+    void command_line_with_yes();
+
+private:
+    QTemporaryDir data_;
+    QByteArray common_ = monitor_bytes(384, 3);
+};
+
+void TestE2eSoftIce::initTestCase()
+{
+    if (!SimProcess::available())
+        QSKIP("zvkisp-sim is not built");
+    QVERIFY(data_.isValid());
+    write_file(data_.filePath(QStringLiteral("ZVK2000.rom")), common_);
+    write_file(data_.filePath(QStringLiteral("ZVK64_2003.ROM")), monitor_bytes(4096, 64));
+    write_file(data_.filePath(QStringLiteral("ZVK32_2003.ROM")), monitor_bytes(3000, 32));   // a short one
+    qputenv("ZVKISP_DATA_DIR", data_.path().toLocal8Bit());
+}
+
+void TestE2eSoftIce::both_variants_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("flash_size");
+    QTest::newRow("ZVK7H64B") << "ZVK7H64B" << 0x10000;
+    QTest::newRow("ZVK7H32B") << "ZVK7H32B" << 0x8000;
+}
+
+void TestE2eSoftIce::both_variants()
+{
+    QFETCH(QString, model);
+    QFETCH(int, flash_size);
+    QTemporaryDir dir;
+    const QString flash_path = dir.filePath(QStringLiteral("flash.bin"));
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--model"), model, QStringLiteral("--flash-out"), flash_path}));
+
+    QtSerialPort port;
+    ScriptedDialogs dialogs;
+    dialogs.yes_no_answers.clear();
+    for (bool answer : {true, true})
+        dialogs.yes_no_answers.enqueue(answer);
+    Workbench bench(&port, &dialogs);
+    bench.select_model(model);
+    bench.link.set_port_device(sim.port());
+    bench.link.calibrate_delay_loop();
+    BufferView view(bench.image, &dialogs);
+    SerialNumber serial(bench.image, bench.model, view, nullptr, &dialogs);
+    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &dialogs);
+    view.clear_program_buffer(0x00);
+    bench.image.show_memory_ranges();
+    SoftIceDownload softice(bench, loader, &view);
+    softice.set_settling_enabled(false);
+
+    softice.comDownSoft_ICE_Click();
+    QVERIFY2(softice.succeeded, qPrintable(bench.log.text()));
+    QCOMPARE(bench.log.text(), QStringLiteral("\r\nDownload Soft_ICE is succeed /下载 Soft_ICE 成功"));
+    QCOMPARE(dialogs.texts().last(), QStringLiteral("Download Soft_ICE is succeed.\r\nChinese:下载 Soft_ICE 成功。"));
+    // The viewer's used range is the second pass; the buffer still holds the whole image.
+    QCOMPARE(bench.image.image_start, 0);
+    QCOMPARE(bench.image.image_end, 0x7F);
+    const QByteArray image(reinterpret_cast<const char*>(bench.image.program_buffer.data()), 0x10000);
+    QCOMPARE(image.mid(0, 3).toHex(), QByteArray("022200"));
+    QCOMPARE(image.mid(0x2000, 384), common_);
+    QVERIFY(!bench.link.port_open());
+
+    sim.process().waitForFinished(5000);
+    const QByteArray flash = read_file(flash_path);
+    QCOMPARE(flash.size(), flash_size);
+    QCOMPARE(flash.toHex(), expected_flash(image, flash_size).toHex());
+}
+
+void TestE2eSoftIce::command_line_with_yes()
+{
+    if (!QFileInfo(cli_binary()).isExecutable())
+        QSKIP("zvkisp-cli is not built");
+    QTemporaryDir dir;
+    const QString flash_path = dir.filePath(QStringLiteral("flash.bin"));
+    SimProcess sim;
+    const QString trace_path = dir.filePath(QStringLiteral("trace.txt"));
+    QVERIFY(sim.start({QStringLiteral("--model"), QStringLiteral("ZVK7H64B"), QStringLiteral("--flash-out"),
+                       flash_path, QStringLiteral("--trace"), trace_path}));
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ZVKISP_DATA_DIR"), data_.path());
+    cli.setProcessEnvironment(env);
+    cli.start(cli_binary(), {QStringLiteral("softice"), QStringLiteral("--port"), sim.port(), QStringLiteral("--model"),
+                             QStringLiteral("ZVK7H64B"), QStringLiteral("--yes")});
+    QVERIFY(cli.waitForFinished(90000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(cli.exitCode() == 0, qPrintable(out + err));
+    QVERIFY(out.contains(QStringLiteral("Download Soft_ICE is succeed /下载 Soft_ICE 成功")));
+    QVERIFY(err.contains(QStringLiteral("Write SoftICE program, the DownLoad Code will be erased!")));
+    QVERIFY(err.contains(QStringLiteral("Download Soft_ICE is succeed.\nChinese:下载 Soft_ICE 成功。")));
+
+    sim.process().waitForFinished(5000);
+    const QByteArray flash = read_file(flash_path);
+    QVERIFY2(flash.size() == 0x10000, qPrintable(QString::fromUtf8(read_file(trace_path)).right(600) + out));
+    QCOMPARE(flash.mid(0, 3).toHex(), QByteArray("022200"));
+    QCOMPARE(flash.mid(0x2000, 384), common_);
+    QCOMPARE(flash.mid(0x2300, 4096), monitor_bytes(4096, 64));
+
+    // Without --yes and with no terminal to ask on, the answer is No: nothing is sent.
+    QProcess no;
+    no.setProcessEnvironment(env);
+    no.start(cli_binary(), {QStringLiteral("softice"), QStringLiteral("--port"), QStringLiteral("/dev/null/none"),
+                            QStringLiteral("--model"), QStringLiteral("ZVK7H32B")});
+    no.closeWriteChannel();
+    QVERIFY(no.waitForFinished(20000));
+    QCOMPARE(no.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(no.readAllStandardError()).contains(QStringLiteral("-> No")));
+}
+
+QTEST_GUILESS_MAIN(TestE2eSoftIce)
+#include "test_e2e_softice.moc"
