@@ -43,20 +43,56 @@ Board::Board(const Config &cfg, Pty &pty, Scheduler &sched, Trace &trace)
 void Board::start()
 {
     state_ = State::Off;
-    sched_.after(cfg_.power_on_delay_ms, [this] { power_on(); });
+    start_timer_ = sched_.after(cfg_.power_on_delay_ms, [this] {
+        start_timer_ = 0;
+        power_on();
+    });
+}
+
+void Board::set_power(bool on)
+{
+    if (vanished_ || finished_)
+        return;
+    if (start_timer_) {
+        sched_.cancel(start_timer_);
+        start_timer_ = 0;
+    }
+    if (!on) {
+        if (state_ == State::Off)
+            return;
+        trace_.line("power-off board=%d", board_number_);
+        ++generation_;
+        state_ = State::Off;
+        pending_.clear();
+        busy_ = false;
+        if (frame_timer_) {
+            sched_.cancel(frame_timer_);
+            frame_timer_ = 0;
+        }
+        return;
+    }
+    if (state_ != State::Off)
+        return;
+    const bool fresh = board_number_ == 0 || board_ran_;
+    if (fresh && board_number_ >= cfg_.boards)
+        return;   // the last board has run; the sim is about to exit
+    power_on(fresh);
 }
 
 // ---------------------------------------------------------------------------------------
 // Power and modes
 
-void Board::power_on()
+void Board::power_on(bool fresh)
 {
     if (vanished_)
         return;
     ++generation_;
-    ++board_number_;
-    flash_.assign(cfg_.flash_size, 0xFF);
-    options_ = cfg_.options;
+    if (fresh) {
+        ++board_number_;
+        board_ran_ = false;
+        flash_.assign(cfg_.flash_size, 0xFF);
+        options_ = cfg_.options;
+    }
     pending_.clear();
     busy_ = false;
     trace_.line("power-on board=%d", board_number_);
@@ -112,10 +148,14 @@ void Board::board_done(const char *how)
     ++generation_;  // nothing pending of this board survives
     pending_.clear();
     busy_ = false;
+    board_ran_ = true;
     if (board_number_ >= cfg_.boards) {
         sched_.after(cfg_.exit_grace_ms, [this] { finished_ = true; });
         return;
     }
+    // With a power line the next board comes up when the tool switches the power on again.
+    if (!cfg_.power_control_path.empty())
+        return;
     // Power off; the next board is switched on a little later.
     sched_.after(cfg_.next_board_delay_ms, [this] {
         if (!vanished_)

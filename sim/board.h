@@ -25,6 +25,9 @@ public:
     // Bytes the tool sent; the line settings are sampled now.
     void on_input(const uint8_t *data, size_t size);
     bool finished() const { return finished_; }
+    // The power line (--power-control): off swallows everything and loses the chip's state; on
+    // powers the board up again (the same chip until it has run, then the next, fresh board).
+    void set_power(bool on);
 
 private:
     enum class State {
@@ -38,7 +41,7 @@ private:
     };
     enum class Sent { Ok, Garbled, Suppressed };
 
-    void power_on();
+    void power_on(bool fresh = true);
     void enter_application();
     void enter_boot_loader();
     void enter_routine();
@@ -79,6 +82,8 @@ private:
     State state_ = State::Off;
     uint64_t generation_ = 0;  // bumps at every power-on; stale timed actions check it
     int board_number_ = 0;
+    uint64_t start_timer_ = 0;   // the first power-on after --power-on-delay
+    bool board_ran_ = false;     // the current board has started its user program
     bool finished_ = false;
     bool vanished_ = false;
 

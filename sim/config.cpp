@@ -28,6 +28,8 @@ const char kUsage[] =
     "  --boards N               boards to play one after another (default 1)\n"
     "  --next-board-delay MS    off time between two boards (default 500)\n"
     "  --exit-grace MS          time after the last board's run before exiting (default 500)\n"
+    "  --power-control PATH     FIFO (created if missing) the test side writes \"on\"/\"off\" lines to:\n"
+    "                           the board's power line; off swallows everything and loses the state\n"
     "chip:\n"
     "  --model NAME             catalogue model (sets family, variant, identity, flash size ...)\n"
     "  --list-models            print the model names and exit\n"
@@ -274,6 +276,8 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             return 1;
         } else if (opt == "--link" && need(1)) {
             cfg->link_path = arg();
+        } else if (opt == "--power-control" && need(1)) {
+            cfg->power_control_path = arg();
         } else if (opt == "--trace" && need(1)) {
             cfg->trace_path = arg();
         } else if (opt == "--flash-out" && need(1)) {

@@ -23,6 +23,7 @@ struct Config {
     std::string link_path;
     std::string trace_path;
     std::string flash_out;
+    std::string power_control_path;  // FIFO carrying "on"/"off" lines for the board's power
     double baud_tolerance_pct = 3.0;
     int power_on_delay_ms = 0;
     int boards = 1;

@@ -7,6 +7,7 @@
 #include "trace.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +41,59 @@ struct LinkGuard {
             if (target == buf)
                 unlink(path.c_str());
         }
+    }
+};
+
+// The power line: a FIFO the test side writes "on" / "off" lines to. The sim holds it open for
+// reading and writing, so a writer that closes and comes back never ends the stream.
+struct PowerControl {
+    std::string path;
+    bool created = false;
+    int fd = -1;
+    std::string partial;
+
+    bool open(const std::string &p, std::string *error)
+    {
+        path = p;
+        if (mkfifo(p.c_str(), 0600) == 0) {
+            created = true;
+        } else if (errno != EEXIST) {
+            *error = "cannot create " + p + ": " + std::strerror(errno);
+            return false;
+        }
+        fd = ::open(p.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            *error = "cannot open " + p + ": " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    // Reads what is waiting and hands every complete line to `on_line`.
+    template <typename F>
+    void read_lines(F on_line)
+    {
+        char buf[256];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            partial.append(buf, size_t(n));
+        }
+        size_t pos;
+        while ((pos = partial.find('\n')) != std::string::npos) {
+            std::string line = partial.substr(0, pos);
+            partial.erase(0, pos + 1);
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                line.pop_back();
+            on_line(line);
+        }
+    }
+    ~PowerControl()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (created)
+            unlink(path.c_str());
     }
 };
 
@@ -92,6 +146,11 @@ int main(int argc, char **argv)
         link.path = cfg.link_path;
         link.target = pty.slave_path();
     }
+    PowerControl power;
+    if (!cfg.power_control_path.empty() && !power.open(cfg.power_control_path, &error)) {
+        std::fprintf(stderr, "zvkisp-sim: %s\n", error.c_str());
+        return 2;
+    }
     std::printf("PORT %s\n", pty.slave_path().c_str());
     std::fflush(stdout);
 
@@ -104,9 +163,12 @@ int main(int argc, char **argv)
         sched.run_due();
         if (board.finished())
             break;
-        struct pollfd pfd {};
+        struct pollfd fds[2] {};
+        struct pollfd &pfd = fds[0];
         pfd.fd = pty.master_fd();
         pfd.events = POLLIN;
+        fds[1].fd = power.fd;
+        fds[1].events = POLLIN;
         int timeout = sched.next_timeout_ms();
         struct timespec ts {};
         struct timespec *tsp = nullptr;
@@ -115,12 +177,23 @@ int main(int argc, char **argv)
             ts.tv_nsec = long(timeout % 1000) * 1000000L;
             tsp = &ts;
         }
-        int n = ppoll(&pfd, pfd.fd >= 0 ? 1 : 0, tsp, &wait_mask);
+        // A vanished line leaves the power line to poll; the pty entry is then skipped (fd -1).
+        int n = ppoll(fds, power.fd >= 0 ? 2 : (pfd.fd >= 0 ? 1 : 0), tsp, &wait_mask);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "zvkisp-sim: poll: %s\n", std::strerror(errno));
             return 1;
+        }
+        if (n > 0 && power.fd >= 0 && (fds[1].revents & POLLIN)) {
+            power.read_lines([&](const std::string &line) {
+                if (line == "on" || line == "off") {
+                    trace.line("power-line %s", line.c_str());
+                    board.set_power(line == "on");
+                } else if (!line.empty()) {
+                    trace.line("note power-control ignored \"%s\"", line.c_str());
+                }
+            });
         }
         if (n > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR))) {
             long got = pty.read_bytes(buf, sizeof buf);

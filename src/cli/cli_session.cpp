@@ -1,7 +1,9 @@
 #include "cli/cli_session.h"
 
 #include "isp/handshake.h"
+#include "isp/port_discovery.h"
 #include "isp/port_names.h"
+#include "isp/power_cycle.h"
 #include "models/model_catalogue.h"
 
 #include <QCommandLineParser>
@@ -70,11 +72,16 @@ CliSession::~CliSession()
 void CliSession::add_common_options(QCommandLineParser& parser)
 {
     parser.addOption(QCommandLineOption(QStringLiteral("port"),
-                                        QStringLiteral("Serial device (a path) or COM1..COM8."),
+                                        QStringLiteral("Serial device (a path), COM1..COM8, or auto (the only USB "
+                                                       "serial adapter; see 'zvkisp-cli ports')."),
                                         QStringLiteral("DEVICE")));
     parser.addOption(QCommandLineOption(QStringLiteral("model"),
                                         QStringLiteral("MCU model name as in 'zvkisp-cli models'."),
                                         QStringLiteral("NAME")));
+    parser.addOption(QCommandLineOption(QStringLiteral("power-cycle"),
+                                        QStringLiteral("Switch the MCU off and on through a modem line before the "
+                                                       "greeting: dtr, rts or none (default none)."),
+                                        QStringLiteral("LINE"), QStringLiteral("none")));
     parser.addOption(QCommandLineOption(QStringLiteral("max-baud"),
                                         QStringLiteral("Highest baud to negotiate (1200..115200, default 115200)."),
                                         QStringLiteral("BAUD"), QStringLiteral("115200")));
@@ -103,8 +110,21 @@ bool CliSession::apply_common_options(const QCommandLineParser& parser, QString&
                                "11520, 9600, 4800, 2400, 1200");
         return false;
     }
-    bench.link.set_port_device(resolve_port_device(port_text));
+    PowerCycle power = PowerCycle::None;
+    if (!power_cycle::parse(parser.value(QStringLiteral("power-cycle")), power)) {
+        error = QStringLiteral("--power-cycle must be dtr, rts or none");
+        return false;
+    }
+    QString device;
+    if (port_text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+        if (!pick_auto_port(serial_devices(), device, error))
+            return false;
+    } else {
+        device = resolve_port_device(port_text);
+    }
+    bench.link.set_port_device(device);
     bench.choices.max_baud = max_baud;
+    bench.choices.power_cycle = power;
     bench.select_model(model_name);
     return true;
 }

@@ -22,7 +22,7 @@ public:
     CliSession();
     ~CliSession() override;
 
-    // Adds --port, --model and --max-baud to a parser.
+    // Adds --port (a path, COMn or auto), --model, --power-cycle and --max-baud to a parser.
     static void add_common_options(QCommandLineParser& parser);
     // Applies them: port device, model selection, baud limit. False (and `error` says why) for a
     // missing port or model, an unknown model name or a baud not offered by the list.

@@ -13,7 +13,8 @@ int cmd_connect(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Connect to the MCU as a download would (handshake, fastest baud, model check), then stop.\n"
-        "Exit status 0 when the connection was made."));
+        "Exit status 0 when the connection was made.\n"
+        "Example: zvkisp-cli connect --port /dev/ttyUSB0 --model ZVK7H64B+ --power-cycle dtr"));
     parser.addHelpOption();
     CliSession::add_common_options(parser);
     if (!parser.parse(args)) {
@@ -21,7 +22,7 @@ int cmd_connect(const QStringList& args)
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        print_command_help(parser, QStringLiteral("connect"));
         return 0;
     }
     CliSession session;

@@ -15,7 +15,8 @@ int cmd_dump(const QStringList& args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Loads FILE (Intel HEX or binary) into a fresh program buffer as the window does and prints the\n"
-        "dump of the whole used range to standard output; the loader's messages go to standard error."));
+        "dump of the whole used range to standard output; the loader's messages go to standard error.\n"
+        "Example: zvkisp-cli dump blink.hex --model ZVK7H64B+"));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("HEX or binary program file"));
     p.addOption({QStringLiteral("model"), QStringLiteral("MCU model (see 'zvkisp-cli models')."), QStringLiteral("NAME")});
@@ -29,7 +30,7 @@ int cmd_dump(const QStringList& args)
         return 2;
     }
     if (p.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(p.helpText()), stdout);
+        print_command_help(p, QStringLiteral("dump"));
         return 0;
     }
     if (p.positionalArguments().size() != 1) {

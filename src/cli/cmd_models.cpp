@@ -12,14 +12,15 @@
 int cmd_models(const QStringList& args)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("List the MCU models the tool can program."));
+    parser.setApplicationDescription(QStringLiteral("List the MCU models the tool can program.\n"
+                                                    "Example: zvkisp-cli models"));
     parser.addHelpOption();
     if (!parser.parse(args)) {
         std::fprintf(stderr, "zvkisp-cli models: %s\n", qPrintable(parser.errorText()));
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        print_command_help(parser, QStringLiteral("models"));
         return 0;
     }
     QTextStream out(stdout);

@@ -17,7 +17,8 @@ int cmd_store(const QStringList& args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Loads FILE (Intel HEX or binary) as the window does, then writes the buffer bytes\n"
-        "START .. START + LENGTH - 1 to the binary file BIN (replacing it)."));
+        "START .. START + LENGTH - 1 to the binary file BIN (replacing it).\n"
+        "Example: zvkisp-cli store blink.hex --model ZVK7H64B+ --start 0 --length 800 --out blink.bin"));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("HEX or binary program file"));
     p.addOption({QStringLiteral("model"), QStringLiteral("MCU model (see 'zvkisp-cli models')."), QStringLiteral("NAME")});
@@ -35,7 +36,7 @@ int cmd_store(const QStringList& args)
         return 2;
     }
     if (p.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(p.helpText()), stdout);
+        print_command_help(p, QStringLiteral("store"));
         return 0;
     }
     if (p.positionalArguments().size() != 1) {

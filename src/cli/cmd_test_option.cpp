@@ -14,7 +14,8 @@ int cmd_test_option(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Test Option: connect to the MCU, read its firmware version, options and clock, and let it run.\n"
-        "Exit status 0 when the chip lock or firmware version was read."));
+        "Exit status 0 when the chip lock or firmware version was read.\n"
+        "Example: zvkisp-cli test-option --port auto --model ZVK7H64B+"));
     parser.addHelpOption();
     CliSession::add_common_options(parser);
     parser.addOption(QCommandLineOption(QStringLiteral("wdt-pin"),
@@ -25,7 +26,7 @@ int cmd_test_option(const QStringList& args)
         return 2;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+        print_command_help(parser, QStringLiteral("test-option"));
         return 0;
     }
 

@@ -8,6 +8,8 @@
 #include "isp/isp_link.h"
 #include "isp/link_results.h"
 #include "isp/message_log.h"
+#include "isp/port_advice.h"
+#include "isp/power_cycle.h"
 #include "isp/user_dialogs.h"
 #include "models/model_catalogue.h"
 
@@ -341,6 +343,17 @@ void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok
     ok = link_.reply_received;
 }
 
+void Handshake::append_port_advice()
+{
+    if (!link_.port())
+        return;
+    QString advice = port_advice::for_port(*link_.port(), link_.port_device());
+    // Open returned 0 but the port stayed closed: the layer raised no error of its own.
+    if (advice.isEmpty())
+        advice = port_advice::text(PortErrorKind::Other, link_.port_device(), {}, link_.last_open_error());
+    log_.append(advice);
+}
+
 void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
 {
     failed = true;
@@ -361,6 +374,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
         log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
         log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
+        append_port_advice();
         controls_.set_busy_state(ControlStates::Idle);
         return;
     }
@@ -370,6 +384,18 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     stop_run_.Timer9.start();
     for (int i = 0; i < 2 && !link_.port_open(); ++i)
         link_.open_port();
+
+    // With automatic power cycling the MCU is switched off now and on again once the greeting
+    // runs, so its boot loader starts with 0x7F already arriving.
+    const PowerCycle power = choices_.power_cycle;
+    bool powered_off = false;
+    if (power != PowerCycle::None && link_.port()) {
+        power_cycle::set_power(*link_.port(), power, false);
+        powered_off = true;
+        OneShotTimer off_time(QStringLiteral("power-off"), power_cycle::kOffMs);
+        off_time.start();
+        link_.wait_on(off_time, [] { return false; });
+    }
 
     // 4. Greeting: 0x7F 0x7F paced by the wire time at 1200 baud until the status frame arrives.
     //    The pacing wait ends at once on received bytes or a stop; nothing spins while the board
@@ -383,11 +409,32 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         if (link_.stop_requested || link_.reply_received)
             break;
         link_.write_bytes(greeting);
+        if (powered_off) {
+            power_cycle::set_power(*link_.port(), power, true);
+            powered_off = false;
+        }
         pace.restart(kGreetingWireMs);
         const qint16 seen = link_.rx_count;
         link_.wait_on(pace, [this, seen] { return link_.reply_received || link_.rx_count != seen; });
         link_.pump_events();
+        // The adapter went away under the greeting and cannot be opened again: the attempt ends
+        // as it does for a port that cannot be opened.
+        if (link_.port_lost() && !link_.port_open() && !link_.stop_requested && link_.open_port() != 0) {
+            if (powered_off && link_.port())
+                power_cycle::set_power(*link_.port(), power, true);
+            link_.beep_times(3);
+            log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
+            log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
+            log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
+            append_port_advice();
+            controls_.set_busy_state(ControlStates::Idle);
+            return;
+        }
     }
+
+    // A stop before the first greeting leaves the board powered as it was found.
+    if (powered_off && link_.port())
+        power_cycle::set_power(*link_.port(), power, true);
 
     // 5.
     if (link_.stop_requested) {

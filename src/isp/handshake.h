@@ -43,6 +43,8 @@ public:
     void set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok);
     void derive_alternate_reload();
     void lookup_reserved_top_size(const QString& version);
+    // The line after the three port-open failure lines: the device, the reason and the usual fix.
+    void append_port_advice();
 
     // ---- Pure pieces, exposed for checking ----------------------------------------------------
     // Clock in Hz from the eight 16-bit counts of status bytes 4..19: (mean + 6) x 2061, the mean

@@ -100,6 +100,8 @@ int IspLink::open_port()
         return err;
     }
     last_open_error_.clear();
+    if (port_->is_open())
+        port_lost_ = false;
     return port_->is_open() ? 0 : -1;
 }
 
@@ -371,8 +373,10 @@ bool IspLink::wait_on(OneShotTimer& timer, const std::function<bool()>& done)
     for (;;) {
         if (done() || !timer.enabled() || relevant_stop())
             break;
-        if (failures != port_failures_) {
-            // The port went away: the wait ends as its time-out would.
+        if (failures != port_failures_ ||
+            (port_lost_ && !port_->is_open() && (&timer == &Timer7 || &timer == &Timer8))) {
+            // The port went away (now, or earlier and it could not be opened again): no reply
+            // can come, so the wait ends as its time-out would.
             timer.stop();
             break;
         }
@@ -419,6 +423,7 @@ void IspLink::request_custom_stop()
 void IspLink::on_port_failed(const QString& reason)
 {
     ++port_failures_;
+    port_lost_ = true;
     if (port_ && port_->is_open())
         port_->close();
     emit port_failed(reason);

@@ -39,6 +39,8 @@ public:
     qint32 current_baud() const;   // the number at the start of the settings text
 
     bool port_open() const;
+    // The port failed under us (device vanished) and has not been opened again since.
+    bool port_lost() const { return port_lost_; }
     void configure_port();
     // 0 = open, -1 = refused without an error, > 0 = the port layer's error number (and
     // last_open_error() names the port and the reason).
@@ -145,5 +147,6 @@ private:
     struct WaitStack;
     std::unique_ptr<WaitStack> waits_;
     quint64 port_failures_ = 0;            // counts port failures; a wait ends when it changes
+    bool port_lost_ = false;               // failed under us and not opened again since
     bool in_receive_handler_ = false;
 };

@@ -1,6 +1,8 @@
 #pragma once
 // What the handshake and connect leave behind for the steps after them.
 
+#include "isp/power_cycle.h"
+
 #include <QString>
 
 struct LinkResults {
@@ -22,4 +24,5 @@ struct LinkChoices {
     qint32 max_baud = 115200;        // whole-number value of cobBaudMax's text
     bool wdt_pin_enabled = false;    // opt_ISP_DEMO_WDT(1) selected
     QString wdt_pin = QStringLiteral("P0.0");   // comb_WDT text
+    PowerCycle power_cycle = PowerCycle::None;  // line that powers the MCU, cycled by the handshake
 };

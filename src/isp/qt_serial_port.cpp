@@ -148,10 +148,21 @@ bool QtSerialPort::is_open() const
 
 bool QtSerialPort::apply_format(const SerialFormat& f)
 {
+    QSerialPort::StopBits stop = to_qt_stop(f.stop_halves);
+#ifdef Q_OS_UNIX
+    // termios knows no one and a half stop bits (QSerialPort would quietly send one): a UART sends
+    // them for 5-bit characters when asked for two; with 6 to 8 data bits the format is refused,
+    // as a port refuses it elsewhere.
+    if (f.stop_halves == 3) {
+        if (f.data_bits != 5)
+            return false;
+        stop = QSerialPort::TwoStop;
+    }
+#endif
     bool ok = port_.setBaudRate(f.baud);
     ok = port_.setParity(to_qt_parity(f.parity)) && ok;
     ok = port_.setDataBits(QSerialPort::DataBits(f.data_bits)) && ok;
-    ok = port_.setStopBits(to_qt_stop(f.stop_halves)) && ok;
+    ok = port_.setStopBits(stop) && ok;
     return ok;
 }
 

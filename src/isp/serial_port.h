@@ -23,6 +23,16 @@ struct SerialFormat {
     }
 };
 
+// Why the last open failed, as far as the port layer can tell.
+enum class PortErrorKind {
+    None,               // the last open succeeded (or none was tried)
+    Missing,            // no such device
+    PermissionDenied,   // the user may not open it
+    Busy,               // another program holds it
+    NotSerial,          // not a serial port, or it refuses the settings
+    Other,
+};
+
 class SerialPort : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +59,8 @@ public:
     virtual void clear_input() = 0;
     virtual void clear_output() = 0;
     virtual QString error_string() const = 0;
+    // The kind of the last open failure (Other where the layer cannot tell).
+    virtual PortErrorKind error_kind() const { return PortErrorKind::Other; }
 
     // Modem control lines (no-ops where the port has none).
     virtual void set_dtr(bool) {}

@@ -1,0 +1,33 @@
+# Installed layout and the Debian package.
+#   bin/zvkisp, bin/zvkisp-cli, bin/zvkisp-sim            (install rules next to the targets)
+#   share/applications/zvkisp.desktop                     desktop menu entry
+#   share/icons/hicolor/scalable/apps/zvkisp.svg          its icon
+#   share/zvkisp/README.md                                the Soft ICE monitor files go here
+#   share/doc/zvkisp/user-guide.md
+include(GNUInstallDirs)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/data-README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/zvkisp RENAME README.md)
+if(EXISTS ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME zvkisp)
+set(CPACK_PACKAGE_VENDOR "zvkisp developers")
+set(CPACK_PACKAGE_CONTACT "zvkisp developers <zvkisp@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "In-system programming tool for 8051-compatible flash MCUs")
+set(CPACK_PACKAGE_DESCRIPTION "zvkisp downloads Intel HEX or binary programs into 8051-compatible flash\nmicrocontrollers through their serial boot loader: a window (zvkisp), a\ncommand-line front end (zvkisp-cli) and a simulated board (zvkisp-sim).")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY zvkisp)
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Qt libraries by name (Debian 12); dpkg-shlibdeps adds the versions and the C/C++ runtime.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), qt6-qpa-plugins")
+find_program(ZVKISP_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(ZVKISP_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+include(CPack)
