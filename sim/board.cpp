@@ -1,5 +1,7 @@
 #include "board.h"
 
+#include <memory>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -429,17 +431,19 @@ void Board::handle_command(const ParsedFrame &f)
             // The loader switches its UART, then answers at the new baud and stays there.
             busy_then(cfg_.switch_delay_ms, [this, baud, reply] {
                 uart_.baud = baud;
-                transmit(reply, false);
+                when_tool_listens_at(baud, [this, reply] { transmit(reply, false); });
             });
         } else {
             // Answers at the candidate baud, then goes back to the baud it had.
             busy_then(cfg_.switch_delay_ms, [this, baud, reply] {
-                double before = uart_.baud;
-                uart_.baud = baud;
-                Sent s = transmit(reply, false);
-                uart_.baud = before;
-                trace_.line("test-baud baud=%s %s", baud_text(baud).c_str(),
-                            s == Sent::Ok ? "ok" : s == Sent::Garbled ? "fail" : "suppressed");
+                when_tool_listens_at(baud, [this, baud, reply] {
+                    double before = uart_.baud;
+                    uart_.baud = baud;
+                    Sent s = transmit(reply, false);
+                    uart_.baud = before;
+                    trace_.line("test-baud baud=%s %s", baud_text(baud).c_str(),
+                                s == Sent::Ok ? "ok" : s == Sent::Garbled ? "fail" : "suppressed");
+                });
             });
         }
         return;
@@ -587,6 +591,35 @@ void Board::busy_then(int delay_ms, std::function<void()> action)
         busy_ = false;
         drain();
     });
+}
+
+// A loader that has just switched its UART answers once; on a real line the PC has switched
+// too by then. A pseudo-terminal on a busy machine may see the tool reconfigure a little later,
+// so the answer waits (up to --switch-wait) until the tool's side shows a baud the UART at
+// `baud` understands. A baud the tool never takes (a drifting clock) still gets its garbled
+// answer when the wait runs out.
+void Board::when_tool_listens_at(double baud, std::function<void()> action)
+{
+    busy_ = true;
+    const uint64_t gen = generation_;
+    const double give_up = sched_.now_precise_ms() + cfg_.switch_wait_ms;
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [this, gen, baud, give_up, action, poll] {
+        if (gen != generation_)
+            return;
+        SerialFormat at = uart_;
+        at.baud = baud;
+        const bool listening =
+            formats_agree(pty_.tool_format(), at, cfg_.baud_tolerance_pct, check_framing_ && pty_.framing_visible());
+        if (listening || sched_.now_precise_ms() >= give_up) {
+            action();
+            busy_ = false;
+            drain();
+            return;
+        }
+        sched_.after(2, *poll);
+    };
+    (*poll)();
 }
 
 void Board::answer(std::vector<uint8_t> frame, int delay_ms)

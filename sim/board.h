@@ -59,6 +59,7 @@ private:
     // Runs `action` after `delay_ms` (plus the configured reply delay and lateness) while
     // the chip is busy; bytes that arrive meanwhile wait in the queue.
     void busy_then(int delay_ms, std::function<void()> action);
+    void when_tool_listens_at(double baud, std::function<void()> action);
     void answer(std::vector<uint8_t> frame, int delay_ms = 0);
     Sent transmit(std::vector<uint8_t> frame, bool exempt_from_faults);
     bool send_line(const std::vector<uint8_t> &bytes);

@@ -52,6 +52,7 @@ const char kUsage[] =
     "boot-loader timing:\n"
     "  --erase-ms MS            duration of an erase (default 50)\n"
     "  --switch-delay MS        delay before the answer at a new baud (default 30)\n"
+    "  --switch-wait MS         longest wait for the tool to listen at the new baud (default 400)\n"
     "  --reply-delay MS         extra delay before every answer (default 0)\n"
     "  --frame-timeout MS       gap that abandons an incomplete frame (default 250)\n"
     "application mode:\n"
@@ -380,6 +381,10 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             if (!int_arg(0, 10000, &v))
                 return fail("bad --switch-delay");
             cfg->switch_delay_ms = int(v);
+        } else if (opt == "--switch-wait") {
+            if (!int_arg(0, 10000, &v))
+                return fail("bad --switch-wait");
+            cfg->switch_wait_ms = int(v);
         } else if (opt == "--reply-delay") {
             if (!int_arg(0, 60000, &v))
                 return fail("bad --reply-delay");
