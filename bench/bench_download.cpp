@@ -62,7 +62,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QString model = QStringLiteral("ZVK7H64B+");
     SimProcess sim;
-    if (!sim.start({QStringLiteral("--model"), model, QStringLiteral("--clock"), QStringLiteral("11059200")})) {
+    if (!sim.start({QStringLiteral("--model"), model, QStringLiteral("--clock"), QStringLiteral("11059200"),
+                    QStringLiteral("--instant-line")})) {
         std::fprintf(stderr, "bench_download: zvkisp-sim did not start (%s)\n", qPrintable(SimProcess::binary()));
         return 1;
     }

@@ -189,7 +189,7 @@ void Board::on_input(const uint8_t *data, size_t size)
         // The greeting bytes may come faster than a wire could carry them; they only start
         // the answer, they do not queue it.
         rx_wire_end_ms_ = now;
-    } else if (tool.valid) {
+    } else if (tool.valid && !cfg_.instant_line) {
         const double bits = 1 + tool.data_bits + (tool.parity == 'N' ? 0 : 1) + tool.stop_bits;
         const double char_ms = bits * 1000.0 / tool.baud;
         rx_wire_end_ms_ = std::max(now, rx_wire_end_ms_) + char_ms * double(size);

@@ -52,6 +52,7 @@ const char kUsage[] =
     "boot-loader timing:\n"
     "  --erase-ms MS            duration of an erase (default 50)\n"
     "  --switch-delay MS        delay before the answer at a new baud (default 30)\n"
+    "  --instant-line           answer as soon as a frame is read (no waiting out its wire time)\n"
     "  --switch-wait MS         longest wait for the tool to listen at the new baud (default 400)\n"
     "  --reply-delay MS         extra delay before every answer (default 0)\n"
     "  --frame-timeout MS       gap that abandons an incomplete frame (default 250)\n"
@@ -381,6 +382,8 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             if (!int_arg(0, 10000, &v))
                 return fail("bad --switch-delay");
             cfg->switch_delay_ms = int(v);
+        } else if (opt == "--instant-line") {
+            cfg->instant_line = true;
         } else if (opt == "--switch-wait") {
             if (!int_arg(0, 10000, &v))
                 return fail("bad --switch-wait");

@@ -52,7 +52,8 @@ struct Config {
     int erase_ms = 50;
     int switch_delay_ms = 30;
     int reply_delay_ms = 0;
-    int switch_wait_ms = 400;   // longest wait for the tool to reach a new baud before answering
+    int switch_wait_ms = 400;
+    bool instant_line = false;  // answer as soon as a frame is read, without waiting out its wire time   // longest wait for the tool to reach a new baud before answering
     int frame_timeout_ms = 250;
 
     // Application mode and the in-application download routine.
