@@ -105,6 +105,12 @@ private slots:
     void port_entries_name_devices();
     void typed_device_path_persists();
     void log_lines_reach_the_window();
+    void permission_failure_shows_one_advice_line();
+    void power_cycle_choice_data();
+    void power_cycle_choice();
+    void power_cycle_unusable_stored_value_is_off_data();
+    void power_cycle_unusable_stored_value_is_off();
+    void power_cycle_follows_busy_state();
     void status_panel_rows_on_labels();
     void option_panel_by_family_data();
     void option_panel_by_family();
@@ -577,6 +583,8 @@ void TestUiWindow::first_run_defaults()
     QVERIFY(!f.wb().options.double_speed_yes());
     QCOMPARE(f.w->cobBaudMax->currentText(), QStringLiteral("115200"));
     QCOMPARE(f.wb().choices.max_baud, 115200);
+    QCOMPARE(f.w->cob_PowerCycle->currentIndex(), 0);
+    QCOMPARE(f.wb().choices.power_cycle, PowerCycle::None);
     QCOMPARE(f.w->pos(), QPoint(0, 0));
     QVERIFY(qAbs(f.w->form_width() - 12000) <= 15);
     QVERIFY(qAbs(f.w->form_height() - 9045) <= 15);
@@ -685,19 +693,95 @@ void TestUiWindow::log_lines_reach_the_window()
     QCOMPARE(f.w->textMsg->textCursor().position(), f.w->textMsg->toPlainText().size());
     f.wb().log.set_text(QStringLiteral("\r\nkept\r\n\r\nProgram succeed. / 下载成功."));
     QCOMPARE(f.w->textMsg->toPlainText(), QStringLiteral("\nkept\n\nProgram succeed. / 下载成功."));
+}
 
-    // A port the user may not open says why and names the fix, after the failure lines.
-    f.port.open_error = 13;
-    f.port.open_error_text = QStringLiteral("Permission denied");
+void TestUiWindow::permission_failure_shows_one_advice_line()
+{
+    Fixture f;
+    f.w->show();
     f.w->combCommPort->setEditText(QStringLiteral("/dev/ttyS0"));
-    f.wb().link.open_port();
-    f.wb().log.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
-    f.wb().log.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
-    f.wb().log.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
-    const QStringList lines = f.wb().log.lines();
-    QVERIFY2(lines.at(lines.size() - 2).startsWith(QStringLiteral("Permission denied: /dev/ttyS0")),
-             qPrintable(lines.join(QLatin1Char('|'))));
-    QVERIFY(lines.at(lines.size() - 2).contains(QStringLiteral("usermod -aG")));
+    f.port.open_error = 13;
+    f.port.open_error_kind = PortErrorKind::PermissionDenied;
+    f.port.open_error_text = QStringLiteral("Permission denied");
+    f.wb().log.clear();
+    f.w->comReadChipLock->click();
+
+    // The three failure lines, then the core's single line of advice, and nothing from the window.
+    QStringList shown = f.w->textMsg->toPlainText().split(QLatin1Char('\n'));
+    const int first = shown.indexOf(QStringLiteral("Open COM port failure! / 打开串口失败!"));
+    QVERIFY2(first >= 0, qPrintable(shown.join(QLatin1Char('|'))));
+    shown = shown.mid(first);
+    QCOMPARE(shown.size(), 4);
+    QCOMPARE(shown.at(0), QStringLiteral("Open COM port failure! / 打开串口失败!"));
+    QCOMPARE(shown.at(1), QStringLiteral("The COM port opened by another Program or no the COM port."));
+    QCOMPARE(shown.at(2), QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
+    QVERIFY2(shown.at(3).startsWith(QStringLiteral("Permission denied on /dev/ttyS0: ")), qPrintable(shown.at(3)));
+    QVERIFY(shown.at(3).contains(QStringLiteral("usermod -aG")));
+    QCOMPARE(f.dialogs.beeps, 3);
+    QVERIFY(f.w->comReadChipLock->isEnabled());   // idle again
+}
+
+void TestUiWindow::power_cycle_choice_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("DTR") << 1 << int(PowerCycle::Dtr) << QStringLiteral("1");
+    QTest::newRow("RTS") << 2 << int(PowerCycle::Rts) << QStringLiteral("2");
+    QTest::newRow("back to off") << 0 << int(PowerCycle::None) << QStringLiteral("0");
+}
+
+void TestUiWindow::power_cycle_choice()
+{
+    QFETCH(int, index);
+    QFETCH(int, choice);
+    QFETCH(QString, stored);
+    {
+        Fixture f;
+        QCOMPARE(f.w->cob_PowerCycle->count(), 3);
+        QCOMPARE(f.w->cob_PowerCycle->itemText(1), QStringLiteral("DTR"));
+        QCOMPARE(f.w->cob_PowerCycle->itemText(2), QStringLiteral("RTS"));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.w->settings().Timer3.enabled(), 2000);
+        // Start from the other end so every row is a change.
+        f.w->cob_PowerCycle->setCurrentIndex(index == 2 ? 1 : 2);
+        f.w->cob_PowerCycle->setCurrentIndex(index);
+        QCOMPARE(int(f.wb().choices.power_cycle), choice);
+        // The change arms the deferred save, which writes the choice.
+        QVERIFY(f.w->settings().Timer3.enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.w->settings().Timer3.enabled(), 2000);
+        QCOMPARE(f.w->settings().value(SettingsStore::kSettings, QStringLiteral("PowerCycle"), QString()), stored);
+    }
+    Fixture g;
+    QCOMPARE(g.w->cob_PowerCycle->currentIndex(), index);
+    QCOMPARE(int(g.wb().choices.power_cycle), choice);
+}
+
+void TestUiWindow::power_cycle_unusable_stored_value_is_off_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("out of range") << QStringLiteral("3");
+    QTest::newRow("negative") << QStringLiteral("-1");
+    QTest::newRow("word") << QStringLiteral("dtr");
+    QTest::newRow("empty") << QString();
+}
+
+void TestUiWindow::power_cycle_unusable_stored_value_is_off()
+{
+    QFETCH(QString, stored);
+    SettingsStore().set_value(SettingsStore::kSettings, QStringLiteral("PowerCycle"), stored);
+    Fixture f;
+    QCOMPARE(f.w->cob_PowerCycle->currentIndex(), 0);
+    QCOMPARE(f.wb().choices.power_cycle, PowerCycle::None);
+}
+
+void TestUiWindow::power_cycle_follows_busy_state()
+{
+    Fixture f;
+    f.w->show();
+    f.wb().controls.set_busy_state(4);
+    QVERIFY(!f.w->cob_PowerCycle->isEnabled());
+    f.wb().controls.set_busy_state(3);
+    QVERIFY(f.w->cob_PowerCycle->isEnabled());
 }
 
 QTEST_MAIN(TestUiWindow)

@@ -44,7 +44,8 @@ const QStringList& ControlStates::input_controls()
         << QStringLiteral("cheAuto_Increase") << indexed(QStringLiteral("optShot_P10_P11_to_GND"), 2)
         << indexed(QStringLiteral("opt_erase_data"), 2) << indexed(QStringLiteral("opt_ISP_DEMO_WDT"), 2)
         << QStringLiteral("comb_WDT") << QStringLiteral("optAUX_RAM_NO") << QStringLiteral("optAUX_RAM_YES")
-        << QStringLiteral("optRST_CLOSE_WDT_NO") << QStringLiteral("optRST_CLOSE_WDT_YES");
+        << QStringLiteral("optRST_CLOSE_WDT_NO") << QStringLiteral("optRST_CLOSE_WDT_YES")
+        << QStringLiteral("cob_PowerCycle");
     return names;
 }
 
@@ -136,7 +137,7 @@ void ControlStates::enable_option_controls()
     for (const char* c : {"cheAuto_Increase", "optShot_P10_P11_to_GND(0)", "optShot_P10_P11_to_GND(1)",
                           "opt_erase_data(0)", "opt_erase_data(1)", "opt_ISP_DEMO_WDT(0)", "opt_ISP_DEMO_WDT(1)",
                           "comb_WDT", "optAUX_RAM_NO", "optAUX_RAM_YES", "optRST_CLOSE_WDT_NO",
-                          "optRST_CLOSE_WDT_YES"})
+                          "optRST_CLOSE_WDT_YES", "cob_PowerCycle"})
         enabled.insert(QString::fromLatin1(c), true);
     if (!wdt_pin_option_selected)
         enabled.insert(QStringLiteral("comb_WDT"), false);

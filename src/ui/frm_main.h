@@ -143,7 +143,6 @@ private:
     void on_log_replaced(const QString& text);
     void fill_port_list();
     void on_port_choice_changed();
-    void report_port_permission();
     void request_settings_save();
     void save_settings_now();
     void load_settings();
@@ -245,6 +244,7 @@ public:
     QRadioButton* optBeepYes = nullptr;
     QRadioButton* optBeepNo = nullptr;
     QComboBox* comDalay_ReDownLoad = nullptr;
+    QComboBox* cob_PowerCycle = nullptr;
     QCheckBox* cekReloadFile = nullptr;
 
     // User-code page.

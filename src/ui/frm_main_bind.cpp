@@ -9,6 +9,7 @@
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 #include "isp/port_names.h"
+#include "isp/power_cycle.h"
 #include "settings/combo_lists.h"
 #include "settings/settings_store.h"
 
@@ -16,7 +17,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -151,6 +151,14 @@ void frmMain::load_settings()
         comDalay_ReDownLoad->setCurrentIndex(s.delay_index);
     if (comb_WDT->currentText().isEmpty())
         comb_WDT->setCurrentIndex(0);
+    // Automatic power cycling (missing or unusable: off).
+    {
+        const QSignalBlocker block(cob_PowerCycle);
+        const PowerCycle power =
+            power_cycle::from_stored(settings_->value(SettingsStore::kSettings, power_cycle::kSettingsKey, QString()));
+        cob_PowerCycle->setCurrentIndex(int(power));
+        wb_->choices.power_cycle = power;
+    }
     // Setting the list indexes while loading raises their click events: the section is written
     // back half a second after start.
     request_settings_save();
@@ -261,23 +269,6 @@ void frmMain::on_port_choice_changed()
             settings_->set_value(SettingsStore::kSettings, kComDeviceKey, custom_device_);
     }
     wb_->link.set_port_device(chosen_port_device());
-}
-
-void frmMain::report_port_permission()
-{
-    const QString device = wb_->link.port_device();
-    const QFileInfo fi(device);
-    const bool denied = wb_->link.last_open_error().contains(QLatin1String("ermission")) ||
-                        (fi.exists() && (!fi.isReadable() || !fi.isWritable()));
-    if (!denied)
-        return;
-    QString group = fi.group();
-    if (group.isEmpty())
-        group = QStringLiteral("dialout");
-    wb_->log.append(QStringLiteral("Permission denied: %1 belongs to group \"%2\"; add your user to it "
-                                   "(sudo usermod -aG %2 $USER) and log in again.")
-                        .arg(device, group));
-    wb_->log.append(QStringLiteral("Chinese:没有权限打开 %1: 请把当前用户加入 \"%2\" 组后重新登录。").arg(device, group));
 }
 
 // ---- Core -> widgets -------------------------------------------------------------------------
@@ -415,6 +406,7 @@ void frmMain::apply_link_choices()
     c.max_baud = cobBaudMax->currentText().trimmed().toInt();
     c.wdt_pin_enabled = opt_ISP_DEMO_WDT[1]->isChecked();
     c.wdt_pin = comb_WDT->currentText();
+    c.power_cycle = power_cycle::from_stored(QString::number(cob_PowerCycle->currentIndex()));
     wb_->controls.wdt_pin_option_selected = c.wdt_pin_enabled;
 }
 
@@ -439,8 +431,6 @@ void frmMain::on_log_appended(const QString& line)
     c.insertText(QStringLiteral("\n") + line);
     textMsg->setTextCursor(c);
     textMsg->ensureCursorVisible();
-    if (line == QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"))
-        report_port_permission();
 }
 
 void frmMain::on_log_replaced(const QString& text)
@@ -535,6 +525,11 @@ void frmMain::bind_core()
     };
     settings_->collect = [this] { return collect_settings(); };
     settings_->show_memory_ranges = [this] { wb_->image.show_memory_ranges(); };
+    // The power-cycling choice is written with the rest of the section.
+    connect(settings_.get(), &SettingsStore::saved, this, [this] {
+        settings_->set_value(SettingsStore::kSettings, power_cycle::kSettingsKey,
+                             power_cycle::to_stored(wb_->choices.power_cycle));
+    });
 
     // Widgets -> core: the model and the file.
     connect(combMcuModel, qOverload<int>(&QComboBox::activated), this, [this] {
@@ -585,6 +580,12 @@ void frmMain::bind_core()
     connect(optBeepNo, &QRadioButton::clicked, this, &frmMain::request_settings_save);
     arm_save_on(optBeepYes, false, true);
     arm_save_on(comDalay_ReDownLoad, false, true);
+    connect(cob_PowerCycle, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        apply_link_choices();
+        request_settings_save();
+    });
+    connect(cob_PowerCycle, qOverload<int>(&QComboBox::activated), this, &frmMain::request_settings_save);
+    arm_save_on(cob_PowerCycle, true, true);
 
     // Remembered format combos: Change, Click, GotFocus, LostFocus (cob_DEMO_UserCode_Baud: Change).
     for (QComboBox* c : {cob_DEMO_DownLoad_Baud, cob_DEMO_DownLoad_Parity, cob_DEMO_DownLoad_DataBits,

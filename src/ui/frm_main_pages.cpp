@@ -3,6 +3,7 @@
 
 #include "ui/frm_main.h"
 
+#include "isp/power_cycle.h"
 #include "settings/combo_lists.h"
 
 #include <QCheckBox>
@@ -86,9 +87,17 @@ void frmMain::build_page_options(QGroupBox* page)
     comDalay_ReDownLoad->setCurrentIndex(4);
     place(comDalay_ReDownLoad, 2780, 2160, 800, 300);
 
+    // The port line that switches the board's supply, cycled before each connection.
+    auto* labPowerCycle = new QLabel(QStringLiteral("Power cycling / 自动上电:"), page);
+    place(labPowerCycle, 120, 2495, 2650, 270);
+    cob_PowerCycle = reg(new QComboBox(page), QStringLiteral("cob_PowerCycle"));
+    cob_PowerCycle->addItems(power_cycle::choice_texts());
+    cob_PowerCycle->setCurrentIndex(int(PowerCycle::None));
+    place(cob_PowerCycle, 2780, 2480, 1700, 300);
+
     cekReloadFile = reg(new QCheckBox(QStringLiteral("每次下载前自动刷新已打开在缓冲区的文件，方便调试使用"), page),
                         QStringLiteral("cekReloadFile"));
-    place(cekReloadFile, 120, 2560, 5500, 300);
+    place(cekReloadFile, 120, 2840, 5500, 300);
 }
 
 void frmMain::build_page_user_code(QGroupBox* page)
