@@ -1,0 +1,123 @@
+// libFuzzer target: the receive handler of IspLink fed arbitrary bytes in arbitrary chunks
+// through an in-memory port. The first byte picks the mode (reply or custom frames), the prefix
+// mode and whether replies are awaited; the rest is a list of chunks, each led by a control byte
+// (chunk length, and whether the sender clears the receiver or toggles the reply wait before it,
+// as the senders do). After every chunk: rx_count stays inside rx_frame, and a raised flag always
+// stands for a complete, valid frame of the current mode at the start of rx_frame.
+
+#include "isp/isp_link.h"
+#include "isp/user_dialogs.h"
+#include "support/fake_serial_port.h"
+
+#include <QCoreApplication>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class SilentDialogs : public UserDialogs {
+public:
+    void beep() override {}
+    void message_box(const QString&, const QString& = QString(), Icon = Icon::None) override {}
+    bool ask_yes_no(const QString&, const QString& = QString()) override { return false; }
+    QString choose_open_file(const QString&, const QString&, const QString&) override { return {}; }
+    QString choose_save_file(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+void check(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_receiver: %s\n", what);
+        std::abort();
+    }
+}
+
+void check_reply_frame(const IspLink& link)
+{
+    const auto& f = link.rx_frame;
+    check(link.rx_count >= 3, "reply flag with fewer than three bytes");
+    check(f[0] == 0x68, "reply flag without the start byte");
+    const int len = f[1] * 256 + f[2];
+    check(len >= 3 && len <= IspLink::kFrameCapacity, "reply flag with an impossible length");
+    check(link.rx_count >= len, "reply flag before the frame is complete");
+    check(f[size_t(len - 1)] == 0x16, "reply flag without the end byte");
+    unsigned sum = 0;
+    for (int i = 0; i <= len - 3; ++i)
+        sum += f[size_t(i)];
+    check(quint8(sum) == f[size_t(len - 2)], "reply flag with a wrong checksum");
+}
+
+void check_custom_frame(const IspLink& link)
+{
+    const auto& f = link.rx_frame;
+    check(link.rx_count >= 4, "custom flag with fewer than four bytes");
+    check(f[0] == 0x5A && f[1] == 0xA5, "custom flag without the start bytes");
+    const int len = f[2] * 256 + f[3];
+    check(len >= 4 && len <= IspLink::kFrameCapacity, "custom flag with an impossible length");
+    check(link.rx_count >= len, "custom flag before the frame is complete");
+    check(f[size_t(len - 1)] == 0x16, "custom flag without the end byte");
+    unsigned sum = 0;
+    for (int i = 0; i <= len - 4; ++i)
+        sum += f[size_t(i)];
+    check(f[size_t(len - 3)] == sum / 256 && f[size_t(len - 2)] == sum % 256, "custom flag with a wrong checksum");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static int argc = 1;
+    static char arg0[] = "fuzz_receiver";
+    static char* argv[] = {arg0, nullptr};
+    static QCoreApplication* app = new QCoreApplication(argc, argv);
+    (void)app;
+    if (size < 1)
+        return 0;
+
+    SilentDialogs dialogs;
+    FakeSerialPort port;
+    IspLink link(&port, &dialogs);
+    link.set_port_device(QStringLiteral("/dev/fuzz0"));
+    link.open_port();
+    const uint8_t mode = data[0];
+    link.custom_frame_mode = mode & 1;
+    link.prefix_mode = mode & 2;
+    link.reply_armed = mode & 4;
+    bool ever_armed = link.reply_armed;
+
+    size_t pos = 1;
+    while (pos < size) {
+        const uint8_t control = data[pos++];
+        if (control & 0x40) {
+            // What a sender does before it sends the next command.
+            link.rx_count = 0;
+            link.reply_received = false;
+            link.custom_reply_received = false;
+        }
+        if (control & 0x80)
+            link.reply_armed = !link.reply_armed;
+        ever_armed = ever_armed || link.reply_armed;
+        size_t n = control & 0x3F;
+        if (n == 0x3F)
+            n = 400;   // now and then a chunk larger than a frame can be
+        n = std::min(n, size - pos);
+        port.feed(QByteArray(reinterpret_cast<const char*>(data + pos), int(n)));
+        pos += n;
+
+        check(link.rx_count >= 0 && link.rx_count <= IspLink::kFrameCapacity, "rx_count outside rx_frame");
+        if (link.custom_frame_mode) {
+            check(!link.reply_received, "reply flag in custom mode");
+            if (link.custom_reply_received)
+                check_custom_frame(link);
+        } else {
+            check(!link.custom_reply_received, "custom flag in reply mode");
+            if (link.reply_received) {
+                check(ever_armed, "reply flag while replies were never awaited");
+                check_reply_frame(link);
+            }
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,163 @@
+// Stop everywhere: Ctrl-C (SIGINT) to zvkisp-cli download at each stage of the road, with
+// zvkisp-sim holding the stage open (a board that never powers on, a clock the baud test cannot
+// meet, a slow erase, a long image, an option command left unanswered, the Re-Download pause, and
+// the application's own download routine).
+// The tool must end promptly by itself with a non-zero status, and say "Operation is stop." where
+// the stage reports a stop, and never the success lines (a Re-Download series, which only Ctrl-C
+// ends, keeps the boards it finished).
+#include "support/cli_process.h"
+#include "support/sim_process.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kModel = QStringLiteral("ZVK7H64B+");
+const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
+const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+
+QByteArray pattern(int size, quint32 seed)
+{
+    QByteArray bytes(size, '\0');
+    quint32 x = seed;
+    for (int i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        bytes[i] = char((x >> 16) & 0xFF);
+    }
+    return bytes;
+}
+
+QStringList read_trace(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// Waits until a trace line starts with `start`.
+bool wait_for_trace(const QString& path, const QString& start, CliProcess& cli, int timeout_ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeout_ms) {
+        for (const QString& line : read_trace(path)) {
+            if (line.startsWith(start))
+                return true;
+        }
+        if (cli.process().state() == QProcess::NotRunning)
+            return false;
+        cli.process().waitForReadyRead(20);
+        cli.out();
+    }
+    return false;
+}
+
+} // namespace
+
+class TestE2eStop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void stop_data();
+    void stop();
+};
+
+void TestE2eStop::initTestCase()
+{
+    if (!SimProcess::available())
+        QSKIP("zvkisp-sim is not built");
+    if (!CliProcess::available())
+        QSKIP("zvkisp-cli is not built");
+}
+
+void TestE2eStop::stop_data()
+{
+    QTest::addColumn<QStringList>("sim_args");
+    QTest::addColumn<QStringList>("cli_args");
+    QTest::addColumn<QString>("trace_wait");   // SIGINT once the trace holds this (empty: output_wait)
+    QTest::addColumn<QString>("output_wait");  // ... or once standard output holds this
+    QTest::addColumn<bool>("stop_line");       // "Operation is stop." expected
+
+    // The board stays off: the tool keeps greeting.
+    QTest::newRow("greeting") << QStringList{"--power-on-delay", "600000"} << QStringList{} << QString()
+                              << QString() << true;
+    // The UART runs 10 % off: every candidate baud fails its test.
+    QTest::newRow("baud test") << QStringList{"--clock-drift", "10"} << QStringList{} << "test-baud" << QString()
+                               << true;
+    QTest::newRow("erase") << QStringList{"--erase-ms", "3000"} << QStringList{} << "erase" << QString() << true;
+    QTest::newRow("first program frame") << QStringList{} << QStringList{} << "program addr=0x0000" << QString()
+                                         << true;
+    QTest::newRow("middle of programming") << QStringList{} << QStringList{} << "program addr=0x4000" << QString()
+                                           << true;
+    QTest::newRow("last block") << QStringList{} << QStringList{} << "program addr=0x7E00" << QString() << true;
+    // Answers stop at the option command (frames before it: wdt, test, switch, sync, erase, 256
+    // program frames of the 32 KiB image).
+    QTest::newRow("options") << QStringList{"--mute-after", "260"} << QStringList{} << "fault mute" << QString()
+                             << false;
+    // The application's own download routine (custom frames): a slow erase, then programming.
+    const QStringList routine{"--application", "--demo-routine", "--demo-format", "57600,N,8,1", "--erase-ms", "3000"};
+    const QStringList custom{"custom-download", "--download-format", "57600,N,8,1"};
+    QTest::newRow("custom download erase") << routine << custom << "custom-erase" << QString() << true;
+    QTest::newRow("custom download programming") << routine << custom << "custom-program addr=0x2000"
+                                                 << QString() << true;
+    QTest::newRow("re-download pause")
+        << QStringList{"--boards", "2"} << QStringList{"--repeat", "--pause", "30"} << QString()
+        << "After a few seconds re-connect will continue." << false;
+}
+
+void TestE2eStop::stop()
+{
+    QFETCH(QStringList, sim_args);
+    QFETCH(QStringList, cli_args);
+    QFETCH(QString, trace_wait);
+    QFETCH(QString, output_wait);
+    QFETCH(bool, stop_line);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("image.bin"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(pattern(0x8000, 5));
+    }
+    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+    SimProcess sim;
+    QVERIFY(sim.start(QStringList{"--model", kModel, "--trace", trace} + sim_args));
+    CliProcess cli;
+    // cli_args may start with another command than download.
+    QString command = QStringLiteral("download");
+    if (!cli_args.isEmpty() && !cli_args.first().startsWith(QLatin1Char('-')))
+        command = cli_args.takeFirst();
+    QVERIFY(cli.start(QStringList{command, file, "--port", sim.port(), "--model", kModel} + cli_args));
+    if (!trace_wait.isEmpty())
+        QVERIFY2(wait_for_trace(trace, trace_wait, cli, 60000), qPrintable(read_trace(trace).join('\n') + cli.out()));
+    else if (!output_wait.isEmpty())
+        QVERIFY2(cli.wait_for_output(output_wait, 60000), qPrintable(cli.out()));
+    else
+        QTest::qWait(1500);
+    QVERIFY2(cli.process().state() != QProcess::NotRunning, qPrintable(cli.out()));
+
+    QElapsedTimer since_signal;
+    since_signal.start();
+    cli.interrupt();
+    // A hang guard, not a speed figure (bench/ measures it).
+    QVERIFY2(cli.finish(10000), qPrintable(cli.out()));
+    qInfo("ended %lld ms after the signal", qint64(since_signal.elapsed()));
+    QVERIFY2(!cli.crashed(), qPrintable(cli.out() + cli.err()));
+    if (cli_args.contains("--repeat")) {
+        // Ctrl-C is how a Re-Download series ends: the board before the pause was programmed.
+        QVERIFY2(cli.lines().contains(kProgramOk), qPrintable(cli.out()));
+    } else {
+        QVERIFY2(cli.exit_code() != 0, qPrintable(cli.out()));
+        QVERIFY2(!cli.lines().contains(kProgramOk), qPrintable(cli.out()));
+    }
+    if (stop_line)
+        QVERIFY2(cli.lines().contains(kStopLine), qPrintable(cli.out()));
+}
+
+QTEST_GUILESS_MAIN(TestE2eStop)
+#include "test_e2e_stop.moc"
