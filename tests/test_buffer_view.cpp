@@ -16,8 +16,7 @@ void address_pattern(ProgramImage& image)
 
 QStringList dump_lines(const QString& text)
 {
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    return lines;
+    return text.split(QStringLiteral("\r\n"));
 }
 
 // Loads a small HEX file so that the buffer counts as loaded, with the used range `first..last`.
@@ -63,6 +62,9 @@ void TestBufferView::startup_dump()
 {
     ImageRig rig;
     QCOMPARE(rig.view.scroll_max, 64);
+    QCOMPARE(rig.image.image_start, 0);
+    QCOMPARE(rig.image.image_end, 1023);
+    QVERIFY(!rig.image.file_loaded);
     QVERIFY(rig.view.front_text.startsWith(QStringLiteral("\r\n\r\n 000000   00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 \r\n 000010   00 ")));
     QCOMPARE(rig.view.front_text, rig.view.back_text);
     const QStringList lines = dump_lines(rig.view.front_text);

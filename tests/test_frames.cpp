@@ -34,7 +34,6 @@ void TestFrames::command_frames_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("read status") << 0x50 << QByteArray() << false << hex("6A 00 06 50 C0 16");
     QTest::newRow("synchronise") << 0x80 << QByteArray() << false << hex("6A 00 06 80 F0 16");
-    QTest::newRow("synchronise 2") << 0x81 << QByteArray() << false << hex("6A 00 06 81 F1 16");
     QTest::newRow("run") << 0x82 << QByteArray() << false << hex("6A 00 06 82 F2 16");
     QTest::newRow("read status, prefix") << 0x50 << QByteArray() << true << hex("46 B9 6A 00 06 50 C0 16");
     QTest::newRow("watchdog pin none") << 0x86 << hex("FF") << false << hex("6A 00 07 86 FF F6 16");
@@ -73,7 +72,6 @@ void TestFrames::custom_frames_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("sync B0") << 0xB0 << QByteArray() << hex("5A A5 00 08 B0 01 B7 16");
-    QTest::newRow("finish B1") << 0xB1 << QByteArray() << hex("5A A5 00 08 B1 01 B8 16");
     QTest::newRow("read id B5") << 0xB5 << QByteArray() << hex("5A A5 00 08 B5 01 BC 16");
     // 5A+A5+00+0A+B3+12+34 = 0x202
     QTest::newRow("with data") << 0xB3 << hex("12 34") << hex("5A A5 00 0A B3 12 34 02 02 16");

@@ -17,7 +17,6 @@ class TestHexLoader : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { settings_dir_ = use_throwaway_settings(); }
-    void startup_state();
     void clear_keeps_top_byte();
 
     void detection_data();
@@ -50,17 +49,6 @@ private:
     std::unique_ptr<QTemporaryDir> settings_dir_;
 };
 
-void TestHexLoader::startup_state()
-{
-    ImageRig rig;
-    for (int a = 0; a <= 0xFFFF; ++a)
-        QCOMPARE(rig.at(a), quint8(0));
-    QCOMPARE(rig.image.image_start, 0);
-    QCOMPARE(rig.image.image_end, 1023);
-    QCOMPARE(rig.image.file_loaded, false);
-    QCOMPARE(rig.view.scroll_max, 64);
-}
-
 void TestHexLoader::clear_keeps_top_byte()
 {
     ImageRig rig;
@@ -72,7 +60,6 @@ void TestHexLoader::clear_keeps_top_byte()
     rig.image.clear_before_load();
     QCOMPARE(rig.at(0x10000), quint8(0x5A));
 }
-
 
 void TestHexLoader::detection_data()
 {
@@ -167,7 +154,6 @@ void TestHexLoader::record_length_limit_data()
 {
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("32") << 32 << true;
     QTest::newRow("46") << 46 << true;
     QTest::newRow("47") << 47 << false;
     QTest::newRow("255") << 255 << false;

@@ -103,7 +103,6 @@ void TestLinkPty::formats_applied_data()
     QTest::newRow("even 7 bits") << "38400,E,7,1" << 38400 << false;
     QTest::newRow("odd 2 stop") << "9600,o,8,2" << 9600 << true;
     QTest::newRow("5 bits") << "4800,n,5,1" << 4800 << false;
-    QTest::newRow("57600") << "57600,n,8,1" << 57600 << false;
 }
 
 void TestLinkPty::formats_applied()

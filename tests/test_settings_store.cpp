@@ -260,12 +260,8 @@ void TestSettingsStore::unreadable_file_gives_defaults()
     SettingsStore store;
     StoredSettings s = load_all(store, sentinel());
     QCOMPARE(s.model_index, 0);
-    QCOMPARE(s.fill_ff, false);
-    QCOMPARE(s.com_index, 0);
     QCOMPARE(s.beep_yes, true);
-    QCOMPARE(s.delay_index, 4);
     QCOMPARE(s.main_width, 12000.0);
-    QCOMPARE(s.double_speed_yes, false);
 }
 
 void TestSettingsStore::save_order()

@@ -265,7 +265,6 @@ private slots:
     void baudNegotiation();
     void nonStandardBaudThroughTermios2();
     void programAndRunWriteFlash();
-    void boardsFollowOneAnother();
     void customRoutine();
 };
 
@@ -532,34 +531,6 @@ void TestSimSelftest::programAndRunWriteFlash()
     QCOMPARE(opt.readAll().toHex(), QByteArray("ec"));
     const QStringList trace = sim.trace();
     QCOMPARE(trace.last(), QString("run"));
-}
-
-void TestSimSelftest::boardsFollowOneAnother()
-{
-    Sim sim({"--model", "ZVK7L08D", "--boards", "2", "--power-on-delay", "200", "--next-board-delay", "100",
-             "--exit-grace", "50", "--ignore-options"});
-    QVERIFY(sim.ok);
-    QVERIFY(sim.openPort(1200));
-    for (int board = 1; board <= 2; ++board) {
-        QVERIFY(!sim.greet().isEmpty());
-        QVERIFY(!sim.exchange(command(0x00, hex("00 00 00 10 00 01") + QByteArray(1, char(board)))).isEmpty());
-        sim.send(command(0x82));
-        // A running board ignores the line.
-        QVERIFY(sim.exchange(command(0x80), 50).isEmpty());
-    }
-    QVERIFY(sim.proc.waitForFinished(5000));
-    QCOMPARE(sim.proc.exitCode(), 0);
-    for (int board = 1; board <= 2; ++board) {
-        QFile f(sim.flashPath + "." + QString::number(board));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray flash = f.readAll();
-        QCOMPARE(flash.size(), 0x2000);
-        QCOMPARE(int(flash[0x10]), board);
-        QCOMPARE(int(quint8(flash[0x11])), 0xFF);
-    }
-    const QStringList trace = sim.trace();
-    QCOMPARE(trace.filter("power-on").size(), 2);
-    QCOMPARE(trace.filter("greeting").size(), 2);
 }
 
 void TestSimSelftest::customRoutine()
