@@ -1,6 +1,7 @@
 // zvkisp-cli connect / test-option against zvkisp-sim over a pseudo-terminal: the handshake, the
 // baud negotiation, the status report, the model check, the advice and the Stop key.
 
+#include "support/cli_process.h"
 #include "support/sim_process.h"
 
 #include <QProcess>
@@ -12,12 +13,6 @@
 #endif
 
 namespace {
-
-QString cli_binary()
-{
-    const QString env = qEnvironmentVariable("ZVKISP_CLI");
-    return env.isEmpty() ? QStringLiteral(ZVKISP_BINARY_DIR "/src/zvkisp-cli") : env;
-}
 
 struct CliRun {
     int exit_code = -1;
@@ -32,7 +27,7 @@ QProcess* start_cli(const QStringList& args)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
     p->setProcessEnvironment(env);
-    p->start(cli_binary(), args);
+    p->start(CliProcess::binary(), args);
     return p;
 }
 
@@ -73,7 +68,7 @@ void TestE2eConnect::initTestCase()
 {
     if (!SimProcess::available())
         QSKIP("zvkisp-sim is not built");
-    QVERIFY2(QFileInfo::exists(cli_binary()), qPrintable(cli_binary()));
+    QVERIFY2(QFileInfo::exists(CliProcess::binary()), qPrintable(CliProcess::binary()));
 }
 
 void TestE2eConnect::connect_runs_data()

@@ -2,129 +2,22 @@
 // user application: the command then a full download through the boot loader; the download
 // routine at 38400,E,8,1 after a trigger, board after board; the identity check; Stop while the
 // tool waits for the routine.
-#include "support/sim_process.h"
+#include "support/cli_process.h"
+#include "support/e2e_util.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-
 namespace {
 
-QString cli_binary()
-{
-    const QString env = qEnvironmentVariable("ZVKISP_CLI");
-    return env.isEmpty() ? QStringLiteral(ZVKISP_BINARY_DIR "/src/zvkisp-cli") : env;
-}
-
-QByteArray pattern(int size, quint32 seed)
-{
-    QByteArray bytes(size, '\0');
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char((x >> 16) & 0xFF);
-    }
-    return bytes;
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using e2e::pattern;
+using e2e::read_file;
 
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
 
-// One simulator and one CLI run over it.
-class Run {
-public:
-    explicit Run(QTemporaryDir& dir) : dir_(dir) {}
-
-    QString write_binary(const QByteArray& bytes)
-    {
-        const QString path = dir_.filePath(QStringLiteral("image.bin"));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
-    }
-    QString flash_path() const { return dir_.filePath(QStringLiteral("flash.bin")); }
-    QString trace_path() const { return dir_.filePath(QStringLiteral("trace.txt")); }
-    QStringList trace() const
-    {
-        return QString::fromUtf8(read_file(trace_path())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-    bool start_sim(const QString& model, const QStringList& extra)
-    {
-        return sim.start(QStringList{QStringLiteral("--model"), model, QStringLiteral("--flash-out"), flash_path(),
-                                     QStringLiteral("--trace"), trace_path()} +
-                         extra);
-    }
-    void start_cli(const QString& command, const QStringList& args)
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
-        cli.setProcessEnvironment(env);
-        cli.setProgram(cli_binary());
-        cli.setArguments(QStringList{command} + args);
-        cli.start();
-        cli.waitForStarted(5000);
-    }
-    bool finish(int timeout_ms)
-    {
-        const bool finished = cli.waitForFinished(timeout_ms);
-        if (!finished) {
-            cli.kill();
-            cli.waitForFinished(2000);
-        }
-        exit_code = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        collect();
-        sim.process().waitForFinished(3000);
-        return finished;
-    }
-    bool wait_for(const QString& text, bool on_stderr, int timeout_ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeout_ms) {
-            cli.waitForReadyRead(50);
-            collect();
-            if ((on_stderr ? err : out).contains(text))
-                return true;
-            if (cli.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
-    }
-    void interrupt() { ::kill(pid_t(cli.processId()), SIGINT); }
-    QStringList lines() const { return out.split(QLatin1Char('\n')); }
-    int beeps() const { return err.count(QStringLiteral("(beep)")); }
-
-    SimProcess sim;
-    QProcess cli;
-    QString out;
-    QString err;
-    int exit_code = -1;
-
-private:
-    void collect()
-    {
-        out_bytes_ += cli.readAllStandardOutput();
-        err_bytes_ += cli.readAllStandardError();
-        out = QString::fromUtf8(out_bytes_).remove(QLatin1Char('\r'));
-        err = QString::fromUtf8(err_bytes_);
-    }
-    QTemporaryDir& dir_;
-    QByteArray out_bytes_;
-    QByteArray err_bytes_;
-};
+using Run = e2e::SimCliRun;
 
 QStringList common(const Run& r, const QString& file, const QString& model)
 {
@@ -151,7 +44,7 @@ void TestE2eCustom::initTestCase()
 {
     if (!SimProcess::available())
         QSKIP("zvkisp-sim is not built");
-    if (!QFileInfo(cli_binary()).isExecutable())
+    if (!QFileInfo(CliProcess::binary()).isExecutable())
         QSKIP("zvkisp-cli is not built");
 }
 

@@ -1,141 +1,18 @@
 // zvkisp-cli download against zvkisp-sim over a pseudo-terminal: what lands in the chip's flash,
 // the erase and option commands the chip saw, the top-area cut, Stop, Re-Download and the
 // option read-back.
-#include "support/sim_process.h"
+#include "support/cli_process.h"
+#include "support/e2e_util.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-
 namespace {
 
-QString cli_binary()
-{
-    const QString env = qEnvironmentVariable("ZVKISP_CLI");
-    return env.isEmpty() ? QStringLiteral(ZVKISP_BINARY_DIR "/src/zvkisp-cli") : env;
-}
-
-QByteArray pattern(int size, quint32 seed)
-{
-    QByteArray bytes(size, '\0');
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char((x >> 16) & 0xFF);
-    }
-    return bytes;
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-struct Run {
-    int exit_code = -1;
-    bool finished = false;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n')); }
-};
-
-class Download {
-public:
-    explicit Download(QTemporaryDir& dir) : dir_(dir) {}
-
-    QString write_binary(const QByteArray& bytes)
-    {
-        const QString path = dir_.filePath(QStringLiteral("image.bin"));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-        return path;
-    }
-    QString flash_path() const { return dir_.filePath(QStringLiteral("flash.bin")); }
-    QString trace_path() const { return dir_.filePath(QStringLiteral("trace.txt")); }
-    QStringList trace() const
-    {
-        return QString::fromUtf8(read_file(trace_path())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-
-    bool start_sim(const QString& model, const QStringList& extra)
-    {
-        QStringList args{QStringLiteral("--model"), model, QStringLiteral("--flash-out"), flash_path(),
-                         QStringLiteral("--trace"), trace_path()};
-        return sim.start(args + extra);
-    }
-
-    void start_cli(const QStringList& args)
-    {
-        cli.setProgram(cli_binary());
-        cli.setArguments(QStringList{QStringLiteral("download")} + args);
-        cli.start();
-        cli.waitForStarted(5000);
-    }
-
-    Run finish_cli(int timeout_ms)
-    {
-        Run r;
-        r.finished = cli.waitForFinished(timeout_ms);
-        if (!r.finished) {
-            cli.kill();
-            cli.waitForFinished(2000);
-        }
-        r.exit_code = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-        out_ += cli.readAllStandardOutput();
-        r.out = QString::fromUtf8(out_).remove(QLatin1Char('\r'));
-        r.err = QString::fromUtf8(cli.readAllStandardError());
-        // The simulator writes its flash when the board runs and ends shortly after.
-        sim.process().waitForFinished(3000);
-        return r;
-    }
-
-    // Waits until standard output holds `text`.
-    bool wait_for_output(const QString& text, int timeout_ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeout_ms) {
-            cli.waitForReadyRead(50);
-            out_ += cli.readAllStandardOutput();
-            if (QString::fromUtf8(out_).contains(text))
-                return true;
-            if (cli.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
-    }
-    bool wait_for_error(const QString& text, int timeout_ms)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeout_ms) {
-            cli.waitForReadyRead(50);
-            out_ += cli.readAllStandardOutput();
-            err_ += cli.readAllStandardError();
-            if (QString::fromUtf8(err_).contains(text))
-                return true;
-            if (cli.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
-    }
-    void interrupt() { ::kill(pid_t(cli.processId()), SIGINT); }
-
-    SimProcess sim;
-    QProcess cli;
-
-private:
-    QTemporaryDir& dir_;
-    QByteArray out_;
-    QByteArray err_;
-};
+using e2e::pattern;
+using e2e::read_file;
+using Download = e2e::SimCliRun;
 
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
@@ -158,7 +35,7 @@ void TestE2eDownload::initTestCase()
 {
     if (!SimProcess::available())
         QSKIP("zvkisp-sim is not built");
-    if (!QFileInfo(cli_binary()).isExecutable())
+    if (!QFileInfo(CliProcess::binary()).isExecutable())
         QSKIP("zvkisp-cli is not built");
 }
 
@@ -200,10 +77,11 @@ void TestE2eDownload::per_family_and_variant()
     const QByteArray image = pattern(3000, 7);
     const QString file = d.write_binary(image);
     QVERIFY(d.start_sim(model, sim_args));
-    d.start_cli(QStringList{file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), model} +
+    d.start_cli(QStringLiteral("download"), QStringList{file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), model} +
                 cli_args);
-    const Run r = d.finish_cli(60000);
-    QVERIFY2(r.finished, qPrintable(r.out));
+    const bool finished = d.finish(60000);
+    const Download& r = d;
+    QVERIFY2(finished, qPrintable(r.out));
     QVERIFY2(r.exit_code == 0, qPrintable(r.out + r.err));
     QVERIFY(r.lines().contains(kProgramOk));
     QVERIFY(r.out.contains(QStringLiteral("Verify  OK / 校验 OK  ( Total: ")));
@@ -233,8 +111,9 @@ void TestE2eDownload::top_area_cut()
     const QByteArray image = pattern(0xF800, 11);
     const QString file = d.write_binary(image);
     QVERIFY(d.start_sim(QStringLiteral("ZVK7H64B+"), {QStringLiteral("--top-size"), QStringLiteral("2048")}));
-    d.start_cli({file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
-    const Run r = d.finish_cli(120000);
+    d.start_cli(QStringLiteral("download"), {file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
+    d.finish(120000);
+    const Download& r = d;
     QVERIFY2(r.exit_code == 0, qPrintable(r.out + r.err));
     QVERIFY(r.lines().contains(QStringLiteral("Enable 61K file size for this Version firmware.")));
     QVERIFY(r.lines().contains(QStringLiteral("Chinese:此版本固件最多可编程 61K, 文件超长部分不下载。")));
@@ -256,12 +135,13 @@ void TestE2eDownload::stop_during_programming()
     Download d(dir);
     const QString file = d.write_binary(pattern(0xF000, 3));
     QVERIFY(d.start_sim(QStringLiteral("ZVK7H64B+"), {}));
-    d.start_cli({file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
-    QVERIFY(d.wait_for_output(QStringLiteral("Programming.../ 正在下载..."), 30000));
+    d.start_cli(QStringLiteral("download"), {file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
+    QVERIFY(d.wait_for(QStringLiteral("Programming.../ 正在下载..."), false, 30000));
     QTest::qWait(300);
     d.interrupt();
-    const Run r = d.finish_cli(30000);
-    QVERIFY(r.finished);
+    const bool finished = d.finish(30000);
+    const Download& r = d;
+    QVERIFY(finished);
     QVERIFY2(r.exit_code != 0, qPrintable(r.out));
     QVERIFY2(r.lines().contains(kStopLine), qPrintable(r.out));
     QVERIFY(!r.lines().contains(kProgramOk));
@@ -276,14 +156,15 @@ void TestE2eDownload::redownload_two_boards_with_serial_numbers()
     QVERIFY(d.start_sim(QStringLiteral("ZVK7H64B+"), {QStringLiteral("--boards"), QStringLiteral("2"),
                                                       QStringLiteral("--next-board-delay"), QStringLiteral("300")}));
     // Serial number: low byte at 0x0101, two bytes, decimal, starting at 0009.
-    d.start_cli({file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+"),
+    d.start_cli(QStringLiteral("download"), {file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+"),
                  QStringLiteral("--repeat"), QStringLiteral("--pause"), QStringLiteral("1"), QStringLiteral("--serial"),
                  QStringLiteral("0101,2,0009,1,dec")});
-    const bool two = d.wait_for_error(QStringLiteral("board 2 programmed"), 60000);
+    const bool two = d.wait_for(QStringLiteral("board 2 programmed"), true, 60000);
     d.interrupt();
-    const Run r = d.finish_cli(30000);
+    const bool finished = d.finish(30000);
+    const Download& r = d;
     QVERIFY2(two, qPrintable(r.out + r.err + d.sim.error_output()));
-    QVERIFY(r.finished);
+    QVERIFY(finished);
     QVERIFY2(r.out.contains(QStringLiteral("After a few seconds re-connect will continue.  1")), qPrintable(r.out));
     QVERIFY(r.out.contains(QStringLiteral("Program succeed. / 下载成功.")));
     const QByteArray first = read_file(d.flash_path() + QStringLiteral(".1"));
@@ -303,9 +184,10 @@ void TestE2eDownload::option_read_back_mismatch()
     Download d(dir);
     const QString file = d.write_binary(pattern(1000, 9));
     QVERIFY(d.start_sim(QStringLiteral("ZVK7H64B+"), {QStringLiteral("--ignore-options")}));
-    d.start_cli({file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
-    const Run r = d.finish_cli(60000);
-    QVERIFY(r.finished);
+    d.start_cli(QStringLiteral("download"), {file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
+    const bool finished = d.finish(60000);
+    const Download& r = d;
+    QVERIFY(finished);
     QCOMPARE(r.exit_code, 1);
     QVERIFY2(r.lines().contains(QStringLiteral("Config option are error! / 设置选项失败!")), qPrintable(r.out));
     QVERIFY(!r.lines().contains(kProgramOk));

@@ -3,6 +3,7 @@
 // lines, without crashing or hanging and with a non-zero status; once the port is back (a new
 // board on the same device path) the next download must work.
 #include "support/cli_process.h"
+#include "support/e2e_util.h"
 #include "support/sim_process.h"
 
 #include <QDir>
@@ -17,33 +18,9 @@ namespace {
 const QString kModel = QStringLiteral("ZVK7H64B+");
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 
-QByteArray pattern(int size, quint32 seed)
-{
-    QByteArray bytes(size, '\0');
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char((x >> 16) & 0xFF);
-    }
-    return bytes;
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write_file(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QStringList read_trace(const QString& path)
-{
-    return QString::fromUtf8(read_file(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+using e2e::pattern;
+using e2e::read_file;
+using e2e::write_file;
 
 // Trace lines of the frames the boot loader accepted, in order (the --vanish-after count).
 QStringList accepted_frames(const QStringList& trace)
@@ -87,7 +64,7 @@ void TestE2eFaults::initTestCase()
     QVERIFY(cli.finish(60000));
     QVERIFY2(cli.exit_code() == 0, qPrintable(cli.out() + cli.err()));
     sim.process().waitForFinished(3000);
-    reference_frames_ = accepted_frames(read_trace(dir.filePath("trace.txt")));
+    reference_frames_ = accepted_frames(e2e::read_lines(dir.filePath("trace.txt")));
     QVERIFY2(reference_frames_.size() > 8, qPrintable(reference_frames_.join('\n')));
 }
 
@@ -145,7 +122,7 @@ void TestE2eFaults::vanishing_port()
         } else {
             // The sim ends once its line has vanished.
             QVERIFY(sim.process().waitForFinished(60000));
-            QVERIFY2(read_trace(trace).contains(QStringLiteral("vanish")), qPrintable(read_trace(trace).join('\n')));
+            QVERIFY2(e2e::read_lines(trace).contains(QStringLiteral("vanish")), qPrintable(e2e::read_lines(trace).join('\n')));
         }
         QElapsedTimer since_vanish;
         since_vanish.start();

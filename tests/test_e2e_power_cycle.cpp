@@ -3,6 +3,7 @@
 // greeting, for a single Download and for each board of a Re-Download.
 #include "device/workbench.h"
 #include "isp/power_cycle.h"
+#include "support/e2e_util.h"
 #include "support/power_line_port.h"
 #include "support/scripted_dialogs.h"
 #include "support/sim_process.h"
@@ -16,27 +17,8 @@
 
 namespace {
 
-QByteArray pattern(int size, quint32 seed)
-{
-    QByteArray bytes(size, '\0');
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char((x >> 16) & 0xFF);
-    }
-    return bytes;
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList trace_lines(const QString& path)
-{
-    return QString::fromUtf8(read_file(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+using e2e::pattern;
+using e2e::read_file;
 
 // The trace lines that start with one of `prefixes`, cut to their first word and board number.
 QStringList power_story(const QStringList& trace)
@@ -213,7 +195,7 @@ void TestE2ePowerCycle::download_cycles_board()
 
     // On the board's side: the status frame came after the last power-on, which came after a
     // power-off when the port's open had already powered it.
-    const QStringList story = power_story(trace_lines(rig.trace()));
+    const QStringList story = power_story(e2e::read_lines(rig.trace()));
     const int greeting_at = story.indexOf(QRegularExpression(QStringLiteral("^greeting")));
     QVERIFY2(greeting_at > 0, qPrintable(story.join(QLatin1String(" | "))));
     QVERIFY(story.at(greeting_at - 1).startsWith(QLatin1String("power-on")));
@@ -236,7 +218,7 @@ void TestE2ePowerCycle::without_cycling_board_stays_off()
     QVERIFY(rig.bench->log.lines().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
     QVERIFY(rig.port->line_events.filter(QStringLiteral("dtr")).isEmpty());
     QVERIFY(!rig.port->line_events.filter(QStringLiteral("greeting")).isEmpty());
-    QVERIFY(power_story(trace_lines(rig.trace())).isEmpty());
+    QVERIFY(power_story(e2e::read_lines(rig.trace())).isEmpty());
 }
 
 void TestE2ePowerCycle::redownload_cycles_three_boards()
@@ -262,7 +244,7 @@ void TestE2ePowerCycle::redownload_cycles_three_boards()
     const QStringList events = rig.port->line_events;
     QCOMPARE(events.filter(QStringLiteral("dtr off")).size(), 3);
     QCOMPARE(events.filter(QStringLiteral("dtr on")).size(), 3);
-    const QStringList story = power_story(trace_lines(rig.trace()));
+    const QStringList story = power_story(e2e::read_lines(rig.trace()));
     QStringList greetings_after;
     for (int i = 1; i < story.size(); ++i)
         if (story.at(i).startsWith(QLatin1String("greeting")))

@@ -7,6 +7,8 @@
 #include "image/serial_number.h"
 #include "isp/qt_serial_port.h"
 #include "softice/softice_download.h"
+#include "support/cli_process.h"
+#include "support/e2e_util.h"
 #include "support/scripted_dialogs.h"
 #include "support/sim_process.h"
 
@@ -19,24 +21,8 @@
 
 namespace {
 
-QString cli_binary()
-{
-    const QString env = qEnvironmentVariable("ZVKISP_CLI");
-    return env.isEmpty() ? QStringLiteral(ZVKISP_BINARY_DIR "/src/zvkisp-cli") : env;
-}
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void write_file(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
-}
+using e2e::read_file;
+using e2e::write_file;
 
 QByteArray monitor_bytes(int size, int seed)
 {
@@ -136,7 +122,7 @@ void TestE2eSoftIce::both_variants()
 
 void TestE2eSoftIce::command_line_with_yes()
 {
-    if (!QFileInfo(cli_binary()).isExecutable())
+    if (!QFileInfo(CliProcess::binary()).isExecutable())
         QSKIP("zvkisp-cli is not built");
     QTemporaryDir dir;
     const QString flash_path = dir.filePath(QStringLiteral("flash.bin"));
@@ -148,7 +134,7 @@ void TestE2eSoftIce::command_line_with_yes()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ZVKISP_DATA_DIR"), data_.path());
     cli.setProcessEnvironment(env);
-    cli.start(cli_binary(), {QStringLiteral("softice"), QStringLiteral("--port"), sim.port(), QStringLiteral("--model"),
+    cli.start(CliProcess::binary(), {QStringLiteral("softice"), QStringLiteral("--port"), sim.port(), QStringLiteral("--model"),
                              QStringLiteral("ZVK7H64B"), QStringLiteral("--yes")});
     QVERIFY(cli.waitForFinished(90000));
     const QString out = QString::fromUtf8(cli.readAllStandardOutput());
@@ -168,7 +154,7 @@ void TestE2eSoftIce::command_line_with_yes()
     // Without --yes and with no terminal to ask on, the answer is No: nothing is sent.
     QProcess no;
     no.setProcessEnvironment(env);
-    no.start(cli_binary(), {QStringLiteral("softice"), QStringLiteral("--port"), QStringLiteral("/dev/null/none"),
+    no.start(CliProcess::binary(), {QStringLiteral("softice"), QStringLiteral("--port"), QStringLiteral("/dev/null/none"),
                             QStringLiteral("--model"), QStringLiteral("ZVK7H32B")});
     no.closeWriteChannel();
     QVERIFY(no.waitForFinished(20000));

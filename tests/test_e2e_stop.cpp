@@ -6,6 +6,7 @@
 // the stage reports a stop, and never the success lines (a Re-Download series, which only Ctrl-C
 // ends, keeps the boards it finished).
 #include "support/cli_process.h"
+#include "support/e2e_util.h"
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
@@ -19,24 +20,7 @@ const QString kModel = QStringLiteral("ZVK7H64B+");
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
 
-QByteArray pattern(int size, quint32 seed)
-{
-    QByteArray bytes(size, '\0');
-    quint32 x = seed;
-    for (int i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = char((x >> 16) & 0xFF);
-    }
-    return bytes;
-}
-
-QStringList read_trace(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
+using e2e::pattern;
 
 // Waits until a trace line starts with `start`.
 bool wait_for_trace(const QString& path, const QString& start, CliProcess& cli, int timeout_ms)
@@ -44,7 +28,7 @@ bool wait_for_trace(const QString& path, const QString& start, CliProcess& cli, 
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeout_ms) {
-        for (const QString& line : read_trace(path)) {
+        for (const QString& line : e2e::read_lines(path)) {
             if (line.startsWith(start))
                 return true;
         }
@@ -119,11 +103,7 @@ void TestE2eStop::stop()
 
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("image.bin"));
-    {
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(pattern(0x8000, 5));
-    }
+    QVERIFY(e2e::write_file(file, pattern(0x8000, 5)));
     const QString trace = dir.filePath(QStringLiteral("trace.txt"));
     SimProcess sim;
     QVERIFY(sim.start(QStringList{"--model", kModel, "--trace", trace} + sim_args));
@@ -134,7 +114,7 @@ void TestE2eStop::stop()
         command = cli_args.takeFirst();
     QVERIFY(cli.start(QStringList{command, file, "--port", sim.port(), "--model", kModel} + cli_args));
     if (!trace_wait.isEmpty())
-        QVERIFY2(wait_for_trace(trace, trace_wait, cli, 60000), qPrintable(read_trace(trace).join('\n') + cli.out()));
+        QVERIFY2(wait_for_trace(trace, trace_wait, cli, 60000), qPrintable(e2e::read_lines(trace).join('\n') + cli.out()));
     else if (!output_wait.isEmpty())
         QVERIFY2(cli.wait_for_output(output_wait, 60000), qPrintable(cli.out()));
     else

@@ -4,15 +4,12 @@
 
 #include "cli/cli_session.h"
 #include "cli/custom_cli.h"
+#include "cli/download_options.h"
 #include "custom/custom_download.h"
-#include "image/buffer_view.h"
-#include "image/file_loader.h"
-#include "image/serial_number.h"
 #include "settings/combo_lists.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -22,8 +19,7 @@ const char* const kName = "zvkisp-cli custom-download";
 
 int usage_error(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
-    return 2;
+    return cli_usage_error(kName, text);
 }
 
 } // namespace
@@ -68,16 +64,13 @@ int cmd_custom_download(const QStringList& args)
         print_command_help(parser, QStringLiteral("custom-download"));
         return 0;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1)
-        return usage_error(QStringLiteral("exactly one FILE is required"));
-    const QFileInfo file(positional.first());
-    if (!file.isFile() || !file.isReadable())
-        return usage_error(QStringLiteral("cannot read %1").arg(positional.first()));
+    QString error;
+    QFileInfo file;
+    if (!single_readable_file(parser, file, error))
+        return usage_error(error);
     if (!parser.isSet(QStringLiteral("download-format")))
         return usage_error(QStringLiteral("--download-format is required"));
 
-    QString error;
     FormatTexts download;
     if (!parse_format_option(parser.value(QStringLiteral("download-format")), ComboLists::demo_baud(), download,
                              error))
@@ -88,13 +81,9 @@ int cmd_custom_download(const QStringList& args)
     const QString beep = parser.value(QStringLiteral("beep")).trimmed().toLower();
     if (beep != QLatin1String("yes") && beep != QLatin1String("no"))
         return usage_error(QStringLiteral("--beep takes yes or no"));
-    const QString fill = parser.value(QStringLiteral("fill")).trimmed().toUpper();
-    if (fill != QLatin1String("FF") && fill != QLatin1String("00"))
-        return usage_error(QStringLiteral("--fill takes FF or 00"));
-    static const QRegularExpression hex_re(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
-    const QString start = parser.value(QStringLiteral("start")).trimmed();
-    if (!hex_re.match(start).hasMatch())
-        return usage_error(QStringLiteral("--start takes a hexadecimal address"));
+    BufferOptions buffer;
+    if (!parse_buffer_options(parser, buffer, error))
+        return usage_error(error);
 
     CliSession session;
     if (!session.apply_common_options(parser, error))
@@ -104,22 +93,12 @@ int cmd_custom_download(const QStringList& args)
         return usage_error(QStringLiteral("the custom download is offered for A and B+ models only"));
 
     // The program image, loaded as the window loads it.
-    BufferView view(bench.image, &session.dialogs);
-    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
-    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
-    bench.image.fill_ff = fill == QLatin1String("FF");
-    bench.image.buffer_start_text = start;
-    bench.image.clear_buffer_on_load = true;
-    view.clear_program_buffer(0x00);
-    bench.image.show_memory_ranges();
-    bench.image.file_path = file.absoluteFilePath();
-    loader.open_into_buffer();
-    if (!loader.last_load_ok)
-        return usage_error(QStringLiteral("%1 could not be loaded").arg(positional.first()));
-    bench.image.file_loaded = true;
+    BenchImageTools tools(bench, &session.dialogs);
+    if (!load_into_bench(bench, tools, buffer, file))
+        return usage_error(QStringLiteral("%1 could not be loaded").arg(parser.positionalArguments().first()));
 
     CustomDownload custom(bench);
-    custom.set_image_tools(&serial, &view);
+    custom.set_image_tools(&tools.serial, &tools.view);
     custom.cob_DEMO_DownLoad_Baud = download.baud;
     custom.cob_DEMO_DownLoad_Parity = download.parity;
     custom.cob_DEMO_DownLoad_DataBits = download.data_bits;

@@ -3,9 +3,7 @@
 #include "cli/commands.h"
 
 #include "cli/cli_session.h"
-#include "image/buffer_view.h"
-#include "image/file_loader.h"
-#include "image/serial_number.h"
+#include "cli/download_options.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -20,8 +18,7 @@ const char* const kName = "zvkisp-cli download";
 
 int usage_error(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
-    return 2;
+    return cli_usage_error(kName, text);
 }
 
 // yes|no options: true for "yes".
@@ -128,15 +125,12 @@ int cmd_download(const QStringList& args)
         print_command_help(parser, QStringLiteral("download"));
         return 0;
     }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 1)
-        return usage_error(QStringLiteral("exactly one FILE is required"));
-    const QFileInfo file(positional.first());
-    if (!file.isFile() || !file.isReadable())
-        return usage_error(QStringLiteral("cannot read %1").arg(positional.first()));
+    QString error;
+    QFileInfo file;
+    if (!single_readable_file(parser, file, error))
+        return usage_error(error);
 
     CliSession session;
-    QString error;
     if (!session.apply_common_options(parser, error))
         return usage_error(error);
     Workbench& bench = session.bench;
@@ -181,27 +175,14 @@ int cmd_download(const QStringList& args)
     }
 
     // The program image, loaded as the window loads it.
-    const QString fill = parser.value(QStringLiteral("fill")).trimmed().toUpper();
-    if (fill != QLatin1String("FF") && fill != QLatin1String("00"))
-        return usage_error(QStringLiteral("--fill takes FF or 00"));
-    static const QRegularExpression hex_re(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
-    const QString start = parser.value(QStringLiteral("start")).trimmed();
-    if (!hex_re.match(start).hasMatch())
-        return usage_error(QStringLiteral("--start takes a hexadecimal address"));
+    BufferOptions buffer;
+    if (!parse_buffer_options(parser, buffer, error))
+        return usage_error(error);
 
-    BufferView view(bench.image, &session.dialogs);
-    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
-    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
-    bench.image.fill_ff = fill == QLatin1String("FF");
-    bench.image.buffer_start_text = start;
-    bench.image.clear_buffer_on_load = true;
-    view.clear_program_buffer(0x00);
-    bench.image.show_memory_ranges();
-    bench.image.file_path = file.absoluteFilePath();
-    loader.open_into_buffer();
-    if (!loader.last_load_ok)
-        return usage_error(QStringLiteral("%1 could not be loaded").arg(positional.first()));
-    bench.image.file_loaded = true;
+    BenchImageTools tools(bench, &session.dialogs);
+    SerialNumber& serial = tools.serial;
+    if (!load_into_bench(bench, tools, buffer, file))
+        return usage_error(QStringLiteral("%1 could not be loaded").arg(parser.positionalArguments().first()));
 
     if (parser.isSet(QStringLiteral("serial"))) {
         const QStringList parts = parser.value(QStringLiteral("serial")).split(QLatin1Char(','));
@@ -226,7 +207,7 @@ int cmd_download(const QStringList& args)
     }
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
-    bench.sequencer.set_image_tools(&loader, &serial, &view);
+    bench.sequencer.set_image_tools(&tools.loader, &serial, &tools.view);
     bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
 
     ProgressBarPrinter bar(bench.controls);

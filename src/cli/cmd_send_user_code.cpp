@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 
 #include "cli/cli_session.h"
+#include "cli/download_options.h"
 #include "cli/custom_cli.h"
 #include "custom/user_code.h"
 #include "settings/combo_lists.h"
@@ -20,8 +21,7 @@ const char* const kName = "zvkisp-cli send-user-code";
 
 int usage_error(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
-    return 2;
+    return cli_usage_error(kName, text);
 }
 
 const char* const kHelp =

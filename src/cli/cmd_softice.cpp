@@ -3,9 +3,7 @@
 #include "cli/commands.h"
 
 #include "cli/cli_session.h"
-#include "image/buffer_view.h"
-#include "image/file_loader.h"
-#include "image/serial_number.h"
+#include "cli/download_options.h"
 #include "softice/softice_download.h"
 
 #include <QCommandLineParser>
@@ -18,8 +16,7 @@ const char* const kName = "zvkisp-cli softice";
 
 int usage_error(const QString& text)
 {
-    std::fprintf(stderr, "%s: %s\n", kName, qPrintable(text));
-    return 2;
+    return cli_usage_error(kName, text);
 }
 
 } // namespace
@@ -58,13 +55,11 @@ int cmd_softice(const QStringList& args)
     session.dialogs.answer_yes = parser.isSet(QStringLiteral("yes"));
     session.dialogs.ask_on_terminal = !session.dialogs.answer_yes;
 
-    BufferView view(bench.image, &session.dialogs);
-    SerialNumber serial(bench.image, bench.model, view, nullptr, &session.dialogs);
-    FileLoader loader(bench.image, bench.model, serial, view, nullptr, &session.dialogs);
-    view.clear_program_buffer(0x00);
+    BenchImageTools tools(bench, &session.dialogs);
+    tools.view.clear_program_buffer(0x00);
     bench.image.show_memory_ranges();
 
-    SoftIceDownload softice(bench, loader, &view);
+    SoftIceDownload softice(bench, tools.loader, &tools.view);
     bench.link.calibrate_delay_loop();
     session.install_stop_on_interrupt();
     softice.comDownSoft_ICE_Click();

@@ -1,34 +1,11 @@
 #include "custom/hex_text.h"
 
+#include "image/number_text.h"
+
 #include <QHash>
 
-namespace {
-
-// Leading and trailing blanks (spaces only; other white space stays part of the text).
-QString trim_blanks(const QString& text)
-{
-    int from = 0;
-    int to = text.size();
-    while (from < to && text.at(from) == QLatin1Char(' '))
-        ++from;
-    while (to > from && text.at(to - 1) == QLatin1Char(' '))
-        --to;
-    return text.mid(from, to - from);
-}
-
-int hex_digit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-
-} // namespace
+using NumberText::hex_digit;
+using NumberText::trim_blanks;
 
 QByteArray hex_text_to_bytes(const QString& text)
 {

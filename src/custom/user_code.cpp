@@ -2,23 +2,11 @@
 
 #include "custom/hex_text.h"
 #include "device/workbench.h"
+#include "image/number_text.h"
 #include "isp/user_dialogs.h"
 
-namespace {
-
 // Blanks only, as the combo texts are trimmed.
-QString trim_blanks(const QString& text)
-{
-    int from = 0;
-    int to = text.size();
-    while (from < to && text.at(from) == QLatin1Char(' '))
-        ++from;
-    while (to > from && text.at(to - 1) == QLatin1Char(' '))
-        --to;
-    return text.mid(from, to - from);
-}
-
-} // namespace
+using NumberText::trim_blanks;
 
 const QString UserCodeCommand::kOpenFailure = QStringLiteral("Open COM port failure! / 打开串口失败!");
 const QString UserCodeCommand::kOpenFailureHint =

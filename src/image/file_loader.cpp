@@ -29,13 +29,7 @@ const QString kOpenFilter = QStringLiteral("(*.hex, *.bin) (*.hex *.bin);;(*.bin
 
 int hex_digit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return NumberText::hex_digit(QLatin1Char(c));
 }
 
 // A record byte: two characters read as hexadecimal; reading stops at a character that is not a

@@ -5,20 +5,6 @@
 
 namespace NumberText {
 
-namespace {
-int hex_digit(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return -1;
-}
-} // namespace
-
 qint64 hex_prefix_value(const QString& text)
 {
     qint64 v = 0;

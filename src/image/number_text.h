@@ -8,6 +8,31 @@
 
 namespace NumberText {
 
+// Value of a hexadecimal digit (either case), -1 for any other character.
+inline int hex_digit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+// The text without leading and trailing blanks (spaces only; other white space stays part of it).
+inline QString trim_blanks(const QString& text)
+{
+    int from = 0;
+    int to = text.size();
+    while (from < to && text.at(from) == QLatin1Char(' '))
+        ++from;
+    while (to > from && text.at(to - 1) == QLatin1Char(' '))
+        --to;
+    return text.mid(from, to - from);
+}
+
 // Value of the hexadecimal digits at the front of `text` (no digit: 0). Saturates at kHexCap so
 // that absurd texts cannot overflow the address arithmetic.
 constexpr qint64 kHexCap = 0x0FFFFFFF;
