@@ -81,7 +81,7 @@ struct Rig {
     }
 
     // Waits until the sim has written its flash files and exited (it exits after the last board).
-    bool wait_sim_exit() { return sim.process().waitForFinished(10000); }
+    bool wait_sim_exit() { return sim.process().waitForFinished(30000); }
 };
 
 } // namespace
