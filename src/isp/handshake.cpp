@@ -73,30 +73,21 @@ qint32 Handshake::clock_from_counts(const quint16 counts[8])
 
 QString Handshake::model_name_for(const QString& id, const QString& sub)
 {
-    if (id == QLatin1String("56"))
-        return QStringLiteral("ZVK7L64D/T2");
-    if (id == QLatin1String("58"))
-        return QStringLiteral("ZVK7L32D");
-    if (id == QLatin1String("54"))
-        return QStringLiteral("ZVK7L16D");
-    if (id == QLatin1String("52"))
-        return QStringLiteral("ZVK7L08D");
-    if (id == QLatin1String("F0")) {
-        if (sub == QLatin1String("01"))
-            return QStringLiteral("ZVK7H/L04A");
-        if (sub == QLatin1String("02"))
-            return QStringLiteral("ZVK7H/L08A");
-        if (sub == QLatin1String("04"))
-            return QStringLiteral("ZVK7H/L12A");
-    }
-    if (id == QLatin1String("F1")) {
-        if (sub == QLatin1String("04"))
-            return QStringLiteral("ZVK7H/L16B+");
-        if (sub == QLatin1String("08"))
-            return QStringLiteral("ZVK7H/L32B+");
-        if (sub == QLatin1String("10"))
-            return QStringLiteral("ZVK7H/L64B+");
-    }
+    // Identity (and, for F0/F1, sub-identity; empty = any) to the reported model name.
+    struct Row {
+        const char* id;
+        const char* sub;
+        const char* name;
+    };
+    static const Row rows[] = {
+        {"56", "", "ZVK7L64D/T2"},  {"58", "", "ZVK7L32D"},     {"54", "", "ZVK7L16D"},
+        {"52", "", "ZVK7L08D"},     {"F0", "01", "ZVK7H/L04A"}, {"F0", "02", "ZVK7H/L08A"},
+        {"F0", "04", "ZVK7H/L12A"}, {"F1", "04", "ZVK7H/L16B+"}, {"F1", "08", "ZVK7H/L32B+"},
+        {"F1", "10", "ZVK7H/L64B+"},
+    };
+    for (const Row& r : rows)
+        if (id == QLatin1String(r.id) && (!*r.sub || sub == QLatin1String(r.sub)))
+            return QString::fromLatin1(r.name);
     return QString();
 }
 
