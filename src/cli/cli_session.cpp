@@ -34,7 +34,7 @@ extern "C" void on_stop_signal(int)
 
 void print_line(const QString& line)
 {
-    const QByteArray bytes = QString(line).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).toUtf8() + '\n';
+    const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
 }
@@ -47,10 +47,9 @@ const QList<qint32>& cli_baud_choices()
     return values;
 }
 
-CliSession::CliSession() : bench(&port, &dialogs)
+CliSession::CliSession() : bench(&port, &dialogs), follower_(bench.log)
 {
-    connect(&bench.log, &MessageLog::appended, this, &CliSession::print_appended);
-    connect(&bench.log, &MessageLog::replaced, this, &CliSession::print_replaced);
+    connect(&follower_, &LogFollower::line, this, [](const QString& line) { print_line(line); });
 }
 
 CliSession::~CliSession()
@@ -160,7 +159,8 @@ void CliSession::on_interrupt()
 #endif
     interrupted_ = true;
     emit interrupt_received();
-    bench.stop_run.comStop_Download_Click();
+    if (stop_bench_on_interrupt)
+        bench.stop_run.comStop_Download_Click();
 }
 
 void CliSession::report_port_error() const
@@ -173,23 +173,4 @@ void CliSession::report_port_error() const
 bool CliSession::log_has_line(const QString& line) const
 {
     return bench.log.lines().contains(line);
-}
-
-void CliSession::print_appended(const QString& line)
-{
-    printed_ << line.split(QStringLiteral("\r\n"));
-    print_line(line);
-}
-
-void CliSession::print_replaced(const QString& text)
-{
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.first().isEmpty())
-        lines.removeFirst();
-    int common = 0;
-    while (common < lines.size() && common < printed_.size() && lines.at(common) == printed_.at(common))
-        ++common;
-    for (int i = common; i < lines.size(); ++i)
-        print_line(lines.at(i));
-    printed_ = lines;
 }

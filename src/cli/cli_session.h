@@ -5,6 +5,7 @@
 
 #include "cli/cli_dialogs.h"
 #include "device/workbench.h"
+#include "isp/log_follower.h"
 #include "isp/qt_serial_port.h"
 
 #include <QCommandLineOption>
@@ -31,6 +32,9 @@ public:
     // Ctrl-C (and SIGTERM) press the Stop button from now on.
     void install_stop_on_interrupt();
     bool interrupted() const { return interrupted_; }
+    // Whether Ctrl-C also presses this session's own Stop button (not when other workbenches,
+    // e.g. a gang run's, do the work and only listen to interrupt_received).
+    bool stop_bench_on_interrupt = true;
 
     // Names the port and the reason on standard error when the last open failed.
     void report_port_error() const;
@@ -46,11 +50,9 @@ signals:
     void interrupt_received();
 
 private:
-    void print_appended(const QString& line);
-    void print_replaced(const QString& text);
     void on_interrupt();
 
-    QStringList printed_;           // the log's lines as printed so far
+    LogFollower follower_;          // the log's lines, each printed once
     bool interrupted_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -4,6 +4,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
+#include "cli/gang_download.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -86,7 +87,11 @@ int cmd_download(const QStringList& args)
         "Download FILE (Intel HEX or binary) into the MCU: connect, erase, program and verify, write the\n"
         "options and start the program. Exit status 0 only when the download ended with \"Program OK\".\n"
         "With --repeat, boards are downloaded one after another (Re-Download) until Ctrl-C.\n"
-        "Example: zvkisp-cli download blink.hex --port /dev/ttyUSB0 --model ZVK7H64B+ --max-baud 57600"));
+        "Give --port several times to program one board per port at the same time (gang programming):\n"
+        "each port's log lines come prefixed with its name, a summary follows, and the serial number\n"
+        "is one counter shared by all ports.\n"
+        "Example: zvkisp-cli download blink.hex --port /dev/ttyUSB0 --model ZVK7H64B+ --max-baud 57600\n"
+        "Example: zvkisp-cli download blink.hex --port /dev/ttyUSB0 --port /dev/ttyUSB1 --model ZVK7H64B+ --repeat"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Program file (Intel HEX or binary)."));
     CliSession::add_common_options(parser);
@@ -207,6 +212,11 @@ int cmd_download(const QStringList& args)
     }
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
+    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
+    const QStringList ports = parser.values(QStringLiteral("port"));
+    if (ports.size() > 1)
+        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat);
+
     bench.sequencer.set_image_tools(&tools.loader, &serial, &tools.view);
     bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
 

@@ -36,6 +36,8 @@ public:
 
     // Counts of the frames sent (first sendings and resends), for reports and checks.
     quint64 frames_sent = 0;
+    // Runs before a chunk's data is taken from the buffer (the bytes may still change then).
+    std::function<void(qint32 address, int length)> before_chunk;
     // Sees every chunk as it goes out: address, length, resend flag and the gap in busy-wait passes.
     std::function<void(qint32 address, int length, bool resend, quint32 gap)> chunk_observer;
 

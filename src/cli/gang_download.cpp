@@ -1,0 +1,142 @@
+#include "cli/gang_download.h"
+
+#include "cli/cli_session.h"
+#include "device/gang_recipe.h"
+#include "device/gang_run.h"
+#include "isp/port_names.h"
+
+#include <QSet>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char* const kName = "zvkisp-cli download";
+
+void print_out(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+// The block of progress lines on standard error (a terminal): drawn below the log, taken away
+// before a log line is printed and drawn again after it, at most ten times a second.
+class ProgressBlock {
+public:
+    ProgressBlock(const GangRun& run, const QStringList& names) : run_(run), names_(names)
+    {
+        for (const QString& n : names)
+            width_ = std::max(width_, int(n.size()));
+        timer_.setSingleShot(true);
+        timer_.setInterval(100);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { draw(); });
+    }
+
+    void changed()
+    {
+        if (!timer_.isActive())
+            timer_.start();
+    }
+    void erase()
+    {
+        if (drawn_ == 0)
+            return;
+        std::fprintf(stderr, "\x1b[%dA\x1b[J", drawn_);
+        std::fflush(stderr);
+        drawn_ = 0;
+    }
+    void draw()
+    {
+        erase();
+        const std::vector<GangRun::Row>& rows = run_.rows();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const GangRun::Row& r = rows[i];
+            const int bar = 20;
+            const int filled = r.percent < 0 ? 0 : r.percent * bar / 100;
+            QString last = r.last_line;
+            if (last.size() > 40)
+                last = last.left(39) + QChar(0x2026);
+            const QString text = QStringLiteral("%1 [%2%3] %4 %5 ok %6 failed %7  %8")
+                                     .arg(names_.at(int(i)), -width_)
+                                     .arg(QString(filled, QLatin1Char('#')), QString(bar - filled, QLatin1Char(' ')))
+                                     .arg(r.percent < 0 ? QStringLiteral("    ") : QStringLiteral("%1%").arg(r.percent, 3))
+                                     .arg(r.state, -11)
+                                     .arg(r.boards_ok)
+                                     .arg(r.boards_failed)
+                                     .arg(last);
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+        }
+        std::fflush(stderr);
+        drawn_ = int(rows.size());
+    }
+
+private:
+    const GangRun& run_;
+    const QStringList names_;
+    int width_ = 0;
+    int drawn_ = 0;
+    QTimer timer_;
+};
+
+} // namespace
+
+int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat)
+{
+    QStringList devices;
+    QSet<QString> seen;
+    for (const QString& p : ports) {
+        if (p.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+            std::fprintf(stderr, "%s: --port auto picks one adapter; name each port for several boards\n", kName);
+            return 2;
+        }
+        const QString device = resolve_port_device(p);
+        if (seen.contains(device)) {
+            std::fprintf(stderr, "%s: port %s is given twice\n", kName, qPrintable(p));
+            return 2;
+        }
+        seen.insert(device);
+        devices << device;
+    }
+
+    // The busy-wait calibration is measured once, here, while nothing else runs.
+    if (session.bench.link.loops_per_ms == 0)
+        session.bench.link.calibrate_delay_loop();
+    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat);
+
+    const bool terminal = ::isatty(STDERR_FILENO);
+    ProgressBlock block(run, ports);
+    QObject::connect(&run, &GangRun::line, [&](int index, const QString& text) {
+        if (terminal)
+            block.erase();
+        print_out(QStringLiteral("[%1] %2").arg(ports.at(index), text));
+        if (terminal)
+            block.changed();
+    });
+    if (terminal)
+        QObject::connect(&run, &GangRun::row_changed, [&block] { block.changed(); });
+    QObject::connect(&run, &GangRun::message, [&](int index, const QString& text) {
+        if (terminal)
+            block.erase();
+        std::fprintf(stderr, "%s: [%s] %s\n", kName, qPrintable(ports.at(index)), qPrintable(text));
+    });
+    QObject::connect(&run, &GangRun::beep, [&session] { session.dialogs.beep(); });
+
+    session.stop_bench_on_interrupt = false;
+    QObject::connect(&session, &CliSession::interrupt_received, &run, &GangRun::stop_all);
+    session.install_stop_on_interrupt();
+
+    run.start();
+    run.wait_finished();
+    if (terminal) {
+        block.draw();
+        std::fflush(stderr);
+    }
+    print_out(QString());
+    print_out(QStringLiteral("Gang summary:"));
+    for (const QString& l : run.summary())
+        print_out(QStringLiteral("  ") + l);
+    return run.all_last_ok() ? 0 : 1;
+}

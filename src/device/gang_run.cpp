@@ -1,0 +1,163 @@
+#include "device/gang_run.h"
+
+#include "device/gang_station.h"
+#include "device/serial_pool.h"
+#include "image/number_text.h"
+
+#include <QEventLoop>
+
+#include <algorithm>
+
+GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent)
+    : QObject(parent)
+{
+    if (recipe.serial_enabled) {
+        const int bytes = int(NumberText::round_half_even(NumberText::leading_number(recipe.serial_texts[1])));
+        pool_ = std::make_unique<SerialPool>(recipe.serial_texts[2], recipe.serial_texts[3], recipe.serial_format,
+                                             bytes);
+    }
+    for (int i = 0; i < devices.size(); ++i) {
+        Row row;
+        row.device = devices.at(i);
+        row.state = QStringLiteral("waiting");
+        rows_.push_back(row);
+        auto station = std::make_unique<GangStation>(i, devices.at(i), recipe, pool_.get(), repeat);
+        connect(station.get(), &GangStation::line, this, &GangRun::on_line);
+        connect(station.get(), &GangStation::progress, this, &GangRun::on_progress);
+        connect(station.get(), &GangStation::board_finished, this, &GangRun::on_board);
+        connect(station.get(), &GangStation::message, this, &GangRun::message);
+        connect(station.get(), &GangStation::beeped, this, &GangRun::beep);
+        connect(station.get(), &QThread::finished, this, [this, i] { on_station_finished(i); });
+        stations_.push_back(std::move(station));
+    }
+}
+
+GangRun::~GangRun()
+{
+    for (auto& s : stations_)
+        s->request_stop();
+    stations_.clear();      // each joins its thread
+}
+
+void GangRun::start()
+{
+    stopping_ = false;
+    for (size_t i = 0; i < stations_.size(); ++i) {
+        if (stations_[i]->isRunning())
+            continue;
+        rows_[i].running = true;
+        rows_[i].state = QStringLiteral("waiting");
+        ++active_;
+        stations_[i]->start();
+        emit row_changed(int(i));
+    }
+}
+
+void GangRun::stop_all()
+{
+    stopping_ = true;
+    for (auto& s : stations_)
+        s->request_stop();
+}
+
+bool GangRun::running() const
+{
+    return active_ > 0;
+}
+
+void GangRun::wait_finished()
+{
+    if (!running())
+        return;
+    QEventLoop loop;
+    connect(this, &GangRun::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool GangRun::all_last_ok() const
+{
+    for (const Row& r : rows_)
+        if (!r.last_ok || r.boards_ok + r.boards_failed == 0)
+            return false;
+    return !rows_.empty();
+}
+
+void GangRun::on_line(int index, const QString& text)
+{
+    Row& row = rows_[size_t(index)];
+    if (!text.trimmed().isEmpty()) {
+        row.last_line = text.trimmed();
+        emit row_changed(index);
+    }
+    emit line(index, text);
+}
+
+void GangRun::on_progress(int index, int percent, const QString& kbyte)
+{
+    Row& row = rows_[size_t(index)];
+    row.percent = percent;
+    row.kbyte = kbyte;
+    if (percent >= 0 && row.running)
+        row.state = QStringLiteral("programming");
+    emit row_changed(index);
+}
+
+void GangRun::on_board(int index, bool ok, const QString& serial_text)
+{
+    Row& row = rows_[size_t(index)];
+    row.last_ok = ok;
+    if (ok) {
+        ++row.boards_ok;
+        if (!serial_text.isEmpty())
+            row.serials << serial_text;
+        row.state = QStringLiteral("OK");
+    } else {
+        ++row.boards_failed;
+        row.state = stopping_ ? QStringLiteral("stopped") : QStringLiteral("failed");
+    }
+    row.percent = -1;
+    emit row_changed(index);
+}
+
+void GangRun::on_station_finished(int index)
+{
+    Row& row = rows_[size_t(index)];
+    row.running = false;
+    if (row.boards_ok + row.boards_failed == 0)
+        row.state = QStringLiteral("stopped");
+    emit row_changed(index);
+    if (--active_ == 0)
+        emit finished();
+}
+
+QStringList GangRun::summary() const
+{
+    QStringList out;
+    int ok = 0, failed = 0;
+    for (const Row& r : rows_) {
+        QString text = QStringLiteral("%1: %2 programmed, %3 failed").arg(r.device).arg(r.boards_ok).arg(r.boards_failed);
+        if (!r.serials.isEmpty())
+            text += QStringLiteral(", serial numbers ") + r.serials.join(QStringLiteral(", "));
+        text += QStringLiteral("; last board ") + (r.boards_ok + r.boards_failed == 0 ? QStringLiteral("not started")
+                                                   : r.last_ok                         ? QStringLiteral("OK")
+                                                                                       : r.state);
+        out << text;
+        ok += r.boards_ok;
+        failed += r.boards_failed;
+    }
+    out << QStringLiteral("all ports: %1 programmed, %2 failed").arg(ok).arg(failed);
+    if (pool_) {
+        out << QStringLiteral("next serial number: %1").arg(pool_->next_text().trimmed());
+        // A number handed back below the highest one used stays a gap in this run.
+        const QList<int> used = pool_->used();
+        const int highest = used.isEmpty() ? -1 : *std::max_element(used.begin(), used.end());
+        QStringList unused;
+        for (int i : pool_->unused_released())
+            if (i < highest)
+                unused << pool_->text(i).trimmed();
+        if (!unused.isEmpty())
+            out << QStringLiteral("serial numbers skipped (their boards failed after taking them): ") +
+                       unused.join(QStringLiteral(", "));
+    }
+    return out;
+}

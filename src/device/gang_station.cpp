@@ -1,0 +1,129 @@
+#include "device/gang_station.h"
+
+#include "device/serial_pool.h"
+#include "device/workbench.h"
+#include "image/buffer_view.h"
+#include "image/serial_number.h"
+#include "isp/log_follower.h"
+#include "isp/qt_serial_port.h"
+#include "isp/user_dialogs.h"
+
+#include <QMutexLocker>
+
+namespace {
+
+// The station's answers to the core's questions: nobody sits at a gang port, so beeps and
+// message boxes are passed on and every question is answered No.
+class StationDialogs : public UserDialogs {
+public:
+    explicit StationDialogs(GangStation& station) : station_(station) {}
+    void beep() override { emit station_.beeped(station_.index); }
+    void message_box(const QString& text, const QString&, Icon) override { emit station_.message(station_.index, text); }
+    bool ask_yes_no(const QString&, const QString&) override { return false; }
+    QString choose_open_file(const QString&, const QString&, const QString&) override { return {}; }
+    QString choose_save_file(const QString&, const QString&, const QString&) override { return {}; }
+
+private:
+    GangStation& station_;
+};
+
+} // namespace
+
+GangStation::GangStation(int index, const QString& device, const GangRecipe& recipe, SerialPool* pool, bool repeat,
+                         QObject* parent)
+    : QThread(parent), index(index), device(device), recipe_(recipe), pool_(pool), repeat_(repeat)
+{
+}
+
+GangStation::~GangStation()
+{
+    request_stop();
+    wait();
+}
+
+void GangStation::request_stop()
+{
+    stop_ = true;
+    QMutexLocker lock(&mutex_);
+    if (stopper_)
+        QMetaObject::invokeMethod(stopper_, "stop", Qt::QueuedConnection);
+}
+
+namespace {
+
+// Presses the workbench's Stop button inside the station's thread.
+class Stopper : public QObject {
+    Q_OBJECT
+public:
+    explicit Stopper(Workbench& bench) : bench_(bench) {}
+    Q_INVOKABLE void stop() { bench_.stop_run.comStop_Download_Click(); }
+
+private:
+    Workbench& bench_;
+};
+
+} // namespace
+
+void GangStation::run()
+{
+    StationDialogs dialogs(*this);
+    QtSerialPort port;
+    Workbench bench(&port, &dialogs);
+    BufferView view(bench.image, &dialogs);
+    SerialNumber serial(bench.image, bench.model, view, nullptr, &dialogs);
+    recipe_.apply(bench, serial);
+    bench.link.set_port_device(device);
+
+    LogFollower follower(bench.log);
+    connect(&follower, &LogFollower::line, &follower, [this](const QString& text) { emit line(index, text); },
+            Qt::DirectConnection);
+    connect(&bench.controls, &ControlStates::progress_changed, &bench.controls, [this, &bench] {
+        const ProgressDisplay& p = bench.controls.progress;
+        int percent = -1;
+        if (p.visible && p.maximum > p.minimum)
+            percent = int(qBound(0.0, double(p.value - p.minimum) * 100.0 / double(p.maximum - p.minimum), 100.0));
+        emit progress(index, percent, p.kbyte_label);
+    }, Qt::DirectConnection);
+
+    // The serial number is taken when programming reaches its bytes, so a board that fails
+    // before that (no board, no answer, erase) uses no number.
+    const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;
+    const qint32 serial_last = serial.serial_address;
+    const qint32 serial_first = serial.serial_address - serial.serial_length + 1;
+    int taken = -1;
+    bench.programmer.before_chunk = [&](qint32 address, int length) {
+        if (!numbered || taken >= 0 || address > serial_last || address + length - 1 < serial_first)
+            return;
+        taken = pool_->take();
+        serial.texts[2] = pool_->text(taken);
+        serial.write_serial_number();
+    };
+    bench.sequencer.board_finished = [&](bool ok) {
+        QString text;
+        if (taken >= 0) {
+            text = pool_->text(taken);
+            if (ok)
+                pool_->commit(taken);
+            else
+                pool_->release(taken);
+        }
+        taken = -1;
+        emit board_finished(index, ok, text);
+    };
+
+    Stopper stopper(bench);
+    {
+        QMutexLocker lock(&mutex_);
+        stopper_ = &stopper;
+    }
+    if (!stop_)
+        bench.sequencer.comDownload_Click(repeat_ ? 1 : 0);
+    {
+        QMutexLocker lock(&mutex_);
+        stopper_ = nullptr;
+    }
+    if (port.is_open())
+        port.close();
+}
+
+#include "gang_station.moc"
