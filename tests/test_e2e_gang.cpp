@@ -3,6 +3,7 @@
 #include "support/cli_process.h"
 #include "support/e2e_util.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,7 +23,9 @@ class TestE2eGang : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void four_boards_one_faulty_data();
     void four_boards_one_faulty();
+    void repeat_until_stopped();
     void same_port_twice_is_refused();
 };
 
@@ -34,26 +37,37 @@ void TestE2eGang::initTestCase()
         QSKIP("zvkisp-cli is not built");
 }
 
+void TestE2eGang::four_boards_one_faulty_data()
+{
+    QTest::addColumn<QStringList>("fault");
+    // Board 2 answers the handshake, the erase and a few dozen program frames, then nothing (or its
+    // adapter disappears).
+    QTest::newRow("silent board") << QStringList{QStringLiteral("--mute-after"), QStringLiteral("60")};
+    QTest::newRow("vanishing adapter") << QStringList{QStringLiteral("--vanish-after"), QStringLiteral("60")};
+}
+
 void TestE2eGang::four_boards_one_faulty()
 {
+    QFETCH(QStringList, fault);
     QTemporaryDir dir;
     const int size = 16384;
     const QByteArray image = e2e::pattern(size, 21);
     const QString file = dir.filePath(QStringLiteral("image.bin"));
     QVERIFY(e2e::write_file(file, image));
 
-    // Board 2 answers the handshake, the erase and a few dozen program frames, then nothing. The
-    // serial number sits in the image's last bytes, so that board fails before it takes one.
+    // The serial number sits at 2FFCh..2FFFh, which programming reaches after the point where the
+    // faulty board fails (these chips take the top block first, then the rest from the bottom up),
+    // so that board takes no number.
     const int faulty = 2;
     std::array<std::unique_ptr<SimProcess>, 4> sims;
     QStringList args{file, QStringLiteral("--model"), kModel, QStringLiteral("--serial"),
-                     QStringLiteral("3FFF,4,0099,1,dec")};
+                     QStringLiteral("2FFF,4,0099,1,dec")};
     for (int i = 0; i < 4; ++i) {
         sims[i] = std::make_unique<SimProcess>();
         QStringList sim_args{QStringLiteral("--model"), kModel, QStringLiteral("--flash-out"),
                              dir.filePath(QStringLiteral("flash%1.bin").arg(i))};
         if (i == faulty)
-            sim_args << QStringLiteral("--mute-after") << QStringLiteral("60");
+            sim_args << fault;
         QVERIFY(sims[i]->start(sim_args));
         args << QStringLiteral("--port") << sims[i]->port();
     }
@@ -85,10 +99,12 @@ void TestE2eGang::four_boards_one_faulty()
         const QByteArray flash = e2e::read_file(dir.filePath(QStringLiteral("flash%1.bin").arg(i)));
         QVERIFY(flash.size() >= size);
         // Everything but the four serial-number bytes is the image; those hold a decimal number.
-        QCOMPARE(flash.left(size - 4).toHex(), image.left(size - 4).toHex());
+        const int at = 0x2FFC;
+        QCOMPARE(flash.left(at).toHex(), image.left(at).toHex());
+        QCOMPARE(flash.mid(at + 4, size - at - 4).toHex(), image.mid(at + 4).toHex());
         bool ok = false;
-        const int number = flash.mid(size - 4, 4).toHex().toInt(&ok, 10);
-        QVERIFY2(ok, flash.mid(size - 4, 4).toHex().constData());
+        const int number = flash.mid(at, 4).toHex().toInt(&ok, 10);
+        QVERIFY2(ok, flash.mid(at, 4).toHex().constData());
         QVERIFY(!numbers.contains(number));
         numbers.insert(number);
         QVERIFY(out.contains(sims[i]->port() + QStringLiteral(": 1 programmed, 0 failed, serial numbers %1")
@@ -98,6 +114,57 @@ void TestE2eGang::four_boards_one_faulty()
     QCOMPARE(numbers, (QSet<int>{99, 100, 101}));
     QVERIFY(out.contains(QStringLiteral("all ports: 3 programmed, 1 failed")));
     QVERIFY(out.contains(QStringLiteral("next serial number: 00000102")));
+}
+
+// Re-Download on two ports, two boards each, until Ctrl-C: four boards, four consecutive numbers.
+void TestE2eGang::repeat_until_stopped()
+{
+    QTemporaryDir dir;
+    const QByteArray image = e2e::pattern(4096, 8);
+    const QString file = dir.filePath(QStringLiteral("image.bin"));
+    QVERIFY(e2e::write_file(file, image));
+    std::array<std::unique_ptr<SimProcess>, 2> sims;
+    QStringList args{QStringLiteral("download"), file, QStringLiteral("--model"), kModel, QStringLiteral("--repeat"),
+                     QStringLiteral("--pause"), QStringLiteral("1"), QStringLiteral("--serial"),
+                     QStringLiteral("0101,2,0007,1,dec")};
+    for (int i = 0; i < 2; ++i) {
+        sims[i] = std::make_unique<SimProcess>();
+        QVERIFY(sims[i]->start({QStringLiteral("--model"), kModel, QStringLiteral("--boards"), QStringLiteral("2"),
+                                QStringLiteral("--next-board-delay"), QStringLiteral("300"), QStringLiteral("--flash-out"),
+                                dir.filePath(QStringLiteral("flash%1.bin").arg(i))}));
+        args << QStringLiteral("--port") << sims[i]->port();
+    }
+    CliProcess cli;
+    QVERIFY(cli.start(args));
+    QElapsedTimer t;
+    t.start();
+    auto both_done = [&] {
+        return cli.err().contains(QStringLiteral("[%1] board 2 programmed").arg(sims[0]->port())) &&
+               cli.err().contains(QStringLiteral("[%1] board 2 programmed").arg(sims[1]->port()));
+    };
+    while (!both_done() && !cli.err().contains(QStringLiteral(" failed")) && t.elapsed() < 90000 &&
+           cli.process().state() != QProcess::NotRunning)
+        cli.process().waitForReadyRead(200);
+    QVERIFY2(both_done(), qPrintable(cli.out() + cli.err()));
+    cli.interrupt();
+    QVERIFY(cli.finish(30000));
+    QCOMPARE(cli.exit_code(), 0);   // Ctrl-C in the pause after good boards
+
+    QSet<QByteArray> numbers;
+    for (int i = 0; i < 2; ++i) {
+        sims[i]->stop();
+        QVERIFY(cli.out().contains(sims[i]->port() + QStringLiteral(": 2 programmed, 0 failed")));
+        for (int board = 1; board <= 2; ++board) {
+            const QByteArray flash =
+                e2e::read_file(dir.filePath(QStringLiteral("flash%1.bin.%2").arg(i).arg(board)));
+            QVERIFY(flash.size() >= image.size());
+            numbers.insert(flash.mid(0x100, 2).toHex());
+            QCOMPARE(flash.left(0x100).toHex(), image.left(0x100).toHex());
+            QCOMPARE(flash.mid(0x102, 4096 - 0x102).toHex(), image.mid(0x102).toHex());
+        }
+    }
+    QCOMPARE(numbers, (QSet<QByteArray>{"0007", "0008", "0009", "0010"}));
+    QVERIFY(cli.out().contains(QStringLiteral("next serial number: 0011")));
 }
 
 void TestE2eGang::same_port_twice_is_refused()

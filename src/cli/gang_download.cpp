@@ -122,6 +122,17 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
             block.erase();
         std::fprintf(stderr, "%s: [%s] %s\n", kName, qPrintable(ports.at(index)), qPrintable(text));
     });
+    if (repeat) {
+        QObject::connect(&run, &GangRun::board_finished, [&](int index, bool ok) {
+            const GangRun::Row& row = run.rows()[size_t(index)];
+            if (terminal)
+                block.erase();
+            std::fprintf(stderr, "%s: [%s] board %d %s\n", kName, qPrintable(ports.at(index)),
+                         row.boards_ok + row.boards_failed, ok ? "programmed" : "failed");
+            if (terminal)
+                block.changed();
+        });
+    }
     QObject::connect(&run, &GangRun::beep, [&session] { session.dialogs.beep(); });
 
     session.stop_bench_on_interrupt = false;

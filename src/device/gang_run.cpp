@@ -117,6 +117,7 @@ void GangRun::on_board(int index, bool ok, const QString& serial_text)
     }
     row.percent = -1;
     emit row_changed(index);
+    emit board_finished(index, ok);
 }
 
 void GangRun::on_station_finished(int index)

@@ -53,6 +53,8 @@ public:
 signals:
     void line(int index, const QString& text);
     void row_changed(int index);
+    // After every board on a port (its row already counts it).
+    void board_finished(int index, bool ok);
     void message(int index, const QString& text);
     void beep();
     void finished();
