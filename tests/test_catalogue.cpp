@@ -41,14 +41,10 @@ void TestCatalogue::select_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<bool>("soft_ice");
     QTest::addColumn<QString>("rom");
-    QTest::newRow("ZVK7H12A") << "ZVK7H12A" << 2 << 0x37FF << 0x37FF << 0x2C00 << 0x3BFF << true << 512 << "F004"
-                              << false << "";
     QTest::newRow("ZVK7H64B") << "ZVK7H64B" << 0 << 0xFFFF << 0xFFFF << 0x10000 << 0x11FFF << false << 128 << ""
                               << true << "ZVK64_2003.ROM";
     QTest::newRow("ZVK7L16B+") << "ZVK7L16B+" << 2 << 0x3FFF << 0xF7FF << 0xEC00 << 0xFBFF << false << 512
                                << "F104" << false << "";
-    QTest::newRow("ZVK7L64T2") << "ZVK7L64T2" << 1 << 0xFBFF << 0xFBFF << 0xE000 << 0xFFFF << true << 512 << ""
-                               << false << "";
     QTest::newRow("ZVK7H16B2 (typed, no ROM)") << "ZVK7H16B2" << 0 << 0x3FFF << 0x3FFF << 0xE000 << 0xFFFF << false
                                                << 128 << "" << false << "";
 }
@@ -133,7 +129,6 @@ void TestCatalogue::isp_start_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("isp_start");
     QTest::newRow("ZVK7H04A") << "ZVK7H04A" << 0x3800;
-    QTest::newRow("ZVK7H32B+") << "ZVK7H32B+" << 0xF800;
     QTest::newRow("ZVK7L64D") << "ZVK7L64D" << 0xFC00;
     QTest::newRow("ZVK7H64B") << "ZVK7H64B" << 0x10000;
     QTest::newRow("ZVK7V32B") << "ZVK7V32B" << 0xE000;

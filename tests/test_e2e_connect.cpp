@@ -1,5 +1,6 @@
 // zvkisp-cli connect / test-option against zvkisp-sim over a pseudo-terminal: the handshake, the
-// baud negotiation, the status report, the model check, the advice and the Stop key.
+// baud negotiation, the status report, the model check and the advice. (The Stop key during the
+// greeting: test_e2e_stop.)
 
 #include "support/cli_process.h"
 #include "support/sim_process.h"
@@ -7,10 +8,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
-
-#ifdef Q_OS_UNIX
-#include <csignal>
-#endif
 
 namespace {
 
@@ -48,7 +45,6 @@ CliRun finish(QProcess* p, int timeout_ms = 60000)
     return r;
 }
 
-const QString kStop = QStringLiteral("Operation is stop. / 操作被停止.");
 const QString kLockOk = QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.");
 const QString kAdvice = QStringLiteral("Connection is failure. You can try:");
 
@@ -61,7 +57,6 @@ private slots:
     void connect_runs_data();
     void connect_runs();
     void late_power_on_gets_advice_once();
-    void stop_key_during_greeting();
 };
 
 void TestE2eConnect::initTestCase()
@@ -161,34 +156,6 @@ void TestE2eConnect::late_power_on_gets_advice_once()
     QVERIFY2(advice < run.lines.indexOf(QStringLiteral("MCU Firmware Version: 2.8C")), qPrintable(shown));
     QCOMPARE(run.lines.value(advice + 7), QStringLiteral("Chinese:连接失败，请尝试以下操作："));
     QCOMPARE(run.lines.last(), kLockOk);
-}
-
-void TestE2eConnect::stop_key_during_greeting()
-{
-#ifndef Q_OS_UNIX
-    QSKIP("needs POSIX signals");
-#else
-    SimProcess board;
-    QVERIFY(board.start({"--model", "ZVK7H12A", "--power-on-delay", "60000"}));
-    QProcess* p = start_cli({"test-option", "--model", "ZVK7H12A", "--port", board.port()});
-    QVERIFY(p->waitForStarted());
-    // Wait until the greeting runs (the first log lines are out), then press Ctrl-C.
-    QByteArray out;
-    QDeadlineTimer deadline(10000);
-    while (!out.contains("Chinese:") && !deadline.hasExpired()) {
-        p->waitForReadyRead(200);
-        out += p->readAllStandardOutput();
-    }
-    QTest::qWait(300);
-    ::kill(pid_t(p->processId()), SIGINT);
-    CliRun run = finish(p, 10000);
-    run.lines = (QString::fromUtf8(out).split(QLatin1Char('\n')) + run.lines);
-    run.lines.removeAll(QString());
-    QVERIFY(run.exit_code != 0);
-    QCOMPARE(run.lines.last(), kStop);
-    QCOMPARE(int(run.lines.count(kStop)), 1);
-    QCOMPARE(run.beeps(), 1);
-#endif
 }
 
 QTEST_GUILESS_MAIN(TestE2eConnect)

@@ -26,7 +26,6 @@ private slots:
     void per_family_and_variant_data();
     void per_family_and_variant();
     void top_area_cut();
-    void stop_during_programming();
     void redownload_two_boards_with_serial_numbers();
     void option_read_back_mismatch();
 };
@@ -127,24 +126,6 @@ void TestE2eDownload::top_area_cut()
         const int len = parts.at(2).mid(4).toInt();
         QVERIFY2(addr + len - 1 <= 62463, qPrintable(line));
     }
-}
-
-void TestE2eDownload::stop_during_programming()
-{
-    QTemporaryDir dir;
-    Download d(dir);
-    const QString file = d.write_binary(pattern(0xF000, 3));
-    QVERIFY(d.start_sim(QStringLiteral("ZVK7H64B+"), {}));
-    d.start_cli(QStringLiteral("download"), {file, QStringLiteral("--port"), d.sim.port(), QStringLiteral("--model"), QStringLiteral("ZVK7H64B+")});
-    QVERIFY(d.wait_for(QStringLiteral("Programming.../ 正在下载..."), false, 30000));
-    QTest::qWait(300);
-    d.interrupt();
-    const bool finished = d.finish(30000);
-    const Download& r = d;
-    QVERIFY(finished);
-    QVERIFY2(r.exit_code != 0, qPrintable(r.out));
-    QVERIFY2(r.lines().contains(kStopLine), qPrintable(r.out));
-    QVERIFY(!r.lines().contains(kProgramOk));
 }
 
 void TestE2eDownload::redownload_two_boards_with_serial_numbers()

@@ -33,8 +33,6 @@ void TestFrames::command_frames_data()
     QTest::addColumn<bool>("prefix");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("read status") << 0x50 << QByteArray() << false << hex("6A 00 06 50 C0 16");
-    QTest::newRow("synchronise") << 0x80 << QByteArray() << false << hex("6A 00 06 80 F0 16");
-    QTest::newRow("run") << 0x82 << QByteArray() << false << hex("6A 00 06 82 F2 16");
     QTest::newRow("read status, prefix") << 0x50 << QByteArray() << true << hex("46 B9 6A 00 06 50 C0 16");
     QTest::newRow("watchdog pin none") << 0x86 << hex("FF") << false << hex("6A 00 07 86 FF F6 16");
     // 6A+00+07+84+01 = 0xF6
@@ -119,7 +117,6 @@ void TestFrames::settings_text_data()
     QTest::addColumn<QString>("normalised");
     QTest::newRow("greeting") << "1200,n,8,1" << true << "1200,n,8,1";
     QTest::newRow("upper-case parity, 1.5 stop") << "38400,E,7,1.5" << true << "38400,e,7,1.5";
-    QTest::newRow("odd, 5 bits, 2 stop") << "9600,o,5,2" << true << "9600,o,5,2";
     QTest::newRow("non-standard baud") << "57000,N,8,1" << true << "57000,n,8,1";
     QTest::newRow("mark parity") << "1200,m,8,1" << false << "";
     QTest::newRow("9 data bits") << "1200,n,9,1" << false << "";
@@ -127,7 +124,6 @@ void TestFrames::settings_text_data()
     QTest::newRow("3 stop bits") << "1200,n,8,3" << false << "";
     QTest::newRow("zero baud") << "0,n,8,1" << false << "";
     QTest::newRow("missing field") << "1200,n,8" << false << "";
-    QTest::newRow("text baud") << "fast,n,8,1" << false << "";
 }
 
 void TestFrames::settings_text()

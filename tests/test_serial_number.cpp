@@ -45,7 +45,6 @@ private slots:
     void used_range_covers_number();
     void settings_round_trip();
     void settings_defaults_and_bad_format();
-    void uncheck_unlocks_fields();
 
 private:
     std::unique_ptr<QTemporaryDir> settings_dir_;
@@ -65,8 +64,6 @@ void TestSerialNumber::write_formats_data()
                                     << QByteArray::fromHex("0102");
     QTest::newRow("binary 4 bytes") << "ZVK7H64B" << 0 << "0103" << 4 << "2147483647" << "02147483647" << 0x100
                                     << QByteArray::fromHex("7FFFFFFF");
-    QTest::newRow("decimal 4 bytes") << "ZVK7H64B" << 1 << "0FFF" << 4 << "12345678" << "12345678" << 0xFFC
-                                     << QByteArray::fromHex("12345678");
     QTest::newRow("decimal padded") << "ZVK7H64B" << 1 << "0FFF" << 3 << "42" << "000042" << 0xFFD
                                     << QByteArray::fromHex("000042");
     QTest::newRow("ascii 3 bytes") << "ZVK7H64B" << 2 << "0100" << 3 << "42" << "042" << 0xFE
@@ -119,7 +116,6 @@ void TestSerialNumber::refusals_data()
     QTest::newRow("address too small") << "ZVK7H64B" << 1 << "0002" << "4" << "1" << kTooSmall << false;
     QTest::newRow("H04A above 37FF") << "ZVK7H04A" << 1 << "3800" << "1" << "1" << kTooBig << false;
     QTest::newRow("L32D above 7FFF") << "ZVK7L32D" << 1 << "8000" << "1" << "1" << kTooBig << false;
-    QTest::newRow("H32B above AP end") << "ZVK7H32B" << 1 << "8000" << "1" << "1" << kTooBig << false;
 }
 
 void TestSerialNumber::refusals()
@@ -150,11 +146,9 @@ void TestSerialNumber::display_width_data()
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("width");
-    QTest::newRow("binary 1") << 0 << 1 << 3;
     QTest::newRow("binary 2") << 0 << 2 << 6;
     QTest::newRow("binary 3") << 0 << 3 << 8;
     QTest::newRow("binary 4") << 0 << 4 << 11;
-    QTest::newRow("decimal 3") << 1 << 3 << 6;
     QTest::newRow("ascii 5") << 2 << 5 << 5;
 }
 
@@ -295,18 +289,6 @@ void TestSerialNumber::settings_defaults_and_bad_format()
     rig.settings.set_value(SettingsStore::kAutoIncrease, QStringLiteral("numeral_system"), QStringLiteral("7"));
     rig.serial.load_serial_settings();
     QCOMPARE(rig.serial.format, 0);
-}
-
-void TestSerialNumber::uncheck_unlocks_fields()
-{
-    ImageRig rig;
-    QList<bool> hook;
-    rig.serial.set_fields_enabled = [&](bool on) { hook << on; };
-    rig.serial.set_checked(true);
-    rig.serial.set_checked(false);
-    QCOMPARE(hook, (QList<bool>{false, true}));
-    QVERIFY(rig.serial.fields_enabled);
-    QVERIFY(!rig.serial.serial_active);
 }
 
 QTEST_GUILESS_MAIN(TestSerialNumber)

@@ -73,7 +73,6 @@ private slots:
     void initTestCase();
     void image_ranges_data();
     void image_ranges();
-    void variant_by_rom_name();
     void folders_searched_in_order();
     void missing_file_leaves_buffer_data();
     void missing_file_leaves_buffer();
@@ -95,12 +94,10 @@ void TestSoftIceImage::image_ranges_data()
     QTest::addColumn<int>("common_size");
     QTest::addColumn<int>("model_size");
     QTest::addColumn<bool>("fill_ff");
-    for (const char* model : {"ZVK7H64B", "ZVK7H32B"}) {
-        QTest::addRow("%s exact", model) << model << 384 << 4096 << false;
-        QTest::addRow("%s shorter", model) << model << 100 << 1000 << false;
-        QTest::addRow("%s shorter, fill FF", model) << model << 1 << 4095 << true;
-        QTest::addRow("%s longer", model) << model << 500 << 5000 << false;
-    }
+    QTest::newRow("ZVK7H64B exact") << "ZVK7H64B" << 384 << 4096 << false;
+    QTest::newRow("ZVK7H64B longer") << "ZVK7H64B" << 500 << 5000 << false;
+    QTest::newRow("ZVK7H32B shorter, fill FF") << "ZVK7H32B" << 1 << 4095 << true;
+    QTest::newRow("ZVK7H32B shorter") << "ZVK7H32B" << 100 << 1000 << false;
 }
 
 void TestSoftIceImage::image_ranges()
@@ -150,14 +147,6 @@ void TestSoftIceImage::image_ranges()
     QCOMPARE(range(rig, 0x3401, 0xFFFF), high);
     QVERIFY(rig.image.file_loaded);
     QCOMPARE(rig.image.frame_caption, QStringLiteral("File: "));
-}
-
-void TestSoftIceImage::variant_by_rom_name()
-{
-    QVERIFY(MonitorTables::is_64k_variant(QStringLiteral("ZVK64_2003.ROM")));
-    QVERIFY(!MonitorTables::is_64k_variant(QStringLiteral("ZVK32_2003.ROM")));
-    QVERIFY(!MonitorTables::is_64k_variant(QStringLiteral("zvk64_2003.rom")));
-    QVERIFY(!MonitorTables::is_64k_variant(QString()));
 }
 
 void TestSoftIceImage::folders_searched_in_order()
