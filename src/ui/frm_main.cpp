@@ -13,6 +13,7 @@
 #include "settings/settings_store.h"
 #include "softice/softice_download.h"
 #include "ui/buffer_editor.h"
+#include "ui/gang_dialog.h"
 #include "ui/window_dialogs.h"
 
 #include <QCloseEvent>
@@ -76,7 +77,10 @@ frmMain::frmMain(const Options& options, QWidget* parent)
 
 frmMain::~frmMain()
 {
-    // The parts refer to each other and to the port: the users go before what they use.
+    // The parts refer to each other and to the port: the users go before what they use. A gang
+    // run stops and joins its ports first (its dialog reads the window's parts).
+    delete gang_dialog_;
+    gang_dialog_ = nullptr;
     softice_.reset();
     custom_.reset();
     user_code_.reset();
@@ -223,7 +227,9 @@ int frmMain::visible_page() const
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    // Form_QueryUnload: release the port and stop whatever runs.
+    // Form_QueryUnload: release the port and stop whatever runs (a gang run too).
+    if (gang_dialog_)
+        gang_dialog_->stop_all();
     wb_->link.close_port();
     wb_->stop_run.comStop_Download_Click();
     custom_->com_Demo_Stop_Click();

@@ -44,6 +44,7 @@ class SoftIceDownload;
 struct StoredSettings;
 class WindowDialogs;
 class BufferEditor;
+class GangDialog;
 
 struct FrmMainOptions {
     QString port_device;               // preselect this device (path) in combCommPort
@@ -100,6 +101,21 @@ public:
     QString chosen_port_device() const;
     // Text of combCommPort entry i ("COM1 (/dev/ttyUSB0)").
     static QString port_entry_text(int index, const QString& device);
+    // The device a port text opens, with the same COM1..COM8 mapping as combCommPort ("COM3",
+    // "COM3 (/dev/ttyUSB2)", or a device path).
+    QString device_for_port_text(const QString& text) const;
+
+    // ---- Gang programming (several ports at once) ------------------------------------------------
+    // Opens (or raises) the non-modal Gang dialog.
+    void open_gang_dialog();
+    GangDialog* gang_dialog() const { return gang_dialog_; }
+    // Copies the page choices (beep, pause, reload, port) into the core, as the Download button does.
+    void sync_choices() { sync_operation_choices(); }
+    // True while the window itself uses a port (a download, a repeat pause, a connection).
+    bool window_busy() const;
+    // While a gang run is active the window's port operations are not usable.
+    void set_gang_active(bool on);
+    bool gang_active() const { return gang_active_; }
 
     OneShotTimer TimerUnload{QStringLiteral("TimerUnload"), 500};
     OneShotTimer Timer4{QStringLiteral("Timer4"), 500};
@@ -180,6 +196,8 @@ private:
     QString preset_device_;
     QString custom_device_;      // a device path typed into combCommPort (persisted)
     std::array<QString, 8> port_devices_;   // the devices COM1..COM8 open
+    GangDialog* gang_dialog_ = nullptr;     // a child window, made on first use
+    bool gang_active_ = false;
 
 public:
     // ---- Controls (names as the documentation gives them) -------------------------------------
@@ -205,6 +223,7 @@ public:
     QLabel* Label7 = nullptr;
     std::array<QPushButton*, 2> comDownload{};
     QPushButton* comStop_Download = nullptr;
+    QPushButton* comGang = nullptr;          // opens the Gang dialog
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* labKbyte = nullptr;
     QPlainTextEdit* textMsg = nullptr;

@@ -245,12 +245,18 @@ QString frmMain::chosen_port_device() const
     const int index = combCommPort->currentIndex();
     if (index >= 0 && index < 8 && text == combCommPort->itemText(index))
         return port_devices_[index];
-    // Typed: "COM3", a device path, or "COM3 (/dev/ttyUSB0)" as the list shows it.
+    if (text.isEmpty())
+        return port_devices_[qBound(0, index, 7)];
+    return device_for_port_text(text);
+}
+
+QString frmMain::device_for_port_text(const QString& port_text) const
+{
+    // "COM3", a device path, or "COM3 (/dev/ttyUSB0)" as the list shows it.
+    const QString text = port_text.trimmed();
     const int paren = text.indexOf(QLatin1String(" ("));
     if (paren > 0 && text.endsWith(QLatin1Char(')')))
         return text.mid(paren + 2, text.size() - paren - 3);
-    if (text.isEmpty())
-        return port_devices_[qBound(0, index, 7)];
     for (int i = 0; i < 8; ++i)
         if (text.compare(QStringLiteral("COM%1").arg(i + 1), Qt::CaseInsensitive) == 0)
             return port_devices_[i];
@@ -284,6 +290,13 @@ void frmMain::apply_control_states()
     if (TabStrip1->tabText(2) != c.tab_isp_demo_caption)
         TabStrip1->setTabText(2, c.tab_isp_demo_caption);
     comWrite->setText(c.comWrite_caption);
+    if (gang_active_) {
+        // A gang run owns ports of its own: nothing on the window may open one meanwhile.
+        for (QWidget* w : std::initializer_list<QWidget*>{comDownload[0], comDownload[1], comSendUserCode, comWrite,
+                                                          comLock, comReadChipLock, com_Demo_DownLoad,
+                                                          com_Demo_Re_DownLoad, comDownSoft_ICE})
+            w->setEnabled(false);
+    }
 }
 
 void frmMain::apply_progress()

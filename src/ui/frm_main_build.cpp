@@ -127,6 +127,10 @@ void frmMain::build_left_column()
     place(comDownload[0], 120, 290, 1550, 450);
     place(comDownload[1], 1730, 290, 2070, 450);
     place(comStop_Download, 3880, 290, 1550, 450);
+    // Several ports at once: right of the progress bar, which ends at Re-Download's right edge.
+    comGang = reg(new QPushButton(QStringLiteral("Gang.../多口"), Frame6), QStringLiteral("comGang"));
+    comGang->setToolTip(QStringLiteral("Program one board per port on several ports at the same time"));
+    place(comGang, 3880, 775, 1550, 300);
     labKbyte = reg(new QLabel(QStringLiteral("0.000K"), Frame6), QStringLiteral("labKbyte"));
     place(labKbyte, 60, 800, 780, 270);
     ProgressBar1 = reg(new QProgressBar(Frame6), QStringLiteral("ProgressBar1"));

@@ -6,6 +6,7 @@
 #include "custom/user_code.h"
 #include "device/workbench.h"
 #include "softice/softice_download.h"
+#include "ui/gang_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +79,7 @@ void frmMain::bind_operations()
         sync_operation_choices();
         custom_->com_Demo_Re_DownLoad_Click();
     });
+    connect(comGang, &QPushButton::clicked, this, &frmMain::open_gang_dialog);
     connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->com_Demo_Stop_Click(); });
     connect(comDownSoft_ICE, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
@@ -88,4 +90,28 @@ void frmMain::bind_operations()
             custom_->opt_ISP_DEMO_WDT_Click(i);
             apply_link_choices();
         });
+}
+
+// ---- Gang programming ------------------------------------------------------------------------
+
+void frmMain::open_gang_dialog()
+{
+    if (!gang_dialog_)
+        gang_dialog_ = new GangDialog(*this, this);
+    gang_dialog_->show();
+    gang_dialog_->raise();
+    gang_dialog_->activateWindow();
+}
+
+bool frmMain::window_busy() const
+{
+    return wb_->sequencer.running || (custom_ && custom_->running) || wb_->link.port_open();
+}
+
+void frmMain::set_gang_active(bool on)
+{
+    if (gang_active_ == on)
+        return;
+    gang_active_ = on;
+    apply_control_states();
 }
