@@ -27,6 +27,18 @@ private:
     GangStation& station_;
 };
 
+// The real port, counting the bytes that came back from the board.
+class CountingPort : public QtSerialPort {
+public:
+    QByteArray read(qint64 max = 0) override
+    {
+        QByteArray bytes = QtSerialPort::read(max);
+        received += bytes.size();
+        return bytes;
+    }
+    qint64 received = 0;
+};
+
 } // namespace
 
 GangStation::GangStation(int index, const QString& device, const GangRecipe& recipe, SerialPool* pool, bool repeat,
@@ -67,7 +79,7 @@ private:
 void GangStation::run()
 {
     StationDialogs dialogs(*this);
-    QtSerialPort port;
+    CountingPort port;
     Workbench bench(&port, &dialogs);
     BufferView view(bench.image, &dialogs);
     SerialNumber serial(bench.image, bench.model, view, nullptr, &dialogs);
@@ -99,6 +111,12 @@ void GangStation::run()
         serial.write_serial_number();
     };
     bench.sequencer.board_finished = [&](bool ok) {
+        // Stopped while waiting for a board that never answered: with Re-Download that is the
+        // end of the run, not a failed board.
+        const bool no_board = !ok && stop_ && repeat_ && port.received == 0;
+        port.received = 0;
+        if (no_board)
+            return;
         QString text;
         if (taken >= 0) {
             text = pool_->text(taken);
