@@ -184,9 +184,12 @@ void TestReceiver::prefix_data()
     QTest::newRow("prefix split") << true << QList<QByteArray>{hex("46"), hex("B9"), kStatusReply} << true;
     QTest::newRow("noise, then prefix") << true << QList<QByteArray>{hex("00 68 46") + hex("B9") + kStatusReply}
                                         << true;
-    QTest::newRow("46 46 B9: second 46 breaks the pair") << true
+    // A broken pair ends the prefix step; what else is waiting is read as a reply at once.
+    QTest::newRow("46 46 B9: broken pair, rest read on") << true
                                                          << QList<QByteArray>{hex("46 46 B9") + kStatusReply}
-                                                         << false;
+                                                         << true;
+    QTest::newRow("46 00, reply in a later read") << true << QList<QByteArray>{hex("46 00"), kStatusReply}
+                                                  << false;
     QTest::newRow("no prefix, byte by byte") << true << [] {
         QList<QByteArray> p;
         for (char c : kStatusReply)

@@ -488,6 +488,8 @@ void IspLink::assemble_reply()
                 continue;
             }
             if (!prefix_second_seen) {
+                // One byte for the second half of the pair; matched or not, the handler goes on
+                // to read what else is waiting.
                 const QByteArray b = port_->read(1);
                 if (b.isEmpty())
                     return;
@@ -497,7 +499,6 @@ void IspLink::assemble_reply()
                     prefix_first_seen = false;
                     prefix_second_seen = false;
                 }
-                continue;
             }
         }
 
