@@ -87,13 +87,13 @@ void frmMain::build_left_column()
     Text4 = reg(new QLineEdit(QStringLiteral("0"), Frame5), QStringLiteral("Text4"));
     place(Text4, 4450, 540, 950, 300);
     auto* labFill = new QLabel(QStringLiteral("Unused Bytes(in file range):"), Frame5);
-    place(labFill, 2050, 840, 2350, 270);
+    place(labFill, 2050, 840, 2280, 270);
     auto* fillBox = new QWidget(Frame5);
-    place(fillBox, 4400, 830, 1150, 290);
+    place(fillBox, 4330, 830, 1230, 290);
     optFillbyte[0] = reg(new QRadioButton(QStringLiteral("FF"), fillBox), idx("optFillbyte", 0));
     optFillbyte[1] = reg(new QRadioButton(QStringLiteral("00"), fillBox), idx("optFillbyte", 1));
-    place(optFillbyte[0], 50, 10, 550, 270);
-    place(optFillbyte[1], 600, 10, 550, 270);
+    place(optFillbyte[0], 20, 10, 590, 270);
+    place(optFillbyte[1], 620, 10, 600, 270);
     optFillbyte[1]->setChecked(true);
 
     // Step 3: port and baud.

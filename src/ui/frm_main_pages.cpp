@@ -25,10 +25,11 @@ QString idx(const char* name, int i)
 void frmMain::build_page_options(QGroupBox* page)
 {
     // A pair of option buttons lives in its own borderless container, so each pair is exclusive.
+    // Captions on the left, the choices in one column from 3000 to 5700.
     auto row = [&](int top, const QString& caption, QWidget* box) {
         auto* lab = new QLabel(caption, page);
-        place(lab, 120, top + 15, 2650, 270);
-        place(box, 2780, top, 2920, 300);
+        place(lab, 120, top + 15, 2870, 270);
+        place(box, 3000, top, 2700, 300);
         return box;
     };
     auto pair = [&](QWidget* box, QRadioButton*& a, const QString& na, const QString& ta, QRadioButton*& b,
@@ -36,19 +37,22 @@ void frmMain::build_page_options(QGroupBox* page)
         a = reg(new QRadioButton(ta, box), na);
         b = reg(new QRadioButton(tb, box), nb);
         place(a, 0, 15, width_a, 270);
-        place(b, width_a + 50, 15, 2920 - width_a - 50, 270);
+        place(b, width_a + 50, 15, 2700 - width_a - 50, 270);
     };
 
+    // The pin list follows its caption; the two choices stand in the column of the other rows.
+    auto* labWdt = new QLabel(QStringLiteral("外部看门狗 / WDT pin:"), page);
+    place(labWdt, 120, 255, 1870, 270);
     picWDT = reg(new QWidget(page), QStringLiteral("picWDT"));
-    row(240, QStringLiteral("外部看门狗 / WDT pin:"), picWDT);
-    opt_ISP_DEMO_WDT[0] = reg(new QRadioButton(QStringLiteral("无"), picWDT), idx("opt_ISP_DEMO_WDT", 0));
-    opt_ISP_DEMO_WDT[1] = reg(new QRadioButton(QStringLiteral("用1个I/O口喂狗"), picWDT), idx("opt_ISP_DEMO_WDT", 1));
-    place(opt_ISP_DEMO_WDT[0], 0, 15, 480, 270);
-    place(opt_ISP_DEMO_WDT[1], 480, 15, 1650, 270);
-    opt_ISP_DEMO_WDT[0]->setChecked(true);
+    place(picWDT, 2000, 240, 3700, 300);
     comb_WDT = reg(new QComboBox(picWDT), QStringLiteral("comb_WDT"));
     comb_WDT->addItems(ComboLists::wdt_pins());
-    place(comb_WDT, 2140, 0, 780, 300);
+    place(comb_WDT, 0, 0, 900, 300);
+    opt_ISP_DEMO_WDT[0] = reg(new QRadioButton(QStringLiteral("无"), picWDT), idx("opt_ISP_DEMO_WDT", 0));
+    opt_ISP_DEMO_WDT[1] = reg(new QRadioButton(QStringLiteral("用1个I/O口喂狗"), picWDT), idx("opt_ISP_DEMO_WDT", 1));
+    place(opt_ISP_DEMO_WDT[0], 1000, 15, 650, 270);
+    place(opt_ISP_DEMO_WDT[1], 1650, 15, 1800, 270);
+    opt_ISP_DEMO_WDT[0]->setChecked(true);
 
     auto* eraseBox = new QWidget(page);
     row(560, QStringLiteral("擦除 AP 区时一并擦除 data flash 区:"), eraseBox);
@@ -65,13 +69,13 @@ void frmMain::build_page_options(QGroupBox* page)
     picExtRAM = reg(new QWidget(page), QStringLiteral("picExtRAM"));
     row(1200, QStringLiteral("内部扩展RAM (AUX-RAM):"), picExtRAM);
     pair(picExtRAM, optAUX_RAM_NO, QStringLiteral("optAUX_RAM_NO"), QStringLiteral("禁止访问"), optAUX_RAM_YES,
-         QStringLiteral("optAUX_RAM_YES"), QStringLiteral("允许访问"), 1150);
+         QStringLiteral("optAUX_RAM_YES"), QStringLiteral("允许访问"), 1300);
     optAUX_RAM_YES->setChecked(true);
 
     auto* rstBox = new QWidget(page);
     row(1520, QStringLiteral("用户软件启动看门狗后:"), rstBox);
     pair(rstBox, optRST_CLOSE_WDT_NO, QStringLiteral("optRST_CLOSE_WDT_NO"), QStringLiteral("只有停电关"),
-         optRST_CLOSE_WDT_YES, QStringLiteral("optRST_CLOSE_WDT_YES"), QStringLiteral("复位关"), 1150);
+         optRST_CLOSE_WDT_YES, QStringLiteral("optRST_CLOSE_WDT_YES"), QStringLiteral("复位关"), 1300);
     optRST_CLOSE_WDT_YES->setChecked(true);
 
     picBeep = reg(new QWidget(page), QStringLiteral("picBeep"));
@@ -81,19 +85,19 @@ void frmMain::build_page_options(QGroupBox* page)
     optBeepYes->setChecked(true);
 
     auto* labDelay = new QLabel(QStringLiteral("重复下载间隔(秒) / Pause (s):"), page);
-    place(labDelay, 120, 2175, 2650, 270);
+    place(labDelay, 120, 2175, 2870, 270);
     comDalay_ReDownLoad = reg(new QComboBox(page), QStringLiteral("comDalay_ReDownLoad"));
     comDalay_ReDownLoad->addItems(ComboLists::redownload_delay());
     comDalay_ReDownLoad->setCurrentIndex(4);
-    place(comDalay_ReDownLoad, 2780, 2160, 800, 300);
+    place(comDalay_ReDownLoad, 3000, 2160, 800, 300);
 
     // The port line that switches the board's supply, cycled before each connection.
     auto* labPowerCycle = new QLabel(QStringLiteral("Power cycling / 自动上电:"), page);
-    place(labPowerCycle, 120, 2495, 2650, 270);
+    place(labPowerCycle, 120, 2495, 2870, 270);
     cob_PowerCycle = reg(new QComboBox(page), QStringLiteral("cob_PowerCycle"));
     cob_PowerCycle->addItems(power_cycle::choice_texts());
     cob_PowerCycle->setCurrentIndex(int(PowerCycle::None));
-    place(cob_PowerCycle, 2780, 2480, 1700, 300);
+    place(cob_PowerCycle, 3000, 2480, 1900, 300);
 
     cekReloadFile = reg(new QCheckBox(QStringLiteral("每次下载前自动刷新已打开在缓冲区的文件，方便调试使用"), page),
                         QStringLiteral("cekReloadFile"));
@@ -134,17 +138,17 @@ void frmMain::build_page_user_code(QGroupBox* page)
     auto combo = [&](const char* name, const QString& caption, const QStringList& items, int index, int left,
                      int width) {
         auto* lab = new QLabel(caption, page);
-        place(lab, left, 2890, 620, 270);
+        place(lab, left, 2890, 570, 270);
         auto* c = reg(new QComboBox(page), QString::fromLatin1(name));
         c->addItems(items);
         c->setCurrentIndex(index);
-        place(c, left + 620, 2870, width, 300);
+        place(c, left + 580, 2870, width, 300);
         return c;
     };
-    cobUserCodeBaud = combo("cobUserCodeBaud", QStringLiteral("波特率"), ComboLists::user_code_baud(), 2, 120, 950);
-    cobUserCodeParity = combo("cobUserCodeParity", QStringLiteral("奇偶位"), ComboLists::parity(), 2, 1710, 900);
-    cobUserCodeDataBits = combo("cobUserCodeDataBits", QStringLiteral("数据位"), ComboLists::data_bits(), 0, 3250, 500);
-    cobUserCodeStopBits = combo("cobUserCodeStopBits", QStringLiteral("停止位"), ComboLists::stop_bits(), 0, 4390, 620);
+    cobUserCodeBaud = combo("cobUserCodeBaud", QStringLiteral("波特率"), ComboLists::user_code_baud(), 2, 120, 1050);
+    cobUserCodeParity = combo("cobUserCodeParity", QStringLiteral("奇偶位"), ComboLists::parity(), 2, 1770, 870);
+    cobUserCodeDataBits = combo("cobUserCodeDataBits", QStringLiteral("数据位"), ComboLists::data_bits(), 0, 3240, 560);
+    cobUserCodeStopBits = combo("cobUserCodeStopBits", QStringLiteral("停止位"), ComboLists::stop_bits(), 0, 4400, 680);
 }
 
 void frmMain::build_page_isp_demo(QGroupBox* page)
