@@ -17,6 +17,18 @@
 class QCommandLineParser;
 class QSocketNotifier;
 
+// The real serial port, counting the bytes that came back (whether a board answered at all).
+class CliSerialPort : public QtSerialPort {
+public:
+    QByteArray read(qint64 max = 0) override
+    {
+        QByteArray bytes = QtSerialPort::read(max);
+        received += bytes.size();
+        return bytes;
+    }
+    qint64 received = 0;
+};
+
 class CliSession : public QObject {
     Q_OBJECT
 public:
@@ -43,7 +55,7 @@ public:
     bool log_has_line(const QString& line) const;
 
     CliDialogs dialogs;
-    QtSerialPort port;
+    CliSerialPort port;
     Workbench bench;
 
 signals:

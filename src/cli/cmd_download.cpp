@@ -212,22 +212,33 @@ int cmd_download(const QStringList& args)
     }
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
-    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
+    static const QRegularExpression seconds_re(QStringLiteral("^[0-9]{1,6}$"));
+    if (!seconds_re.match(parser.value(QStringLiteral("pause")).trimmed()).hasMatch())
+        return usage_error(QStringLiteral("--pause takes a whole number of seconds"));
+    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause")).trimmed();
     const QStringList ports = parser.values(QStringLiteral("port"));
     if (ports.size() > 1)
         return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat);
 
     bench.sequencer.set_image_tools(&tools.loader, &serial, &tools.view);
-    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
 
     ProgressBarPrinter bar(bench.controls);
     if (::isatty(STDERR_FILENO))
         QObject::connect(&bench.controls, &ControlStates::progress_changed, [&bar] { bar.draw(); });
+    int boards = 0;
+    bool last_ok = false;
     bench.sequencer.board_finished = [&](bool ok) {
         bar.finish();
+        // Stopped while waiting for a board that never answered: with Re-Download that is the
+        // end of the run, not a failed board.
+        const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
+        session.port.received = 0;
+        if (no_board)
+            return;
+        ++boards;
+        last_ok = ok;
         if (repeat)
-            std::fprintf(stderr, "%s: board %d %s\n", kName, bench.sequencer.boards_done,
-                         ok ? "programmed" : "failed");
+            std::fprintf(stderr, "%s: board %d %s\n", kName, boards, ok ? "programmed" : "failed");
     };
 
     // The window calibrates its busy-wait loop at start; the byte gap of programming needs it.
@@ -236,5 +247,5 @@ int cmd_download(const QStringList& args)
     session.install_stop_on_interrupt();
     bench.sequencer.comDownload_Click(repeat ? 1 : 0);
     bar.finish();
-    return bench.sequencer.last_board_ok && bench.sequencer.boards_done > 0 ? 0 : 1;
+    return last_ok && boards > 0 ? 0 : 1;
 }
