@@ -530,6 +530,11 @@ void TestUiWindow::first_run_defaults()
     QCOMPARE(f.w->txtISP_reange[0]->text(), QStringLiteral("0000"));
     QCOMPARE(f.w->txtISP_reange[2]->text(), QStringLiteral("03800"));
     QCOMPARE(f.w->txtISP_reange[3]->text(), QStringLiteral("03BFF"));
+    // The beep and pause choices reach the core as they change (a repeated download reads them each cycle).
+    f.w->optBeepNo->click();
+    f.w->comDalay_ReDownLoad->setCurrentIndex(7);
+    QVERIFY(!f.wb().sequencer.choices.beep_on_success);
+    QCOMPARE(f.wb().sequencer.choices.redownload_delay_text, QStringLiteral("2"));
 }
 
 void TestUiWindow::settings_survive_restart()

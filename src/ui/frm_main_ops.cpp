@@ -85,6 +85,19 @@ void frmMain::bind_operations()
         sync_operation_choices();
         softice_->comDownSoft_ICE_Click();
     });
+    // These stay usable while an operation runs, and every cycle of a repeated download reads them
+    // as they are then: a change reaches the core at once.
+    for (QRadioButton* r : {optBeepYes, optBeepNo})
+        connect(r, &QRadioButton::toggled, this, &frmMain::sync_operation_choices);
+    connect(cekReloadFile, &QCheckBox::toggled, this, &frmMain::sync_operation_choices);
+    connect(che_Demo_DownLoad, &QCheckBox::toggled, this, &frmMain::sync_operation_choices);
+    for (QLineEdit* e : {txtUserCode, txt_DEMO_UserCode})
+        connect(e, &QLineEdit::textChanged, this, &frmMain::sync_operation_choices);
+    for (QComboBox* c : {comDalay_ReDownLoad, cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits,
+                         cobUserCodeStopBits, cob_DEMO_DownLoad_Baud, cob_DEMO_DownLoad_Parity,
+                         cob_DEMO_DownLoad_DataBits, cob_DEMO_DownLoad_StopBits, cob_DEMO_UserCode_Baud,
+                         cob_DEMO_UserCode_Parity, cob_DEMO_UserCode_DataBits, cob_DEMO_UserCode_StopBits})
+        connect(c, &QComboBox::currentTextChanged, this, &frmMain::sync_operation_choices);
     for (int i = 0; i < 2; ++i)
         connect(opt_ISP_DEMO_WDT[i], &QRadioButton::clicked, this, [this, i] {
             custom_->opt_ISP_DEMO_WDT_Click(i);
