@@ -22,6 +22,35 @@ void print_out(const QString& text)
     std::fflush(stdout);
 }
 
+// Terminal columns a character takes: two for the wide (CJK and full-width) ones.
+int columns(QChar c)
+{
+    const ushort u = c.unicode();
+    const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) || (u >= 0xAC00 && u <= 0xD7A3) ||
+                      (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                      (u >= 0xFFE0 && u <= 0xFFE6);
+    return wide ? 2 : 1;
+}
+
+// `text` cut (with an ellipsis) so that it takes at most `width` columns.
+QString fit_columns(const QString& text, int width)
+{
+    int total = 0;
+    for (QChar c : text)
+        total += columns(c);
+    if (total <= width)
+        return text;
+    QString out;
+    int used = 0;
+    for (QChar c : text) {
+        if (used + columns(c) > width - 2)     // room for the ellipsis, which may take two
+            break;
+        out += c;
+        used += columns(c);
+    }
+    return out + QChar(0x2026);
+}
+
 // The block of progress lines on standard error (a terminal): drawn below the log, taken away
 // before a log line is printed and drawn again after it, at most ten times a second.
 class ProgressBlock {
@@ -56,9 +85,6 @@ public:
             const GangRun::Row& r = rows[i];
             const int bar = 20;
             const int filled = r.percent < 0 ? 0 : r.percent * bar / 100;
-            QString last = r.last_line;
-            if (last.size() > 40)
-                last = last.left(39) + QChar(0x2026);
             const QString text = QStringLiteral("%1 [%2%3] %4 %5 ok %6 failed %7  %8")
                                      .arg(names_.at(int(i)), -width_)
                                      .arg(QString(filled, QLatin1Char('#')), QString(bar - filled, QLatin1Char(' ')))
@@ -66,8 +92,11 @@ public:
                                      .arg(r.state, -11)
                                      .arg(r.boards_ok)
                                      .arg(r.boards_failed)
-                                     .arg(last);
-            std::fprintf(stderr, "%s\n", qPrintable(text));
+                                     .arg(QString());
+            // One terminal row per port (79 columns), or taking the block away would miss rows.
+            const int room = 79 - int(text.size());
+            const QString line = room > 1 ? text + fit_columns(r.last_line, room) : fit_columns(text, 78);
+            std::fprintf(stderr, "%s\n", line.toUtf8().constData());
         }
         std::fflush(stderr);
         drawn_ = int(rows.size());
