@@ -49,7 +49,13 @@ const QList<qint32>& cli_baud_choices()
 
 CliSession::CliSession() : bench(&port, &dialogs), follower_(bench.log)
 {
-    connect(&follower_, &LogFollower::line, this, [](const QString& line) { print_line(line); });
+    connect(&follower_, &LogFollower::line, this, [this](const QString& line) {
+        if (before_log_line)
+            before_log_line();
+        print_line(line);
+        if (after_log_line)
+            after_log_line();
+    });
 }
 
 CliSession::~CliSession()

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QCommandLineParser;
@@ -47,6 +48,9 @@ public:
     // Whether Ctrl-C also presses this session's own Stop button (not when other workbenches,
     // e.g. a gang run's, do the work and only listen to interrupt_received).
     bool stop_bench_on_interrupt = true;
+
+    // Run around every log line printed (a progress bar on the terminal steps aside for it).
+    std::function<void()> before_log_line, after_log_line;
 
     // Names the port and the reason on standard error when the last open failed.
     void report_port_error() const;

@@ -72,10 +72,28 @@ public:
         }
         drawn_ = false;
     }
+    // A log line is about to be printed on the same terminal: take the bar away, then back.
+    void step_aside()
+    {
+        if (!drawn_)
+            return;
+        std::fputs("\r\x1b[K", stderr);
+        std::fflush(stderr);
+        aside_ = true;
+    }
+    void step_back()
+    {
+        if (!aside_)
+            return;
+        aside_ = false;
+        drawn_ = false;
+        draw();
+    }
 
 private:
     ControlStates& controls_;
     bool drawn_ = false;
+    bool aside_ = false;
 };
 
 } // namespace
@@ -223,8 +241,11 @@ int cmd_download(const QStringList& args)
     bench.sequencer.set_image_tools(&tools.loader, &serial, &tools.view);
 
     ProgressBarPrinter bar(bench.controls);
-    if (::isatty(STDERR_FILENO))
+    if (::isatty(STDERR_FILENO)) {
         QObject::connect(&bench.controls, &ControlStates::progress_changed, [&bar] { bar.draw(); });
+        session.before_log_line = [&bar] { bar.step_aside(); };
+        session.after_log_line = [&bar] { bar.step_back(); };
+    }
     int boards = 0;
     bool last_ok = false;
     bench.sequencer.board_finished = [&](bool ok) {
