@@ -146,6 +146,8 @@ void TestE2eDownload::redownload_two_boards_with_serial_numbers()
     const Download& r = d;
     QVERIFY2(two, qPrintable(r.out + r.err + d.sim.error_output()));
     QVERIFY(finished);
+    // Ctrl-C in the pause or while waiting for a third board that never comes: no failed board.
+    QVERIFY2(r.exit_code == 0 && !r.err.contains(QStringLiteral("failed")), qPrintable(r.err));
     QVERIFY2(r.out.contains(QStringLiteral("After a few seconds re-connect will continue.  1")), qPrintable(r.out));
     QVERIFY(r.out.contains(QStringLiteral("Program succeed. / 下载成功.")));
     const QByteArray first = read_file(d.flash_path() + QStringLiteral(".1"));

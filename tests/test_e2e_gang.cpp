@@ -26,7 +26,8 @@ private slots:
     void four_boards_one_faulty_data();
     void four_boards_one_faulty();
     void repeat_until_stopped();
-    void same_port_twice_is_refused();
+    void refused_arguments_data();
+    void refused_arguments();
 };
 
 void TestE2eGang::initTestCase()
@@ -167,17 +168,32 @@ void TestE2eGang::repeat_until_stopped()
     QVERIFY(cli.out().contains(QStringLiteral("next serial number: 0011")));
 }
 
-void TestE2eGang::same_port_twice_is_refused()
+void TestE2eGang::refused_arguments_data()
 {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    const QStringList two_ports{QStringLiteral("--port"), QStringLiteral("/dev/null"), QStringLiteral("--port"),
+                                QStringLiteral("/dev/zero")};
+    QTest::newRow("same port twice") << QStringList{QStringLiteral("--port"), QStringLiteral("/dev/null"),
+                                                    QStringLiteral("--port"), QStringLiteral("/dev/null")}
+                                     << "given twice";
+    QTest::newRow("pause not a number") << two_ports + QStringList{QStringLiteral("--repeat"), QStringLiteral("--pause"),
+                                                                   QStringLiteral("x")}
+                                        << "--pause";
+}
+
+void TestE2eGang::refused_arguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
     CliProcess cli;
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("image.bin"));
     QVERIFY(e2e::write_file(file, e2e::pattern(256, 1)));
-    QVERIFY(cli.start({QStringLiteral("download"), file, QStringLiteral("--model"), kModel, QStringLiteral("--port"),
-                       QStringLiteral("/dev/null"), QStringLiteral("--port"), QStringLiteral("/dev/null")}));
+    QVERIFY(cli.start(QStringList{QStringLiteral("download"), file, QStringLiteral("--model"), kModel} + args));
     QVERIFY(cli.finish(10000));
     QCOMPARE(cli.exit_code(), 2);
-    QVERIFY(cli.err().contains(QStringLiteral("given twice")));
+    QVERIFY2(cli.err().contains(error), qPrintable(cli.err()));
 }
 
 QTEST_GUILESS_MAIN(TestE2eGang)
