@@ -133,6 +133,7 @@ void TestHexLoader::line_ends_data()
     QTest::newRow("CR LF") << QByteArray("\r\n");
     QTest::newRow("LF") << QByteArray("\n");
     QTest::newRow("CR") << QByteArray("\r");
+    QTest::newRow("LF CR") << QByteArray("\n\r");
 }
 
 void TestHexLoader::line_ends()

@@ -47,8 +47,8 @@ int pair_value(const char* p, int available)
     return lo < 0 ? hi : hi * 16 + lo;
 }
 
-// Splits text into lines the way a text reader does: CR LF, CR or LF ends a line; the end of the
-// data ends the last line (an empty tail after the last line break is no line).
+// Splits text into lines the way a text reader does: CR LF, LF CR, CR or LF ends a line; the end
+// of the data ends the last line (an empty tail after the last line break is no line).
 class LineReader {
 public:
     explicit LineReader(const QByteArray& data) : p_(data.constData()), end_(data.constData() + data.size()) {}
@@ -61,12 +61,11 @@ public:
         while (q < end_ && *q != '\r' && *q != '\n')
             ++q;
         length = static_cast<int>(q - p_);
-        if (q < end_ && *q == '\r') {
+        if (q < end_) {
+            const char partner = *q == '\r' ? '\n' : '\r';
             ++q;
-            if (q < end_ && *q == '\n')
+            if (q < end_ && *q == partner)
                 ++q;
-        } else if (q < end_) {
-            ++q;
         }
         p_ = q;
         return true;
@@ -169,11 +168,10 @@ bool FileLoader::looks_like_hex(const QString& path, bool* readable)
         for (;;) {
             if (!f.getChar(&c))
                 return true;
-            if (c == '\n')
-                break;
-            if (c == '\r') {
+            if (c == '\n' || c == '\r') {
+                const char partner = c == '\r' ? '\n' : '\r';
                 char d = 0;
-                if (f.getChar(&d) && d != '\n')
+                if (f.getChar(&d) && d != partner)
                     f.ungetChar(d);
                 break;
             }
