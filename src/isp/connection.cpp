@@ -37,7 +37,7 @@ QString Connection::format_mhz(double mhz)
 
 QString Connection::wrong_model_box_text()
 {
-    return QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\n"
+    return QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\r\n"
                           "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。");
 }
 
