@@ -237,6 +237,15 @@ void TestCustomDownload::trigger_then_routine_at_their_own_formats()
     QCOMPARE(custom.boards_done, 1);
     QVERIFY(!rig.port.is_open());
     QVERIFY(!rig.bench.link.custom_frame_mode);
+
+    // A chip of another size is refused before the erase, and the file is to be opened again.
+    rig.identity = hex("4003");
+    rig.codes.clear();
+    custom.che_Demo_DownLoad = false;
+    custom.com_Demo_DownLoad_Click();
+    QVERIFY(!rig.codes.contains(quint8(Frames::CustomErase)));
+    QVERIFY(rig.bench.log.lines().contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选")));
+    QVERIFY(!rig.bench.image.file_loaded);
 }
 
 void TestCustomDownload::user_code_sent_at_its_format_before_the_download()

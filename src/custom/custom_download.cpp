@@ -321,6 +321,8 @@ bool CustomDownload::read_custom_id()
         link.beep_times(3);
         bench_.log.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
         bench_.controls.set_busy_state(ControlStates::Idle);
+        // As for the boot loader's connect: the file is to be opened again for the right model.
+        bench_.image.file_loaded = false;
         bench_.dialogs->message_box(kWrongTypeBox);
         return false;
     }
