@@ -41,7 +41,7 @@ public:
     QHash<QString, bool> enabled;
     QString tab_softice_caption = QStringLiteral("仿真芯片");
     QString tab_isp_demo_caption = QStringLiteral("ISP DEMO");
-    QString comWrite_caption = QStringLiteral("DownLoad,Check");
+    QString comWrite_caption = QStringLiteral("下载,校验");   // "DownLoad,Check" once a connect or stop ran
     bool wdt_pin_option_selected = false;      // opt_ISP_DEMO_WDT(1) selected (comb_WDT usable)
     ProgressDisplay progress;
     int last_code = 0;

@@ -205,7 +205,7 @@ void frmMain::build_page_test_option(QGroupBox* page)
                           QStringLiteral("comReadChipLock"));
     place(comReadChipLock, 120, 60, 5450, 330);
     build_status_rows();
-    comWrite = reg(new QPushButton(QStringLiteral("DownLoad,Check"), page), QStringLiteral("comWrite"));
+    comWrite = reg(new QPushButton(QStringLiteral("下载,校验"), page), QStringLiteral("comWrite"));
     comLock = reg(new QPushButton(QStringLiteral("加  锁"), page), QStringLiteral("comLock"));
     comRun = reg(new QPushButton(QStringLiteral("  运行   下载程序"), page), QStringLiteral("comRun"));
     place(comWrite, 120, 2700, 1800, 450);
