@@ -90,7 +90,7 @@ void TestE2eStop::stop_data()
                                                  << QString() << true;
     QTest::newRow("re-download pause")
         << QStringList{"--boards", "2"} << QStringList{"--repeat", "--pause", "30"} << QString()
-        << "After a few seconds re-connect will continue." << false;
+        << "After a few seconds re-connect will continue." << true;
 }
 
 void TestE2eStop::stop()

@@ -70,11 +70,16 @@ void Sequencer::comDownload_Click(int index)
     running = true;
     link_.stop_requested = false;
     for (;;) {
+        // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
+        // it; that cycle is the end of the series, not another board.
+        const bool stopped_before = link_.stop_requested;
         const bool ok = run_cycle();
-        last_board_ok = ok;
-        ++boards_done;
-        if (board_finished)
-            board_finished(ok);
+        if (!stopped_before) {
+            last_board_ok = ok;
+            ++boards_done;
+            if (board_finished)
+                board_finished(ok);
+        }
         if (!ok)
             break;
         if (index == 0) {
@@ -84,9 +89,6 @@ void Sequencer::comDownload_Click(int index)
         link_.clear_queues();
         link_.close_port();
         countdown();
-        // A stop during the countdown ends the run instead of waiting for another board.
-        if (link_.stop_requested)
-            break;
         log_.clear();
     }
     stop_run_.comStop_Download_Click();
@@ -153,6 +155,7 @@ void Sequencer::countdown()
         log_.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(n));
         link_.Timer10.restart(1000);
         link_.wait_on(link_.Timer10, [] { return false; });
+        // Stop cuts the pause short; the next cycle reports it.
         if (link_.stop_requested) {
             link_.Timer10.stop();
             return;
