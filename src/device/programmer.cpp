@@ -11,6 +11,7 @@
 #include "models/model_catalogue.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -194,6 +195,7 @@ void Programmer::comWrite_Click()
 void Programmer::program_image(bool big_blocks, int& result)
 {
     result = -1;
+    held_back_.clear();
     const qint32 first = image_.image_start;
     qint32 last = qMax<qint32>(image_.image_end, 639);
 
@@ -228,7 +230,7 @@ void Programmer::program_image(bool big_blocks, int& result)
             if (link_.stop_requested)
                 return;
         }
-        if (r != 0)
+        if (r != 0 || !send_held_back())
             return;
         set_kbyte(qint64(last) - first + 1);
         set_progress_value_for(last + 1);
@@ -275,6 +277,8 @@ void Programmer::program_image(bool big_blocks, int& result)
 
     if (model_.model_family == 0 && !last_block_first())
         return;
+    if (!send_held_back())
+        return;
     set_kbyte(qint64(last_block + 1) * bs - first);
     set_progress_to_maximum();
     result = 0;
@@ -285,6 +289,10 @@ void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
     result = -1;
     int status = -1;
     if (!big_blocks) {
+        if (held_back(first, last - first + 1)) {
+            result = 0;
+            return;
+        }
         send_program_chunk(first, last - first + 1, resend, fast, status);
         if (status >= 0)
             result = 0;
@@ -293,12 +301,45 @@ void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
     bool first_chunk = true;
     for (qint32 a = first; a <= last; a = (a / kChunk + 1) * kChunk) {
         const int length = a + (kChunk - 1) >= last ? last - a + 1 : kChunk;
+        if (held_back(a, length))
+            continue;
         send_program_chunk(a, length, first_chunk && resend, fast, status);
         first_chunk = false;
         if (status < 0 || link_.stop_requested)
             return;
     }
     result = 0;
+}
+
+// True when defer_chunk holds this chunk back (noted once, however often its block is tried).
+bool Programmer::held_back(qint32 address, int length)
+{
+    if (!defer_chunk || !defer_chunk(address, length))
+        return false;
+    const std::pair<qint32, int> chunk{address, length};
+    if (std::find(held_back_.begin(), held_back_.end(), chunk) == held_back_.end())
+        held_back_.push_back(chunk);
+    return true;
+}
+
+// The held-back chunks, after every other block, in address order: each with up to six attempts
+// at the calibrated gap, the resend flag on every attempt after the first.
+bool Programmer::send_held_back()
+{
+    if (held_back_.empty())
+        return true;
+    if (link_.stop_requested || (before_deferred && !before_deferred()))
+        return false;
+    std::sort(held_back_.begin(), held_back_.end());
+    for (const auto& [address, length] : held_back_) {
+        int status = -1;
+        for (int attempt = 0; status != 0; ++attempt) {
+            if (link_.stop_requested || attempt == kLastBlockAttempts)
+                return false;
+            send_program_chunk(address, length, attempt > 0, false, status);
+        }
+    }
+    return true;
 }
 
 void Programmer::write_spaced(const char* bytes, int count, quint32 gap, quint32& sum)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class IspLink;
 class MessageLog;
@@ -38,6 +40,13 @@ public:
     quint64 frames_sent = 0;
     // Runs before a chunk's data is taken from the buffer (the bytes may still change then).
     std::function<void(qint32 address, int length)> before_chunk;
+    // Chunks this says yes to are held back from their place and sent after every other block,
+    // right before programming ends, each with up to six attempts (a gang run sends the serial
+    // number's bytes that way). before_deferred runs once before the first of them goes out (the
+    // buffer may still change then); false from it fails programming. Unset: every chunk goes out
+    // in its place.
+    std::function<bool(qint32 address, int length)> defer_chunk;
+    std::function<bool()> before_deferred;
     // Sees every chunk as it goes out: address, length, resend flag and the gap in busy-wait passes.
     std::function<void(qint32 address, int length, bool resend, quint32 gap)> chunk_observer;
 
@@ -62,6 +71,8 @@ private:
     void set_progress_to_maximum();
     void set_kbyte(qint64 bytes);
     void write_spaced(const char* bytes, int count, quint32 gap, quint32& sum);
+    bool held_back(qint32 address, int length);
+    bool send_held_back();
 
     IspLink& link_;
     MessageLog& log_;
@@ -72,4 +83,5 @@ private:
     ControlStates& controls_;
     Handshake& handshake_;
     bool counts_units_ = false;             // the bar counts 256-byte units
+    std::vector<std::pair<qint32, int>> held_back_;     // chunks (address, length) defer_chunk holds back
 };
