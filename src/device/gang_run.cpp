@@ -6,8 +6,6 @@
 
 #include <QEventLoop>
 
-#include <algorithm>
-
 GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent)
     : QObject(parent)
 {
@@ -147,18 +145,7 @@ QStringList GangRun::summary() const
         failed += r.boards_failed;
     }
     out << QStringLiteral("all ports: %1 programmed, %2 failed").arg(ok).arg(failed);
-    if (pool_) {
+    if (pool_)
         out << QStringLiteral("next serial number: %1").arg(pool_->next_text().trimmed());
-        // A number handed back below the highest one used stays a gap in this run.
-        const QList<int> used = pool_->used();
-        const int highest = used.isEmpty() ? -1 : *std::max_element(used.begin(), used.end());
-        QStringList unused;
-        for (int i : pool_->unused_released())
-            if (i < highest)
-                unused << pool_->text(i).trimmed();
-        if (!unused.isEmpty())
-            out << QStringLiteral("serial numbers skipped (their boards failed after taking them): ") +
-                       unused.join(QStringLiteral(", "));
-    }
     return out;
 }

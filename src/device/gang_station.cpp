@@ -56,6 +56,8 @@ GangStation::~GangStation()
 void GangStation::request_stop()
 {
     stop_ = true;
+    if (pool_)
+        pool_->wake();
     QMutexLocker lock(&mutex_);
     if (stopper_)
         QMetaObject::invokeMethod(stopper_, "stop", Qt::QueuedConnection);
@@ -97,36 +99,48 @@ void GangStation::run()
         emit progress(index, percent, p.kbyte_label);
     }, Qt::DirectConnection);
 
-    // The serial number is taken when programming reaches its bytes, so a board that fails
-    // before that (no board, no answer, erase) uses no number.
+    // The chunks with the serial number's bytes go out last, and the number is taken right before
+    // them: a board that fails before (no board, no answer, erase, the other blocks) uses none, and
+    // the number is held only for the board's last moments. The pool lends one number at a time,
+    // so the other boards wait for it there until this one is done with it.
     const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;
     const qint32 serial_last = serial.serial_address;
     const qint32 serial_first = serial.serial_address - serial.serial_length + 1;
     int taken = -1;
-    bench.programmer.before_chunk = [&](qint32 address, int length) {
-        if (!numbered || taken >= 0 || address > serial_last || address + length - 1 < serial_first)
+    auto resolve = [&](bool ok) {
+        if (taken < 0)
             return;
-        taken = pool_->take();
-        serial.texts[2] = pool_->text(taken);
-        serial.write_serial_number();
+        if (ok)
+            pool_->commit(taken);
+        else
+            pool_->release(taken);
+        taken = -1;
     };
+    if (numbered) {
+        bench.programmer.defer_chunk = [&](qint32 address, int length) {
+            return address <= serial_last && address + length - 1 >= serial_first;
+        };
+        bench.programmer.before_deferred = [&] {
+            resolve(false);
+            taken = pool_->take(stop_);
+            if (taken < 0) {
+                bench.stop_run.comStop_Download_Click();    // stopped while waiting for the number
+                return false;
+            }
+            serial.texts[2] = pool_->text(taken);
+            serial.write_serial_number();
+            return true;
+        };
+    }
     bench.sequencer.board_finished = [&](bool ok) {
+        const QString text = taken >= 0 ? pool_->text(taken) : QString();
+        resolve(ok);
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board.
         const bool no_board = !ok && stop_ && repeat_ && port.received == 0;
         port.received = 0;
-        if (no_board)
-            return;
-        QString text;
-        if (taken >= 0) {
-            text = pool_->text(taken);
-            if (ok)
-                pool_->commit(taken);
-            else
-                pool_->release(taken);
-        }
-        taken = -1;
-        emit board_finished(index, ok, text);
+        if (!no_board)
+            emit board_finished(index, ok, text);
     };
 
     Stopper stopper(bench);
@@ -140,6 +154,7 @@ void GangStation::run()
         QMutexLocker lock(&mutex_);
         stopper_ = nullptr;
     }
+    resolve(false);
     if (port.is_open())
         port.close();
 }

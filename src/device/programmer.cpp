@@ -362,8 +362,6 @@ void Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
 {
     status = -1;
     const quint32 gap = fast ? 1 : link_.byte_gap_loops;
-    if (before_chunk)
-        before_chunk(address, length);
     QByteArray data;
     if (address >= 0 && length > 0 && address + length <= ProgramImage::kSize)
         data = QByteArray(reinterpret_cast<const char*>(image_.program_buffer.data()) + address, length);

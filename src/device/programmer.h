@@ -38,8 +38,6 @@ public:
 
     // Counts of the frames sent (first sendings and resends), for reports and checks.
     quint64 frames_sent = 0;
-    // Runs before a chunk's data is taken from the buffer (the bytes may still change then).
-    std::function<void(qint32 address, int length)> before_chunk;
     // Chunks this says yes to are held back from their place and sent after every other block,
     // right before programming ends, each with up to six attempts (a gang run sends the serial
     // number's bytes that way). before_deferred runs once before the first of them goes out (the

@@ -4,7 +4,6 @@
 #include "image/serial_number.h"
 
 #include <QMutexLocker>
-#include <algorithm>
 
 SerialPool::SerialPool(const QString& first_text, const QString& step_text, int format, int byte_count)
     : first_(NumberText::leading_number(first_text)), step_(NumberText::leading_number(step_text)),
@@ -12,27 +11,41 @@ SerialPool::SerialPool(const QString& first_text, const QString& step_text, int 
 {
 }
 
-int SerialPool::take()
+int SerialPool::take(const std::atomic<bool>& stop)
 {
     QMutexLocker lock(&mutex_);
-    if (!released_.isEmpty())
-        return released_.takeFirst();
-    return fresh_++;
+    while (held_ && !stop)
+        free_.wait(&mutex_);
+    if (stop)
+        return -1;
+    held_ = true;
+    return next_;
 }
 
 void SerialPool::commit(int index)
 {
     QMutexLocker lock(&mutex_);
-    if (!used_.contains(index))
-        used_ << index;
+    if (!held_ || index != next_)
+        return;
+    used_ << index;
+    ++next_;
+    held_ = false;
+    free_.wakeAll();
 }
 
 void SerialPool::release(int index)
 {
     QMutexLocker lock(&mutex_);
-    if (used_.contains(index) || released_.contains(index))
+    if (!held_ || index != next_)
         return;
-    released_.insert(std::lower_bound(released_.begin(), released_.end(), index), index);
+    held_ = false;
+    free_.wakeAll();
+}
+
+void SerialPool::wake()
+{
+    QMutexLocker lock(&mutex_);
+    free_.wakeAll();
 }
 
 QString SerialPool::text(int index) const
@@ -44,19 +57,13 @@ QString SerialPool::text(int index) const
 QString SerialPool::next_text() const
 {
     QMutexLocker lock(&mutex_);
-    const int highest = used_.isEmpty() ? -1 : *std::max_element(used_.begin(), used_.end());
+    const int next = next_;
     lock.unlock();
-    return text(highest + 1);
+    return text(next);
 }
 
 QList<int> SerialPool::used() const
 {
     QMutexLocker lock(&mutex_);
     return used_;
-}
-
-QList<int> SerialPool::unused_released() const
-{
-    QMutexLocker lock(&mutex_);
-    return released_;
 }
