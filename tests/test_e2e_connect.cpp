@@ -5,44 +5,20 @@
 #include "support/cli_process.h"
 #include "support/sim_process.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
 namespace {
 
-struct CliRun {
-    int exit_code = -1;
-    QStringList lines;
-    QString err;
-    int beeps() const { return int(err.count(QStringLiteral("(beep)"))); }
-};
-
-QProcess* start_cli(const QStringList& args)
+// The CLI's output lines without the empty one after the last line end.
+QStringList run_cli(CliProcess& cli, const QStringList& args)
 {
-    auto* p = new QProcess;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
-    p->setProcessEnvironment(env);
-    p->start(CliProcess::binary(), args);
-    return p;
-}
-
-CliRun finish(QProcess* p, int timeout_ms = 60000)
-{
-    CliRun r;
-    if (!p->waitForFinished(timeout_ms)) {
-        p->kill();
-        p->waitForFinished(2000);
-    }
-    r.exit_code = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-    QString out = QString::fromUtf8(p->readAllStandardOutput());
-    r.lines = out.split(QLatin1Char('\n'));
-    if (!r.lines.isEmpty() && r.lines.last().isEmpty())
-        r.lines.removeLast();
-    r.err = QString::fromUtf8(p->readAllStandardError());
-    delete p;
-    return r;
+    cli.start(args, true);
+    cli.finish(60000);
+    QStringList lines = cli.lines();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 const QString kLockOk = QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.");
@@ -63,7 +39,7 @@ void TestE2eConnect::initTestCase()
 {
     if (!SimProcess::available())
         QSKIP("zvkisp-sim is not built");
-    QVERIFY2(QFileInfo::exists(CliProcess::binary()), qPrintable(CliProcess::binary()));
+    QVERIFY2(CliProcess::available(), qPrintable(CliProcess::binary()));
 }
 
 void TestE2eConnect::connect_runs_data()
@@ -122,40 +98,41 @@ void TestE2eConnect::connect_runs()
 
     SimProcess board;
     QVERIFY(board.start(sim));
-    const CliRun run = finish(start_cli(cli + QStringList{"--port", board.port()}));
-    const QString shown = run.lines.join(QLatin1Char('\n')) + QStringLiteral("\n--- stderr:\n") + run.err;
-    QVERIFY2((run.exit_code == 0) == ok, qPrintable(shown));
+    CliProcess run;
+    const QStringList lines = run_cli(run, cli + QStringList{"--port", board.port()});
+    const QString shown = lines.join(QLatin1Char('\n')) + QStringLiteral("\n--- stderr:\n") + run.err();
+    QVERIFY2((run.exit_code() == 0) == ok, qPrintable(shown));
     QVERIFY2(run.beeps() == beeps, qPrintable(shown));
     int at = -1;
     for (const QString& line : present) {
-        const int found = run.lines.indexOf(line, at + 1);
+        const int found = lines.indexOf(line, at + 1);
         QVERIFY2(found > at, qPrintable(QStringLiteral("missing or out of order: ") + line + "\n" + shown));
         at = found;
     }
     for (const QString& line : absent)
-        QVERIFY2(!run.lines.contains(line), qPrintable(line));
-    if (!ok && beeps == 3 && !run.lines.contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"))) {
+        QVERIFY2(!lines.contains(line), qPrintable(line));
+    if (lines.contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"))) {
+        QVERIFY(run.err().contains(QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.")));
+    } else if (!ok) {
         static const QRegularExpression failure(
             QStringLiteral("^Handshake is failed\\. / 握手失败 \\(End: \\d\\d:\\d\\d:\\d\\d\\)$"));
-        QVERIFY2(failure.match(run.lines.last()).hasMatch(), qPrintable(shown));
+        QVERIFY2(failure.match(lines.last()).hasMatch(), qPrintable(shown));
     }
-    if (run.lines.contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选")))
-        QVERIFY(run.err.contains(QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.")));
 }
 
 void TestE2eConnect::late_power_on_gets_advice_once()
 {
     SimProcess board;
     QVERIFY(board.start({"--model", "ZVK7H12A", "--clock", "11059200", "--power-on-delay", "6000"}));
-    const CliRun run = finish(start_cli({"test-option", "--model", "ZVK7H12A", "--port", board.port()}));
-    const QString shown = run.lines.join(QLatin1Char('\n'));
-    QCOMPARE(run.exit_code, 0);
-    QCOMPARE(int(run.lines.count(kAdvice)), 1);
+    CliProcess run;
+    const QStringList lines = run_cli(run, {"test-option", "--model", "ZVK7H12A", "--port", board.port()});
+    QCOMPARE(run.exit_code(), 0);
+    QCOMPARE(int(lines.count(kAdvice)), 1);
     QCOMPARE(run.beeps(), 2);
-    const int advice = run.lines.indexOf(kAdvice);
-    QVERIFY2(advice < run.lines.indexOf(QStringLiteral("MCU Firmware Version: 2.8C")), qPrintable(shown));
-    QCOMPARE(run.lines.value(advice + 7), QStringLiteral("Chinese:连接失败，请尝试以下操作："));
-    QCOMPARE(run.lines.last(), kLockOk);
+    const int advice = lines.indexOf(kAdvice);
+    QVERIFY2(advice < lines.indexOf(QStringLiteral("MCU Firmware Version: 2.8C")), qPrintable(lines.join('\n')));
+    QCOMPARE(lines.value(advice + 7), QStringLiteral("Chinese:连接失败，请尝试以下操作："));
+    QCOMPARE(lines.last(), kLockOk);
 }
 
 QTEST_GUILESS_MAIN(TestE2eConnect)

@@ -1,250 +1,187 @@
 // zvkisp-cli send-user-code and custom-download against zvkisp-sim playing a board that runs a
 // user application: the command then a full download through the boot loader; the download
 // routine at 38400,E,8,1 after a trigger, board after board; the identity check; Stop while the
-// tool waits for the routine.
-#include "support/cli_process.h"
+// tool waits for the routine; a format the port refuses.
 #include "support/e2e_util.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
 using e2e::pattern;
 using e2e::read_file;
-
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
 
-using Run = e2e::SimCliRun;
-
-QStringList common(const Run& r, const QString& file, const QString& model)
-{
-    return {file, QStringLiteral("--port"), r.sim.port(), QStringLiteral("--model"), model};
-}
+// A run over a board that runs an application.
+struct Run : e2e::SimCliRun {
+    QString file;
+    bool start(const QString& model, const QStringList& sim_args, int image_size, quint32 seed)
+    {
+        file = write_binary(pattern(image_size, seed));
+        return start_sim(model, QStringList{"--application"} + sim_args);
+    }
+    void cli_run(const QString& command, const QString& model, const QStringList& args)
+    {
+        start_cli(command, QStringList{file, "--port", sim.port(), "--model", model} + args);
+    }
+    QByteArray image() const { return read_file(file); }
+};
 
 } // namespace
 
 class TestE2eCustom : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void user_code_then_full_download_data();
-    void user_code_then_full_download();
-    void custom_download_two_boards_at_even_parity();
-    void custom_download_flash_equals_buffer();
-    void wrong_identity_is_a_wrong_type();
-    void stop_while_waiting_for_the_routine();
-    void refused_format_is_an_open_failure_data();
-    void refused_format_is_an_open_failure();
-};
-
-void TestE2eCustom::initTestCase()
-{
-    if (!SimProcess::available())
-        QSKIP("zvkisp-sim is not built");
-    if (!QFileInfo(CliProcess::binary()).isExecutable())
-        QSKIP("zvkisp-cli is not built");
-}
-
-void TestE2eCustom::user_code_then_full_download_data()
-{
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QString>("format");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("sim_trigger");
-    QTest::newRow("ZVK7H64B+ 38400,N") << "ZVK7H64B+" << "38400,N,8,1" << "12 34 56 78 90 AB CD EF 1234567890ABCDEF"
-                                       << "1234567890ABCDEF1234567890ABCDEF";
-    QTest::newRow("ZVK7L32D 9600,E") << "ZVK7L32D" << "9600,Even,8,1" << "A5, 5A" << "A55A";
-}
-
-void TestE2eCustom::user_code_then_full_download()
-{
-    QFETCH(QString, model);
-    QFETCH(QString, format);
-    QFETCH(QString, code);
-    QFETCH(QString, sim_trigger);
-    QTemporaryDir dir;
-    Run r(dir);
-    const QByteArray image = pattern(3000, 21);
-    const QString file = r.write_binary(image);
-    QVERIFY(r.start_sim(model, {QStringLiteral("--application"), QStringLiteral("--app-format"), format,
-                                QStringLiteral("--trigger"), sim_trigger, QStringLiteral("--app-reset-ms"),
-                                QStringLiteral("300")}));
-    r.start_cli(QStringLiteral("send-user-code"),
-                common(r, file, model) + QStringList{QStringLiteral("--code"), code, QStringLiteral("--format"), format});
-    QVERIFY(r.finish(60000));
-    QVERIFY2(r.exit_code == 0, qPrintable(r.out + r.err));
-    QVERIFY(r.lines().contains(kProgramOk));
-    const QStringList trace = r.trace();
-    const int trigger = trace.indexOf(QStringLiteral("trigger"));
-    const int reset = trace.indexOf(QStringLiteral("reset"));
-    const int greeting = trace.indexOf(QStringLiteral("greeting"));
-    QVERIFY2(trigger >= 0 && reset > trigger && greeting > reset, qPrintable(trace.join('\n')));
-    const QByteArray flash = read_file(r.flash_path());
-    QVERIFY(flash.size() >= image.size());
-    QCOMPARE(flash.left(image.size()).toHex(), image.toHex());
-}
-
-void TestE2eCustom::custom_download_two_boards_at_even_parity()
-{
-    QTemporaryDir dir;
-    Run r(dir);
-    const QByteArray image = pattern(2500, 5);
-    const QString file = r.write_binary(image);
-    QVERIFY(r.start_sim(QStringLiteral("ZVK7H08A"),
-                        {QStringLiteral("--application"), QStringLiteral("--demo-routine"), QStringLiteral("--app-format"),
-                         QStringLiteral("38400,E,8,1"), QStringLiteral("--demo-format"), QStringLiteral("38400,E,8,1"),
-                         QStringLiteral("--trigger"), QStringLiteral("A5 5A"), QStringLiteral("--boards"),
-                         QStringLiteral("2"), QStringLiteral("--next-board-delay"), QStringLiteral("300"),
-                         QStringLiteral("--exit-grace"), QStringLiteral("20000")}));
-    r.start_cli(QStringLiteral("custom-download"),
-                common(r, file, QStringLiteral("ZVK7H08A")) +
-                    QStringList{QStringLiteral("--download-format"), QStringLiteral("38400,E,8,1"),
-                                QStringLiteral("--trigger"), QStringLiteral("A5, 5A"), QStringLiteral("--trigger-format"),
-                                QStringLiteral("38400,E,8,1"), QStringLiteral("--repeat"), QStringLiteral("--pause"),
-                                QStringLiteral("2")});
-    QVERIFY2(r.wait_for(QStringLiteral("board 2 programmed"), true, 60000), qPrintable(r.out + r.err));
-    QVERIFY(r.wait_for(QStringLiteral("We are trying to connect"), false, 10000));
-    r.interrupt();
-    QVERIFY(r.finish(30000));
-    QVERIFY2(r.exit_code == 0, qPrintable(r.out + r.err));
-    QCOMPARE(r.lines().count(kProgramOk), 2);
-    QVERIFY(r.out.contains(QStringLiteral("Verify  OK / 校验 OK  ( Total: ")));
-    // The countdown between the boards, rebuilt each second.
-    QVERIFY(r.out.contains(QStringLiteral("After a few seconds re-connect will continue.  2")));
-    QVERIFY(r.out.contains(QStringLiteral("After a few seconds re-connect will continue.  1")));
-    QVERIFY(r.out.contains(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  1")));
-    QVERIFY(r.out.contains(QStringLiteral("Program succeed. / 下载成功.")));
-    QVERIFY(r.lines().contains(kStopLine));
-
-    const QStringList trace = r.trace();
-    QCOMPARE(trace.count(QStringLiteral("trigger")), 1);   // the trigger goes out once per series
-    QCOMPARE(trace.count(QStringLiteral("custom-finish")), 2);
-    QCOMPARE(trace.count(QStringLiteral("custom-id id=4002")), 2);
-    for (const QString& suffix : {QStringLiteral(".1"), QStringLiteral(".2")}) {
-        const QByteArray flash = read_file(r.flash_path() + suffix);
-        QVERIFY2(flash.size() >= image.size(), qPrintable(suffix));
-        QCOMPARE(flash.left(image.size()).toHex(), image.toHex());
+    void initTestCase()
+    {
+        if (!SimProcess::available() || !CliProcess::available())
+            QSKIP("zvkisp-sim or zvkisp-cli is not built");
     }
-}
 
-void TestE2eCustom::custom_download_flash_equals_buffer()
-{
-    // A file shorter than 640 bytes: 0..639 are programmed, the buffer's fill byte beyond the file.
-    QTemporaryDir dir;
-    Run r(dir);
-    const QByteArray image = pattern(300, 77);
-    const QString file = r.write_binary(image);
-    QVERIFY(r.start_sim(QStringLiteral("ZVK7H64B+"),
-                        {QStringLiteral("--application"), QStringLiteral("--demo-routine"), QStringLiteral("--demo-format"),
-                         QStringLiteral("57600,N,8,1")}));
-    r.start_cli(QStringLiteral("custom-download"),
-                common(r, file, QStringLiteral("ZVK7H64B+")) +
-                    QStringList{QStringLiteral("--download-format"), QStringLiteral("57600,N,8,1"), QStringLiteral("--fill"),
-                                QStringLiteral("FF")});
-    QVERIFY(r.finish(60000));
-    QVERIFY2(r.exit_code == 0, qPrintable(r.out + r.err));
-    QVERIFY(!r.lines().contains(kStopLine));
-    QByteArray expected = image + QByteArray(640 - image.size(), char(0xFF));
-    const QByteArray flash = read_file(r.flash_path());
-    QVERIFY(flash.size() >= 0xF800);
-    // The routine erased the whole flash: everything past the programmed range is blank.
-    expected.append(QByteArray(flash.size() - expected.size(), char(0xFF)));
-    QCOMPARE(flash.toHex(), expected.toHex());
-    // Programming went last block first, as for the boot loader, in frames of the custom form.
-    const QStringList programs = r.trace().filter(QStringLiteral("custom-program"));
-    QVERIFY(!programs.isEmpty());
-    QVERIFY2(programs.first().startsWith(QStringLiteral("custom-program addr=0x0200")), qPrintable(programs.first()));
-}
+    void user_code_then_full_download_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("sim_trigger");
+        QTest::newRow("ZVK7H64B+ 38400,N") << "ZVK7H64B+" << "38400,N,8,1" << "12 34 56 78 90 AB CD EF 1234567890ABCDEF"
+                                           << "1234567890ABCDEF1234567890ABCDEF";
+        QTest::newRow("ZVK7L32D 9600,E") << "ZVK7L32D" << "9600,Even,8,1" << "A5, 5A" << "A55A";
+    }
+    void user_code_then_full_download()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, format);
+        QFETCH(QString, code);
+        QFETCH(QString, sim_trigger);
+        Run r;
+        QVERIFY(r.start(model, {"--app-format", format, "--trigger", sim_trigger, "--app-reset-ms", "300"}, 3000, 21));
+        r.cli_run("send-user-code", model, {"--code", code, "--format", format});
+        QVERIFY(r.finish(60000));
+        QVERIFY2(r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
+        QVERIFY(r.cli.lines().contains(kProgramOk));
+        const QStringList trace = r.trace();
+        const int trigger = trace.indexOf(QStringLiteral("trigger"));
+        const int reset = trace.indexOf(QStringLiteral("reset"));
+        QVERIFY2(trigger >= 0 && reset > trigger && trace.indexOf(QStringLiteral("greeting")) > reset,
+                 qPrintable(trace.join('\n')));
+        QCOMPARE(read_file(r.flash_path()).left(3000).toHex(), r.image().toHex());
+    }
 
-void TestE2eCustom::wrong_identity_is_a_wrong_type()
-{
-    QTemporaryDir dir;
-    Run r(dir);
-    const QString file = r.write_binary(pattern(1000, 3));
-    // The routine says 4002 (a ZVK7H08A, code F002); the chosen ZVK7H16B+ has the code F104.
-    QVERIFY(r.start_sim(QStringLiteral("ZVK7H08A"),
-                        {QStringLiteral("--application"), QStringLiteral("--demo-routine"), QStringLiteral("--demo-id"),
-                         QStringLiteral("4002")}));
-    r.start_cli(QStringLiteral("custom-download"),
-                common(r, file, QStringLiteral("ZVK7H16B+")) +
-                    QStringList{QStringLiteral("--download-format"), QStringLiteral("38400,N,8,1")});
-    QVERIFY(r.finish(30000));
-    QCOMPARE(r.exit_code, 1);
-    QVERIFY2(r.lines().contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选")), qPrintable(r.out));
-    QVERIFY(r.err.contains(QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\n"
-                                          "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。")));
-    QCOMPARE(r.beeps(), 3);
-    QVERIFY(!r.lines().contains(kProgramOk));
-    QVERIFY(r.trace().filter(QStringLiteral("custom-erase")).isEmpty());
-}
+    void custom_download_two_boards_at_even_parity()
+    {
+        Run r;
+        QVERIFY(r.start("ZVK7H08A", {"--demo-routine", "--app-format", "38400,E,8,1", "--demo-format", "38400,E,8,1",
+                                     "--trigger", "A5 5A", "--boards", "2", "--next-board-delay", "300",
+                                     "--exit-grace", "20000"},
+                        2500, 5));
+        r.cli_run("custom-download", "ZVK7H08A", {"--download-format", "38400,E,8,1", "--trigger", "A5, 5A",
+                                                  "--trigger-format", "38400,E,8,1", "--repeat", "--pause", "2"});
+        QVERIFY2(r.cli.wait_for_error(QStringLiteral("board 2 programmed"), 60000), qPrintable(r.cli.out() + r.cli.err()));
+        QVERIFY(r.cli.wait_for_output(QStringLiteral("We are trying to connect"), 10000));
+        r.cli.interrupt();
+        QVERIFY(r.finish(30000));
+        const QString out = r.cli.out();
+        QVERIFY2(r.cli.exit_code() == 0, qPrintable(out + r.cli.err()));
+        QCOMPARE(r.cli.lines().count(kProgramOk), 2);
+        QVERIFY(out.contains(QStringLiteral("Verify  OK / 校验 OK  ( Total: ")));
+        // The countdown between the boards, rebuilt each second.
+        QVERIFY(out.contains(QStringLiteral("After a few seconds re-connect will continue.  2")));
+        QVERIFY(out.contains(QStringLiteral("After a few seconds re-connect will continue.  1")));
+        QVERIFY(out.contains(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  1")));
+        QVERIFY(out.contains(QStringLiteral("Program succeed. / 下载成功.")));
+        QVERIFY(r.cli.lines().contains(kStopLine));
+        const QStringList trace = r.trace();
+        QCOMPARE(trace.count(QStringLiteral("trigger")), 1);   // the trigger goes out once per series
+        QCOMPARE(trace.count(QStringLiteral("custom-finish")), 2);
+        QCOMPARE(trace.count(QStringLiteral("custom-id id=4002")), 2);
+        for (const char* suffix : {".1", ".2"})
+            QCOMPARE(read_file(r.flash_path() + suffix).left(2500).toHex(), r.image().toHex());
+    }
 
-void TestE2eCustom::stop_while_waiting_for_the_routine()
-{
-    QTemporaryDir dir;
-    Run r(dir);
-    const QString file = r.write_binary(pattern(1000, 4));
-    // The application waits for a trigger the tool never sends: the routine never answers.
-    QVERIFY(r.start_sim(QStringLiteral("ZVK7H08A"),
-                        {QStringLiteral("--application"), QStringLiteral("--demo-routine"), QStringLiteral("--trigger"),
-                         QStringLiteral("77")}));
-    r.start_cli(QStringLiteral("custom-download"),
-                common(r, file, QStringLiteral("ZVK7H08A")) +
-                    QStringList{QStringLiteral("--download-format"), QStringLiteral("38400,E,8,1")});
-    QVERIFY(r.wait_for(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "), false, 10000));
-    QTest::qWait(500);   // well inside the four seconds before the advice
-    r.interrupt();
-    QVERIFY(r.finish(20000));
-    QCOMPARE(r.exit_code, 1);
-    QCOMPARE(r.beeps(), 1);
-    QStringList lines = r.lines();
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    QVERIFY(!lines.isEmpty());
-    QCOMPARE(lines.last(), kStopLine);
-    QVERIFY(r.trace().filter(QStringLiteral("custom-")).isEmpty());
-}
+    void custom_download_flash_equals_buffer()
+    {
+        // A file shorter than 640 bytes: 0..639 are programmed, the buffer's fill byte beyond the file.
+        Run r;
+        QVERIFY(r.start("ZVK7H64B+", {"--demo-routine", "--demo-format", "57600,N,8,1"}, 300, 77));
+        r.cli_run("custom-download", "ZVK7H64B+", {"--download-format", "57600,N,8,1", "--fill", "FF"});
+        QVERIFY(r.finish(60000));
+        QVERIFY2(r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
+        QVERIFY(!r.cli.lines().contains(kStopLine));
+        const QByteArray flash = read_file(r.flash_path());
+        QVERIFY(flash.size() >= 0xF800);
+        // The routine erased the whole flash: everything past the programmed range is blank.
+        QCOMPARE(flash.toHex(), (r.image() + QByteArray(flash.size() - 300, char(0xFF))).toHex());
+        // Programming went last block first, as for the boot loader, in frames of the custom form.
+        const QStringList programs = r.trace().filter(QStringLiteral("custom-program"));
+        QVERIFY(!programs.isEmpty());
+        QVERIFY2(programs.first().startsWith(QStringLiteral("custom-program addr=0x0200")), qPrintable(programs.first()));
+    }
 
-void TestE2eCustom::refused_format_is_an_open_failure_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QStringList>("options");
-    // One and a half stop bits go with 5-bit characters only.
-    QTest::newRow("custom download") << "custom-download"
-                                     << QStringList{QStringLiteral("--download-format"), QStringLiteral("38400,N,8,1.5")};
-    QTest::newRow("trigger") << "custom-download"
-                             << QStringList{QStringLiteral("--download-format"), QStringLiteral("38400,N,8,1"),
-                                            QStringLiteral("--trigger"), QStringLiteral("12"),
-                                            QStringLiteral("--trigger-format"), QStringLiteral("38400,E,7,1.5")};
-    QTest::newRow("user code") << "send-user-code"
-                               << QStringList{QStringLiteral("--code"), QStringLiteral("12"), QStringLiteral("--format"),
-                                              QStringLiteral("9600,N,8,1.5")};
-}
+    void wrong_identity_is_a_wrong_type()
+    {
+        // The routine says 4002 (a ZVK7H08A, code F002); the chosen ZVK7H16B+ has the code F104.
+        Run r;
+        QVERIFY(r.start("ZVK7H08A", {"--demo-routine", "--demo-id", "4002"}, 1000, 3));
+        r.cli_run("custom-download", "ZVK7H16B+", {"--download-format", "38400,N,8,1"});
+        QVERIFY(r.finish(30000));
+        QCOMPARE(r.cli.exit_code(), 1);
+        QVERIFY2(r.cli.lines().contains(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选")), qPrintable(r.cli.out()));
+        QVERIFY(r.cli.err().contains(QStringLiteral("MCU Type is wrong, please select another MCU and open the file again.\n"
+                                                    "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。")));
+        QCOMPARE(r.cli.beeps(), 3);
+        QVERIFY(!r.cli.lines().contains(kProgramOk));
+        QVERIFY(r.trace().filter(QStringLiteral("custom-erase")).isEmpty());
+    }
 
-void TestE2eCustom::refused_format_is_an_open_failure()
-{
-    QFETCH(QString, command);
-    QFETCH(QStringList, options);
-    QTemporaryDir dir;
-    Run r(dir);
-    const QString file = r.write_binary(pattern(1000, 8));
-    QVERIFY(r.start_sim(QStringLiteral("ZVK7H08A"), {QStringLiteral("--application"), QStringLiteral("--demo-routine")}));
-    r.start_cli(command, common(r, file, QStringLiteral("ZVK7H08A")) + options);
-    QVERIFY(r.finish(20000));
-    QCOMPARE(r.exit_code, 1);
-    const QStringList lines = r.lines();
-    const int at = lines.indexOf(QStringLiteral("Open COM port failure! / 打开串口失败!"));
-    QVERIFY2(at >= 0, qPrintable(r.out));
-    QCOMPARE(lines.mid(at + 1, 2),
-             (QStringList{QStringLiteral("The COM port opened by another Program or no the COM port."),
-                          QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。")}));
-    QCOMPARE(r.beeps(), 3);
-    QVERIFY(!lines.contains(kStopLine));
-    QVERIFY(r.trace().filter(QStringLiteral("custom-")).isEmpty());
-    QVERIFY(r.trace().filter(QStringLiteral("trigger")).isEmpty());
-}
+    void stop_while_waiting_for_the_routine()
+    {
+        // The application waits for a trigger the tool never sends: the routine never answers.
+        Run r;
+        QVERIFY(r.start("ZVK7H08A", {"--demo-routine", "--trigger", "77"}, 1000, 4));
+        r.cli_run("custom-download", "ZVK7H08A", {"--download-format", "38400,E,8,1"});
+        QVERIFY(r.cli.wait_for_output(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "), 10000));
+        QTest::qWait(500);   // well inside the four seconds before the advice
+        r.cli.interrupt();
+        QVERIFY(r.finish(20000));
+        QCOMPARE(r.cli.exit_code(), 1);
+        QCOMPARE(r.cli.beeps(), 1);
+        QCOMPARE(r.cli.out().trimmed().split(QLatin1Char('\n')).last(), kStopLine);
+        QVERIFY(r.trace().filter(QStringLiteral("custom-")).isEmpty());
+    }
+
+    void refused_format_is_an_open_failure_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("options");
+        // One and a half stop bits go with 5-bit characters only.
+        QTest::newRow("custom download") << "custom-download" << QStringList{"--download-format", "38400,N,8,1.5"};
+        QTest::newRow("trigger") << "custom-download"
+                                 << QStringList{"--download-format", "38400,N,8,1", "--trigger", "12",
+                                                "--trigger-format", "38400,E,7,1.5"};
+        QTest::newRow("user code") << "send-user-code" << QStringList{"--code", "12", "--format", "9600,N,8,1.5"};
+    }
+    void refused_format_is_an_open_failure()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, options);
+        Run r;
+        QVERIFY(r.start("ZVK7H08A", {"--demo-routine"}, 1000, 8));
+        r.cli_run(command, "ZVK7H08A", options);
+        QVERIFY(r.finish(20000));
+        QCOMPARE(r.cli.exit_code(), 1);
+        const QStringList lines = r.cli.lines();
+        const int at = lines.indexOf(QStringLiteral("Open COM port failure! / 打开串口失败!"));
+        QVERIFY2(at >= 0, qPrintable(r.cli.out()));
+        QCOMPARE(lines.mid(at + 1, 2), (QStringList{"The COM port opened by another Program or no the COM port.",
+                                                    "Chinese:串口已被其它程序打开或该串口不存在。"}));
+        QCOMPARE(r.cli.beeps(), 3);
+        QVERIFY(!lines.contains(kStopLine));
+        QVERIFY(r.trace().filter(QStringLiteral("custom-")).isEmpty());
+        QVERIFY(r.trace().filter(QStringLiteral("trigger")).isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestE2eCustom)
 #include "test_e2e_custom.moc"

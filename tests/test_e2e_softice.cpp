@@ -12,10 +12,6 @@
 #include "support/scripted_dialogs.h"
 #include "support/sim_process.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -62,9 +58,9 @@ void TestE2eSoftIce::initTestCase()
     if (!SimProcess::available())
         QSKIP("zvkisp-sim is not built");
     QVERIFY(data_.isValid());
-    write_file(data_.filePath(QStringLiteral("ZVK2000.rom")), common_);
-    write_file(data_.filePath(QStringLiteral("ZVK64_2003.ROM")), monitor_bytes(4096, 64));
-    write_file(data_.filePath(QStringLiteral("ZVK32_2003.ROM")), monitor_bytes(3000, 32));   // a short one
+    write_file(data_.filePath("ZVK2000.rom"), common_);
+    write_file(data_.filePath("ZVK64_2003.ROM"), monitor_bytes(4096, 64));
+    write_file(data_.filePath("ZVK32_2003.ROM"), monitor_bytes(3000, 32));   // a short one
     qputenv("ZVKISP_DATA_DIR", data_.path().toLocal8Bit());
 }
 
@@ -83,13 +79,11 @@ void TestE2eSoftIce::both_variants()
     QTemporaryDir dir;
     const QString flash_path = dir.filePath(QStringLiteral("flash.bin"));
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--model"), model, QStringLiteral("--flash-out"), flash_path}));
+    QVERIFY(sim.start({"--model", model, "--flash-out", flash_path}));
 
     QtSerialPort port;
     ScriptedDialogs dialogs;
-    dialogs.yes_no_answers.clear();
-    for (bool answer : {true, true})
-        dialogs.yes_no_answers.enqueue(answer);
+    dialogs.yes_no_answers << true << true;
     Workbench bench(&port, &dialogs);
     bench.select_model(model);
     bench.link.set_port_device(sim.port());
@@ -122,44 +116,35 @@ void TestE2eSoftIce::both_variants()
 
 void TestE2eSoftIce::command_line_with_yes()
 {
-    if (!QFileInfo(CliProcess::binary()).isExecutable())
+    if (!CliProcess::available())
         QSKIP("zvkisp-cli is not built");
     QTemporaryDir dir;
     const QString flash_path = dir.filePath(QStringLiteral("flash.bin"));
-    SimProcess sim;
     const QString trace_path = dir.filePath(QStringLiteral("trace.txt"));
-    QVERIFY(sim.start({QStringLiteral("--model"), QStringLiteral("ZVK7H64B"), QStringLiteral("--flash-out"),
-                       flash_path, QStringLiteral("--trace"), trace_path}));
-    QProcess cli;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ZVKISP_DATA_DIR"), data_.path());
-    cli.setProcessEnvironment(env);
-    cli.start(CliProcess::binary(), {QStringLiteral("softice"), QStringLiteral("--port"), sim.port(), QStringLiteral("--model"),
-                             QStringLiteral("ZVK7H64B"), QStringLiteral("--yes")});
-    QVERIFY(cli.waitForFinished(90000));
-    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
-    const QString err = QString::fromUtf8(cli.readAllStandardError());
-    QVERIFY2(cli.exitCode() == 0, qPrintable(out + err));
-    QVERIFY(out.contains(QStringLiteral("Download Soft_ICE is succeed /下载 Soft_ICE 成功")));
-    QVERIFY(err.contains(QStringLiteral("Write SoftICE program, the DownLoad Code will be erased!")));
-    QVERIFY(err.contains(QStringLiteral("Download Soft_ICE is succeed.\nChinese:下载 Soft_ICE 成功。")));
+    SimProcess sim;
+    QVERIFY(sim.start({"--model", "ZVK7H64B", "--flash-out", flash_path, "--trace", trace_path}));
+    CliProcess cli;   // finds the monitor files through ZVKISP_DATA_DIR
+    cli.start({"softice", "--port", sim.port(), "--model", "ZVK7H64B", "--yes"});
+    QVERIFY(cli.finish(90000));
+    QVERIFY2(cli.exit_code() == 0, qPrintable(cli.out() + cli.err()));
+    QVERIFY(cli.out().contains(QStringLiteral("Download Soft_ICE is succeed /下载 Soft_ICE 成功")));
+    QVERIFY(cli.err().contains(QStringLiteral("Write SoftICE program, the DownLoad Code will be erased!")));
+    QVERIFY(cli.err().contains(QStringLiteral("Download Soft_ICE is succeed.\nChinese:下载 Soft_ICE 成功。")));
 
     sim.process().waitForFinished(5000);
     const QByteArray flash = read_file(flash_path);
-    QVERIFY2(flash.size() == 0x10000, qPrintable(QString::fromUtf8(read_file(trace_path)).right(600) + out));
+    QVERIFY2(flash.size() == 0x10000, qPrintable(QString::fromUtf8(read_file(trace_path)).right(600) + cli.out()));
     QCOMPARE(flash.mid(0, 3).toHex(), QByteArray("022200"));
     QCOMPARE(flash.mid(0x2000, 384), common_);
     QCOMPARE(flash.mid(0x2300, 4096), monitor_bytes(4096, 64));
 
     // Without --yes and with no terminal to ask on, the answer is No: nothing is sent.
-    QProcess no;
-    no.setProcessEnvironment(env);
-    no.start(CliProcess::binary(), {QStringLiteral("softice"), QStringLiteral("--port"), QStringLiteral("/dev/null/none"),
-                            QStringLiteral("--model"), QStringLiteral("ZVK7H32B")});
-    no.closeWriteChannel();
-    QVERIFY(no.waitForFinished(20000));
-    QCOMPARE(no.exitCode(), 1);
-    QVERIFY(QString::fromUtf8(no.readAllStandardError()).contains(QStringLiteral("-> No")));
+    CliProcess no;
+    no.start({"softice", "--port", "/dev/null/none", "--model", "ZVK7H32B"});
+    no.process().closeWriteChannel();
+    QVERIFY(no.finish(20000));
+    QCOMPARE(no.exit_code(), 1);
+    QVERIFY(no.err().contains(QStringLiteral("-> No")));
 }
 
 QTEST_GUILESS_MAIN(TestE2eSoftIce)

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <csignal>
 
 CliProcess::~CliProcess()
@@ -24,10 +25,15 @@ bool CliProcess::available()
     return fi.exists() && fi.isExecutable();
 }
 
-bool CliProcess::start(const QStringList& args)
+bool CliProcess::start(const QStringList& args, bool trace_beeps)
 {
     out_.clear();
     err_.clear();
+    if (trace_beeps) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
+        proc_.setProcessEnvironment(env);
+    }
     proc_.setProgram(binary());
     proc_.setArguments(args);
     proc_.start();
@@ -40,13 +46,13 @@ void CliProcess::collect()
     err_ += proc_.readAllStandardError();
 }
 
-bool CliProcess::wait_for_output(const QString& text, int timeout_ms)
+bool CliProcess::wait_for(bool on_stderr, const QString& text, int timeout_ms)
 {
     QElapsedTimer t;
     t.start();
     for (;;) {
         collect();
-        if (QString::fromUtf8(out_).contains(text))
+        if (QString::fromUtf8(on_stderr ? err_ : out_).contains(text))
             return true;
         if (proc_.state() == QProcess::NotRunning || t.elapsed() >= timeout_ms)
             return false;

@@ -1,13 +1,6 @@
 #include "support/e2e_util.h"
 
-#include "support/cli_process.h"
-
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcessEnvironment>
-#include <QTemporaryDir>
-
-#include <csignal>
 
 namespace e2e {
 
@@ -39,29 +32,21 @@ QStringList read_lines(const QString& path)
     return QString::fromUtf8(read_file(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-SimCliRun::~SimCliRun()
-{
-    if (cli.state() != QProcess::NotRunning) {
-        cli.kill();
-        cli.waitForFinished(3000);
-    }
-}
-
 QString SimCliRun::write_binary(const QByteArray& bytes)
 {
-    const QString path = dir_.filePath(QStringLiteral("image.bin"));
+    const QString path = dir.filePath(QStringLiteral("image.bin"));
     write_file(path, bytes);
     return path;
 }
 
 QString SimCliRun::flash_path() const
 {
-    return dir_.filePath(QStringLiteral("flash.bin"));
+    return dir.filePath(QStringLiteral("flash.bin"));
 }
 
 QString SimCliRun::trace_path() const
 {
-    return dir_.filePath(QStringLiteral("trace.txt"));
+    return dir.filePath(QStringLiteral("trace.txt"));
 }
 
 bool SimCliRun::start_sim(const QString& model, const QStringList& extra)
@@ -71,59 +56,12 @@ bool SimCliRun::start_sim(const QString& model, const QStringList& extra)
                      extra);
 }
 
-void SimCliRun::start_cli(const QString& command, const QStringList& args, bool trace_beeps)
-{
-    if (trace_beeps) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
-        cli.setProcessEnvironment(env);
-    }
-    cli.setProgram(CliProcess::binary());
-    cli.setArguments(QStringList{command} + args);
-    cli.start();
-    cli.waitForStarted(5000);
-}
-
 bool SimCliRun::finish(int timeout_ms)
 {
-    const bool finished = cli.waitForFinished(timeout_ms);
-    if (!finished) {
-        cli.kill();
-        cli.waitForFinished(2000);
-    }
-    exit_code = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    collect();
+    const bool finished = cli.finish(timeout_ms);
     // The simulator writes its flash when the board runs and ends shortly after.
     sim.process().waitForFinished(3000);
     return finished;
-}
-
-bool SimCliRun::wait_for(const QString& text, bool on_stderr, int timeout_ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < timeout_ms) {
-        cli.waitForReadyRead(50);
-        collect();
-        if ((on_stderr ? err : out).contains(text))
-            return true;
-        if (cli.state() == QProcess::NotRunning)
-            return false;
-    }
-    return false;
-}
-
-void SimCliRun::interrupt()
-{
-    ::kill(pid_t(cli.processId()), SIGINT);
-}
-
-void SimCliRun::collect()
-{
-    out_bytes_ += cli.readAllStandardOutput();
-    err_bytes_ += cli.readAllStandardError();
-    out = QString::fromUtf8(out_bytes_).remove(QLatin1Char('\r'));
-    err = QString::fromUtf8(err_bytes_);
 }
 
 } // namespace e2e

@@ -2,14 +2,13 @@
 // Small helpers the end-to-end tests share: test images, whole-file reads and writes, the
 // simulator's trace, and one simulator with one zvkisp-cli run over it.
 
+#include "support/cli_process.h"
 #include "support/sim_process.h"
 
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
-
-class QTemporaryDir;
+#include <QTemporaryDir>
 
 namespace e2e {
 
@@ -22,13 +21,9 @@ bool write_file(const QString& path, const QByteArray& bytes);
 // The file's non-empty lines (the simulator's trace).
 QStringList read_lines(const QString& path);
 
-// One simulator with a flash file and a trace in `dir`, and one zvkisp-cli run over it.
+// One simulator with a flash file and a trace in a folder of its own, and one zvkisp-cli run over it.
 class SimCliRun {
 public:
-    explicit SimCliRun(QTemporaryDir& dir) : dir_(dir) {}
-    ~SimCliRun();
-    SimCliRun(const SimCliRun&) = delete;
-    SimCliRun& operator=(const SimCliRun&) = delete;
 
     // Writes the image as image.bin into the folder and returns its path.
     QString write_binary(const QByteArray& bytes);
@@ -37,29 +32,15 @@ public:
     QStringList trace() const { return read_lines(trace_path()); }
 
     bool start_sim(const QString& model, const QStringList& extra);
-    // Starts `zvkisp-cli <command> <args>`; with trace_beeps the beeps are written to stderr.
-    void start_cli(const QString& command, const QStringList& args, bool trace_beeps = true);
-    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself), collects its
-    // output and gives the simulator time to write its flash.
+    // Starts `zvkisp-cli <command> <args>` with the beeps written to standard error.
+    bool start_cli(const QString& command, const QStringList& args) { return cli.start(QStringList{command} + args, true); }
+    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and gives
+    // the simulator time to write its flash.
     bool finish(int timeout_ms);
-    // Waits until standard output (or standard error) holds `text`.
-    bool wait_for(const QString& text, bool on_stderr, int timeout_ms);
-    // SIGINT, as Ctrl-C in a terminal.
-    void interrupt();
-    QStringList lines() const { return out.split(QLatin1Char('\n')); }
-    int beeps() const { return int(err.count(QStringLiteral("(beep)"))); }
 
+    QTemporaryDir dir;   // outlives the two processes
     SimProcess sim;
-    QProcess cli;
-    QString out;   // carriage returns removed
-    QString err;
-    int exit_code = -1;
-
-private:
-    void collect();
-    QTemporaryDir& dir_;
-    QByteArray out_bytes_;
-    QByteArray err_bytes_;
+    CliProcess cli;
 };
 
 } // namespace e2e

@@ -2,7 +2,6 @@
 
 #include <QTimer>
 #include <memory>
-#include <utility>
 
 int FakeSerialPort::open(const QString& device, const SerialFormat& format)
 {
@@ -103,17 +102,9 @@ QByteArray FakeSerialPort::written() const
 FakeSerialPort::Responder FakeSerialPort::frame_responder(std::function<QByteArray(const QByteArray&)> answer,
                                                           std::function<QByteArray(quint8)> on_loose_byte)
 {
-    return frame_responder_prefixed([answer](const QByteArray& frame, bool) { return answer(frame); },
-                                    std::move(on_loose_byte));
-}
-
-FakeSerialPort::Responder FakeSerialPort::frame_responder_prefixed(
-    std::function<QByteArray(const QByteArray&, bool)> answer, std::function<QByteArray(quint8)> on_loose_byte)
-{
     struct State {
         QByteArray frame;
         int prefix = 0;   // 46 B9 progress
-        bool prefixed = false;
     };
     auto st = std::make_shared<State>();
     return [st, answer, on_loose_byte](FakeSerialPort&, const QByteArray& bytes) {
@@ -124,7 +115,6 @@ FakeSerialPort::Responder FakeSerialPort::frame_responder_prefixed(
             if (f.isEmpty()) {
                 if (b == 0x6A || b == 0x5A) {
                     f.append(ch);
-                    st->prefixed = st->prefix == 2;
                     st->prefix = 0;
                 } else if (b == 0x46 && st->prefix == 0) {
                     st->prefix = 1;
@@ -154,7 +144,7 @@ FakeSerialPort::Responder FakeSerialPort::frame_responder_prefixed(
             if (f.size() >= len) {
                 const QByteArray complete = f;
                 f.clear();
-                out += answer(complete, st->prefixed);
+                out += answer(complete);
             }
         }
         return out;

@@ -33,7 +33,7 @@ public:
     QByteArray read(qint64 max = 0) override;
     void write(const QByteArray& bytes) override;
     qint64 bytes_to_send() override { return open_ ? tx_queued_ : 0; }
-    void clear_input() override { rx_.clear(); ++input_clears; }
+    void clear_input() override { rx_.clear(); }
     void clear_output() override { tx_queued_ = 0; }
     QString error_string() const override { return error_string_; }
     PortErrorKind error_kind() const override { return open_error > 0 ? open_error_kind : PortErrorKind::None; }
@@ -64,7 +64,6 @@ public:
     QString opened_device;
     int open_calls = 0;
     int close_calls = 0;
-    int input_clears = 0;
     QByteArray written() const;      // every write, concatenated
     void clear_record() { writes.clear(); }
 
@@ -74,9 +73,6 @@ public:
     // `on_loose_byte` when given; its return value is sent back too.
     static Responder frame_responder(std::function<QByteArray(const QByteArray& frame)> answer,
                                      std::function<QByteArray(quint8 byte)> on_loose_byte = {});
-    // The same, telling `answer` whether 46 B9 came right before the frame.
-    static Responder frame_responder_prefixed(std::function<QByteArray(const QByteArray& frame, bool prefixed)> answer,
-                                              std::function<QByteArray(quint8 byte)> on_loose_byte = {});
 
 private:
     bool open_ = false;

@@ -10,12 +10,16 @@
 
 Pty::~Pty()
 {
-    close_master();
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
 }
 
 bool Pty::open(bool keep_slave_open)
 {
-    close_master();
+    if (master_ >= 0)
+        return false;
     char name[256] = {};
     int m = -1;
     int s = -1;
@@ -78,25 +82,6 @@ QByteArray Pty::read_master_exactly(int count, int timeout_ms)
     return out;
 }
 
-bool Pty::write_master(const QByteArray& bytes)
-{
-    if (master_ < 0)
-        return false;
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-            pollfd p{master_, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool Pty::slave_termios(termios* out) const
 {
     return master_ >= 0 && ::tcgetattr(master_, out) == 0;
@@ -119,14 +104,4 @@ int Pty::slave_baud() const
     case B230400: return 230400;
     default: return 0;
     }
-}
-
-void Pty::close_master()
-{
-    if (slave_ >= 0)
-        ::close(slave_);
-    slave_ = -1;
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
 }

@@ -25,14 +25,10 @@ public:
     QByteArray read_master(int timeout_ms, int max = 0);
     // Reads until `count` bytes came or timeout_ms passed.
     QByteArray read_master_exactly(int count, int timeout_ms);
-    bool write_master(const QByteArray& bytes);
     // The line settings the slave side has now (termios shared by the pair).
     bool slave_termios(struct termios* out) const;
     // Baud of the slave side as a number (standard rates), 0 if unknown.
     int slave_baud() const;
-
-    // The far end goes away: closes the master (and our slave handle).
-    void close_master();
 
 private:
     int master_ = -1;

@@ -1,24 +1,12 @@
 #include "support/soak_run.h"
 
-#include "support/cli_process.h"
-#include "support/sim_process.h"
+#include "support/e2e_util.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-namespace {
-
-QByteArray read_file(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 SoakResult run_soak(const SoakOptions& o)
 {
@@ -37,12 +25,8 @@ SoakResult run_soak(const SoakOptions& o)
         const QString file = dir.filePath(QStringLiteral("image.bin"));
         const QString flash = dir.filePath(QStringLiteral("flash.bin"));
         const QString trace_path = dir.filePath(QStringLiteral("trace.txt"));
-        {
-            QFile f(file);
-            if (!f.open(QIODevice::WriteOnly))
-                continue;
-            f.write(image);
-        }
+        if (!e2e::write_file(file, image))
+            continue;
         SimProcess sim;
         const QStringList sim_args = QStringList{QStringLiteral("--model"), o.model, QStringLiteral("--flash-out"), flash,
                                                  QStringLiteral("--seed"), QString::number(seed),
@@ -65,13 +49,13 @@ SoakResult run_soak(const SoakOptions& o)
             ++result.unexplained;
             verdict = ended ? QStringLiteral("crashed") : QStringLiteral("hung");
         } else if (cli.exit_code() == 0) {
-            const QByteArray got = read_file(flash);
+            const QByteArray got = e2e::read_file(flash);
             if (got.left(size) == image) {
                 ++result.succeeded;
                 verdict = QStringLiteral("ok");
             } else {
                 ++result.silent_corruptions;
-                const QStringList trace = QString::fromUtf8(read_file(trace_path)).split(QLatin1Char('\n'));
+                const QStringList trace = QString::fromUtf8(e2e::read_file(trace_path)).split(QLatin1Char('\n'));
                 verdict = QStringLiteral("SILENT CORRUPTION (flash %1 bytes, board %2; trace ends: %3)")
                               .arg(got.size())
                               .arg(sim_ended ? QStringLiteral("ran") : QStringLiteral("never ran"))
