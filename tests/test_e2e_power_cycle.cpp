@@ -89,172 +89,144 @@ struct Rig {
 class TestE2ePowerCycle : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-
-    void choice_texts_data();
-    void choice_texts();
-    void stored_values_data();
-    void stored_values();
-
-    void download_cycles_board_data();
-    void download_cycles_board();
-    void without_cycling_board_stays_off();
-    void redownload_cycles_three_boards();
-};
-
-void TestE2ePowerCycle::initTestCase()
-{
-    if (!SimProcess::available())
-        QSKIP("zvkisp-sim is not built");
-}
-
-void TestE2ePowerCycle::choice_texts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<int>("choice");
-    QTest::newRow("dtr") << "dtr" << true << int(PowerCycle::Dtr);
-    QTest::newRow("RTS upper case") << "RTS" << true << int(PowerCycle::Rts);
-    QTest::newRow("none") << "none" << true << int(PowerCycle::None);
-    QTest::newRow("off") << "off" << true << int(PowerCycle::None);
-    QTest::newRow("cts is an input") << "cts" << false << -1;
-    QTest::newRow("empty") << "" << false << -1;
-}
-
-void TestE2ePowerCycle::choice_texts()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, ok);
-    QFETCH(int, choice);
-    PowerCycle c = PowerCycle::Rts;
-    QCOMPARE(power_cycle::parse(text, c), ok);
-    if (ok) {
-        QCOMPARE(int(c), choice);
-        // The name reads back as the same choice.
-        PowerCycle back = PowerCycle::None;
-        QVERIFY(power_cycle::parse(power_cycle::name(c), back));
-        QCOMPARE(back, c);
+    void initTestCase()
+    {
+        if (!SimProcess::available())
+            QSKIP("zvkisp-sim is not built");
     }
-}
 
-void TestE2ePowerCycle::stored_values_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<int>("choice");
-    QTest::newRow("missing") << "" << int(PowerCycle::None);
-    QTest::newRow("0") << "0" << int(PowerCycle::None);
-    QTest::newRow("1 is DTR") << "1" << int(PowerCycle::Dtr);
-    QTest::newRow("2 is RTS") << "2" << int(PowerCycle::Rts);
-    QTest::newRow("beyond the list") << "3" << int(PowerCycle::None);
-    QTest::newRow("not a number") << "dtr" << int(PowerCycle::None);
-}
+    // The --power-cycle texts (a bad one is refused, -1) and the stored index (anything else is off).
+    void texts_and_stored_values_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("choice");
+        QTest::newRow("dtr") << false << "dtr" << int(PowerCycle::Dtr);
+        QTest::newRow("RTS upper case") << false << "RTS" << int(PowerCycle::Rts);
+        QTest::newRow("none") << false << "none" << int(PowerCycle::None);
+        QTest::newRow("off") << false << "off" << int(PowerCycle::None);
+        QTest::newRow("cts is an input") << false << "cts" << -1;
+        QTest::newRow("empty") << false << "" << -1;
+        QTest::newRow("stored: missing") << true << "" << int(PowerCycle::None);
+        QTest::newRow("stored: 1 is DTR") << true << "1" << int(PowerCycle::Dtr);
+        QTest::newRow("stored: 2 is RTS") << true << "2" << int(PowerCycle::Rts);
+        QTest::newRow("stored: beyond the list") << true << "3" << int(PowerCycle::None);
+        QTest::newRow("stored: not a number") << true << "dtr" << int(PowerCycle::None);
+    }
+    void texts_and_stored_values()
+    {
+        QFETCH(bool, stored);
+        QFETCH(QString, text);
+        QFETCH(int, choice);
+        QCOMPARE(power_cycle::choice_texts().size(), 3);
+        if (stored) {
+            QCOMPARE(int(power_cycle::from_stored(text)), choice);
+            QCOMPARE(power_cycle::from_stored(power_cycle::to_stored(PowerCycle(choice))), PowerCycle(choice));
+            return;
+        }
+        PowerCycle c = PowerCycle::Rts;
+        QCOMPARE(power_cycle::parse(text, c), choice >= 0);
+        if (choice >= 0) {
+            QCOMPARE(int(c), choice);
+            PowerCycle back = PowerCycle::None;   // the name reads back as the same choice
+            QVERIFY(power_cycle::parse(power_cycle::name(c), back) && back == c);
+        }
+    }
+    void download_cycles_board_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<bool>("asserted_on_open");
+        QTest::newRow("DTR, lines start inactive") << int(PowerCycle::Dtr) << false;
+        QTest::newRow("DTR, open asserts the lines") << int(PowerCycle::Dtr) << true;
+        QTest::newRow("RTS, lines start inactive") << int(PowerCycle::Rts) << false;
+    }
+    void download_cycles_board()
+    {
+        QFETCH(int, line);
+        QFETCH(bool, asserted_on_open);
+        Rig rig;
+        QVERIFY(rig.dir.isValid());
+        QVERIFY2(rig.start(PowerCycle(line), asserted_on_open, PowerCycle(line), 1), "sim with power line");
 
-void TestE2ePowerCycle::stored_values()
-{
-    QFETCH(QString, stored);
-    QFETCH(int, choice);
-    QCOMPARE(int(power_cycle::from_stored(stored)), choice);
-    QCOMPARE(power_cycle::from_stored(power_cycle::to_stored(PowerCycle(choice))), PowerCycle(choice));
-    QCOMPARE(power_cycle::choice_texts().size(), 3);
-}
+        rig.bench->sequencer.comDownload_Click(0);
 
-void TestE2ePowerCycle::download_cycles_board_data()
-{
-    QTest::addColumn<int>("line");
-    QTest::addColumn<bool>("asserted_on_open");
-    QTest::newRow("DTR, lines start inactive") << int(PowerCycle::Dtr) << false;
-    QTest::newRow("DTR, open asserts the lines") << int(PowerCycle::Dtr) << true;
-    QTest::newRow("RTS, lines start inactive") << int(PowerCycle::Rts) << false;
-}
+        QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
+        QVERIFY(rig.wait_sim_exit());
+        // The chip holds the image.
+        QCOMPARE(read_file(rig.flash()).left(rig.image.size()), rig.image);
 
-void TestE2ePowerCycle::download_cycles_board()
-{
-    QFETCH(int, line);
-    QFETCH(bool, asserted_on_open);
-    Rig rig;
-    QVERIFY(rig.dir.isValid());
-    QVERIFY2(rig.start(PowerCycle(line), asserted_on_open, PowerCycle(line), 1), "sim with power line");
+        // The tool switched the board off before the greeting and on once it ran.
+        const QString name = power_cycle::name(PowerCycle(line));
+        const QStringList events = rig.port->line_events;
+        const int off = events.indexOf(name + QStringLiteral(" off"));
+        const int greet = events.indexOf(QStringLiteral("greeting"));
+        const int on = events.indexOf(name + QStringLiteral(" on"));
+        QVERIFY2(off >= 0 && greet > off && on > greet, qPrintable(events.join(QLatin1String(", "))));
+        // Only the chosen line moved.
+        const QString other = name == QLatin1String("dtr") ? QStringLiteral("rts") : QStringLiteral("dtr");
+        QVERIFY(events.filter(other).isEmpty());
 
-    rig.bench->sequencer.comDownload_Click(0);
+        // On the board's side: the status frame came after the last power-on, which came after a
+        // power-off when the port's open had already powered it.
+        const QStringList story = power_story(e2e::read_lines(rig.trace()));
+        const int greeting_at = story.indexOf(QRegularExpression(QStringLiteral("^greeting")));
+        QVERIFY2(greeting_at > 0, qPrintable(story.join(QLatin1String(" | "))));
+        QVERIFY(story.at(greeting_at - 1).startsWith(QLatin1String("power-on")));
+        if (asserted_on_open)
+            QVERIFY2(story.filter(QStringLiteral("power-off")).size() >= 1, qPrintable(story.join(QLatin1String(" | "))));
+        QCOMPARE(story.filter(QRegularExpression(QStringLiteral("^greeting"))).size(), 1);
+    }
+    void without_cycling_board_stays_off()
+    {
+        // The negative control: the same wiring with no power cycling chosen never powers the board,
+        // so the greeting runs until Stop.
+        Rig rig;
+        QVERIFY(rig.dir.isValid());
+        QVERIFY(rig.start(PowerCycle::Dtr, false, PowerCycle::None, 1));
+        QTimer::singleShot(1500, [&] { rig.bench->stop_run.comStop_Download_Click(); });
+        rig.bench->sequencer.comDownload_Click(0);
 
-    QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
-    QVERIFY(rig.wait_sim_exit());
-    // The chip holds the image.
-    QCOMPARE(read_file(rig.flash()).left(rig.image.size()), rig.image);
+        QVERIFY(!rig.bench->sequencer.last_board_ok);
+        QVERIFY(rig.bench->log.lines().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
+        QVERIFY(rig.port->line_events.filter(QStringLiteral("dtr")).isEmpty());
+        QVERIFY(!rig.port->line_events.filter(QStringLiteral("greeting")).isEmpty());
+        QVERIFY(power_story(e2e::read_lines(rig.trace())).isEmpty());
+    }
+    void redownload_cycles_three_boards()
+    {
+        Rig rig;
+        QVERIFY(rig.dir.isValid());
+        QVERIFY(rig.start(PowerCycle::Dtr, true, PowerCycle::Dtr, 3));
+        QList<bool> results;
+        rig.bench->sequencer.board_finished = [&](bool ok) {
+            results << ok;
+            if (results.size() == 3 || !ok)
+                rig.bench->link.request_stop();
+        };
+        rig.bench->sequencer.comDownload_Click(1);
 
-    // The tool switched the board off before the greeting and on once it ran.
-    const QString name = power_cycle::name(PowerCycle(line));
-    const QStringList events = rig.port->line_events;
-    const int off = events.indexOf(name + QStringLiteral(" off"));
-    const int greet = events.indexOf(QStringLiteral("greeting"));
-    const int on = events.indexOf(name + QStringLiteral(" on"));
-    QVERIFY2(off >= 0 && greet > off && on > greet, qPrintable(events.join(QLatin1String(", "))));
-    // Only the chosen line moved.
-    const QString other = name == QLatin1String("dtr") ? QStringLiteral("rts") : QStringLiteral("dtr");
-    QVERIFY(events.filter(other).isEmpty());
+        QCOMPARE(results, (QList<bool>{true, true, true}));
+        QVERIFY(rig.wait_sim_exit());
+        for (int k = 1; k <= 3; ++k)
+            QCOMPARE(read_file(rig.flash() + QStringLiteral(".%1").arg(k)).left(rig.image.size()), rig.image);
 
-    // On the board's side: the status frame came after the last power-on, which came after a
-    // power-off when the port's open had already powered it.
-    const QStringList story = power_story(e2e::read_lines(rig.trace()));
-    const int greeting_at = story.indexOf(QRegularExpression(QStringLiteral("^greeting")));
-    QVERIFY2(greeting_at > 0, qPrintable(story.join(QLatin1String(" | "))));
-    QVERIFY(story.at(greeting_at - 1).startsWith(QLatin1String("power-on")));
-    if (asserted_on_open)
-        QVERIFY2(story.filter(QStringLiteral("power-off")).size() >= 1, qPrintable(story.join(QLatin1String(" | "))));
-    QCOMPARE(story.filter(QRegularExpression(QStringLiteral("^greeting"))).size(), 1);
-}
-
-void TestE2ePowerCycle::without_cycling_board_stays_off()
-{
-    // The negative control: the same wiring with no power cycling chosen never powers the board,
-    // so the greeting runs until Stop.
-    Rig rig;
-    QVERIFY(rig.dir.isValid());
-    QVERIFY(rig.start(PowerCycle::Dtr, false, PowerCycle::None, 1));
-    QTimer::singleShot(1500, [&] { rig.bench->stop_run.comStop_Download_Click(); });
-    rig.bench->sequencer.comDownload_Click(0);
-
-    QVERIFY(!rig.bench->sequencer.last_board_ok);
-    QVERIFY(rig.bench->log.lines().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
-    QVERIFY(rig.port->line_events.filter(QStringLiteral("dtr")).isEmpty());
-    QVERIFY(!rig.port->line_events.filter(QStringLiteral("greeting")).isEmpty());
-    QVERIFY(power_story(e2e::read_lines(rig.trace())).isEmpty());
-}
-
-void TestE2ePowerCycle::redownload_cycles_three_boards()
-{
-    Rig rig;
-    QVERIFY(rig.dir.isValid());
-    QVERIFY(rig.start(PowerCycle::Dtr, true, PowerCycle::Dtr, 3));
-    QList<bool> results;
-    rig.bench->sequencer.board_finished = [&](bool ok) {
-        results << ok;
-        if (results.size() == 3 || !ok)
-            rig.bench->link.request_stop();
-    };
-    rig.bench->sequencer.comDownload_Click(1);
-
-    QCOMPARE(results, (QList<bool>{true, true, true}));
-    QVERIFY(rig.wait_sim_exit());
-    for (int k = 1; k <= 3; ++k)
-        QCOMPARE(read_file(rig.flash() + QStringLiteral(".%1").arg(k)).left(rig.image.size()), rig.image);
-
-    // Every board was switched on by the tool: three off/on pairs around three greetings, and
-    // each board's status frame follows its own power-on.
-    const QStringList events = rig.port->line_events;
-    QCOMPARE(events.filter(QStringLiteral("dtr off")).size(), 3);
-    QCOMPARE(events.filter(QStringLiteral("dtr on")).size(), 3);
-    const QStringList story = power_story(e2e::read_lines(rig.trace()));
-    QStringList greetings_after;
-    for (int i = 1; i < story.size(); ++i)
-        if (story.at(i).startsWith(QLatin1String("greeting")))
-            greetings_after << story.at(i - 1);
-    QCOMPARE(greetings_after, (QStringList{QStringLiteral("power-on board=1"), QStringLiteral("power-on board=2"),
-                                           QStringLiteral("power-on board=3")}));
-    // Between two boards the tool took the power away (the next board is not powered by itself).
-    QVERIFY2(story.indexOf(QStringLiteral("power-off board=1")) >= 0, qPrintable(story.join(QLatin1String(" | "))));
-    QVERIFY(story.indexOf(QStringLiteral("power-off board=2")) >= 0);
-}
+        // Every board was switched on by the tool: three off/on pairs around three greetings, and
+        // each board's status frame follows its own power-on.
+        const QStringList events = rig.port->line_events;
+        QVERIFY2(events.filter(QStringLiteral("dtr off")).size() == 3 && events.filter(QStringLiteral("dtr on")).size() == 3,
+                 qPrintable(events.join(QLatin1String(", "))));
+        const QStringList story = power_story(e2e::read_lines(rig.trace()));
+        QStringList greetings_after;
+        for (int i = 1; i < story.size(); ++i)
+            if (story.at(i).startsWith(QLatin1String("greeting")))
+                greetings_after << story.at(i - 1);
+        QCOMPARE(greetings_after, (QStringList{QStringLiteral("power-on board=1"), QStringLiteral("power-on board=2"),
+                                               QStringLiteral("power-on board=3")}));
+        // Between two boards the tool took the power away (the next board is not powered by itself).
+        QVERIFY2(story.indexOf(QStringLiteral("power-off board=1")) >= 0, qPrintable(story.join(QLatin1String(" | "))));
+        QVERIFY(story.indexOf(QStringLiteral("power-off board=2")) >= 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestE2ePowerCycle)
 #include "test_e2e_power_cycle.moc"

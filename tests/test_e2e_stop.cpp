@@ -10,8 +10,6 @@
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -45,99 +43,90 @@ bool wait_for_trace(const QString& path, const QString& start, CliProcess& cli, 
 class TestE2eStop : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void stop_data();
-    void stop();
-};
-
-void TestE2eStop::initTestCase()
-{
-    if (!SimProcess::available())
-        QSKIP("zvkisp-sim is not built");
-    if (!CliProcess::available())
-        QSKIP("zvkisp-cli is not built");
-}
-
-void TestE2eStop::stop_data()
-{
-    QTest::addColumn<QStringList>("sim_args");
-    QTest::addColumn<QStringList>("cli_args");
-    QTest::addColumn<QString>("trace_wait");   // SIGINT once the trace holds this (empty: output_wait)
-    QTest::addColumn<QString>("output_wait");  // ... or once standard output holds this
-    QTest::addColumn<bool>("stop_line");       // "Operation is stop." expected
-
-    // The board stays off: the tool keeps greeting.
-    QTest::newRow("greeting") << QStringList{"--power-on-delay", "600000"} << QStringList{} << QString()
-                              << QString() << true;
-    // The UART runs 10 % off: every candidate baud fails its test.
-    QTest::newRow("baud test") << QStringList{"--clock-drift", "10"} << QStringList{} << "test-baud" << QString()
-                               << true;
-    QTest::newRow("erase") << QStringList{"--erase-ms", "3000"} << QStringList{} << "erase" << QString() << true;
-    QTest::newRow("first program frame") << QStringList{} << QStringList{} << "program addr=0x0000" << QString()
-                                         << true;
-    QTest::newRow("middle of programming") << QStringList{} << QStringList{} << "program addr=0x4000" << QString()
-                                           << true;
-    QTest::newRow("last block") << QStringList{} << QStringList{} << "program addr=0x7E00" << QString() << true;
-    // Answers stop at the option command (frames before it: wdt, test, switch, sync, erase, 256
-    // program frames of the 32 KiB image).
-    QTest::newRow("options") << QStringList{"--mute-after", "260"} << QStringList{} << "fault mute" << QString()
-                             << false;
-    // The application's own download routine (custom frames): a slow erase, then programming.
-    const QStringList routine{"--application", "--demo-routine", "--demo-format", "57600,N,8,1", "--erase-ms", "3000"};
-    const QStringList custom{"custom-download", "--download-format", "57600,N,8,1"};
-    QTest::newRow("custom download erase") << routine << custom << "custom-erase" << QString() << true;
-    QTest::newRow("custom download programming") << routine << custom << "custom-program addr=0x2000"
-                                                 << QString() << true;
-    QTest::newRow("re-download pause")
-        << QStringList{"--boards", "2"} << QStringList{"--repeat", "--pause", "30"} << QString()
-        << "After a few seconds re-connect will continue." << true;
-}
-
-void TestE2eStop::stop()
-{
-    QFETCH(QStringList, sim_args);
-    QFETCH(QStringList, cli_args);
-    QFETCH(QString, trace_wait);
-    QFETCH(QString, output_wait);
-    QFETCH(bool, stop_line);
-
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("image.bin"));
-    QVERIFY(e2e::write_file(file, pattern(0x8000, 5)));
-    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
-    SimProcess sim;
-    QVERIFY(sim.start(QStringList{"--model", kModel, "--trace", trace} + sim_args));
-    CliProcess cli;
-    // cli_args may start with another command than download.
-    QString command = QStringLiteral("download");
-    if (!cli_args.isEmpty() && !cli_args.first().startsWith(QLatin1Char('-')))
-        command = cli_args.takeFirst();
-    QVERIFY(cli.start(QStringList{command, file, "--port", sim.port(), "--model", kModel} + cli_args));
-    if (!trace_wait.isEmpty())
-        QVERIFY2(wait_for_trace(trace, trace_wait, cli, 60000), qPrintable(e2e::read_lines(trace).join('\n') + cli.out()));
-    else if (!output_wait.isEmpty())
-        QVERIFY2(cli.wait_for_output(output_wait, 60000), qPrintable(cli.out()));
-    else
-        QTest::qWait(1500);
-    QVERIFY2(cli.process().state() != QProcess::NotRunning, qPrintable(cli.out()));
-
-    QElapsedTimer since_signal;
-    since_signal.start();
-    cli.interrupt();
-    // A hang guard, not a speed figure (bench/ measures it).
-    QVERIFY2(cli.finish(10000), qPrintable(cli.out()));
-    qInfo("ended %lld ms after the signal", qint64(since_signal.elapsed()));
-    QVERIFY2(!cli.crashed(), qPrintable(cli.out() + cli.err()));
-    if (cli_args.contains("--repeat")) {
-        // Ctrl-C is how a Re-Download series ends: the board before the pause was programmed.
-        QVERIFY2(cli.lines().contains(kProgramOk), qPrintable(cli.out()));
-    } else {
-        QVERIFY2(cli.exit_code() != 0, qPrintable(cli.out()));
-        QVERIFY2(!cli.lines().contains(kProgramOk), qPrintable(cli.out()));
+    void initTestCase()
+    {
+        if (!SimProcess::available())
+            QSKIP("zvkisp-sim is not built");
+        if (!CliProcess::available())
+            QSKIP("zvkisp-cli is not built");
     }
-    if (stop_line)
-        QVERIFY2(cli.lines().contains(kStopLine), qPrintable(cli.out()));
-}
+    void stop_data()
+    {
+        QTest::addColumn<QStringList>("sim_args");
+        QTest::addColumn<QStringList>("cli_args");
+        QTest::addColumn<QString>("trace_wait");   // SIGINT once the trace holds this (empty: output_wait)
+        QTest::addColumn<QString>("output_wait");  // ... or once standard output holds this
+        QTest::addColumn<bool>("stop_line");       // "Operation is stop." expected
+
+        // The board stays off: the tool keeps greeting.
+        QTest::newRow("greeting") << QStringList{"--power-on-delay", "600000"} << QStringList{} << QString()
+                                  << QString() << true;
+        // The UART runs 10 % off: every candidate baud fails its test.
+        QTest::newRow("baud test") << QStringList{"--clock-drift", "10"} << QStringList{} << "test-baud" << QString()
+                                   << true;
+        QTest::newRow("erase") << QStringList{"--erase-ms", "3000"} << QStringList{} << "erase" << QString() << true;
+        // Family 2 programs the last block first, then the others from the start.
+        QTest::newRow("last block (sent first)") << QStringList{} << QStringList{} << "program addr=0x7E00" << QString()
+                                                 << true;
+        QTest::newRow("middle of programming") << QStringList{} << QStringList{} << "program addr=0x4000" << QString()
+                                               << true;
+        // Answers stop at the option command (frames before it: wdt, test, switch, sync, erase, 256
+        // program frames of the 32 KiB image).
+        QTest::newRow("options") << QStringList{"--mute-after", "260"} << QStringList{} << "fault mute" << QString()
+                                 << false;
+        // The application's own download routine (custom frames): a slow erase, then programming.
+        const QStringList routine{"--application", "--demo-routine", "--demo-format", "57600,N,8,1", "--erase-ms", "3000"};
+        const QStringList custom{"custom-download", "--download-format", "57600,N,8,1"};
+        QTest::newRow("custom download erase") << routine << custom << "custom-erase" << QString() << true;
+        QTest::newRow("custom download programming") << routine << custom << "custom-program addr=0x2000"
+                                                     << QString() << true;
+        QTest::newRow("re-download pause")
+            << QStringList{"--boards", "2"} << QStringList{"--repeat", "--pause", "30"} << QString()
+            << "After a few seconds re-connect will continue." << true;
+    }
+    void stop()
+    {
+        QFETCH(QStringList, sim_args);
+        QFETCH(QStringList, cli_args);
+        QFETCH(QString, trace_wait);
+        QFETCH(QString, output_wait);
+        QFETCH(bool, stop_line);
+
+        e2e::SimCliRun r;
+        const QString file = r.write_binary(pattern(0x8000, 5));
+        const QString trace = r.trace_path();
+        QVERIFY(r.start_sim(kModel, sim_args));
+        CliProcess& cli = r.cli;
+        // cli_args may start with another command than download.
+        const QString command = cli_args.value(0).startsWith(QLatin1Char('-')) || cli_args.isEmpty()
+                                    ? QStringLiteral("download") : cli_args.takeFirst();
+        QVERIFY(cli.start(QStringList{command, file, "--port", r.sim.port(), "--model", kModel} + cli_args));
+        if (!trace_wait.isEmpty())
+            QVERIFY2(wait_for_trace(trace, trace_wait, cli, 60000), qPrintable(e2e::read_lines(trace).join('\n') + cli.out()));
+        else if (!output_wait.isEmpty())
+            QVERIFY2(cli.wait_for_output(output_wait, 60000), qPrintable(cli.out()));
+        else
+            QTest::qWait(1500);
+        QVERIFY2(cli.process().state() != QProcess::NotRunning, qPrintable(cli.out()));
+
+        QElapsedTimer since_signal;
+        since_signal.start();
+        cli.interrupt();
+        // A hang guard, not a speed figure (bench/ measures it).
+        QVERIFY2(cli.finish(10000), qPrintable(cli.out()));
+        qInfo("ended %lld ms after the signal", qint64(since_signal.elapsed()));
+        QVERIFY2(!cli.crashed(), qPrintable(cli.out() + cli.err()));
+        if (cli_args.contains("--repeat")) {
+            // Ctrl-C is how a Re-Download series ends: the board before the pause was programmed.
+            QVERIFY2(cli.lines().contains(kProgramOk), qPrintable(cli.out()));
+        } else {
+            QVERIFY2(cli.exit_code() != 0, qPrintable(cli.out()));
+            QVERIFY2(!cli.lines().contains(kProgramOk), qPrintable(cli.out()));
+        }
+        if (stop_line)
+            QVERIFY2(cli.lines().contains(kStopLine), qPrintable(cli.out()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestE2eStop)
 #include "test_e2e_stop.moc"

@@ -83,6 +83,12 @@ QString CliProcess::out()
     return QString::fromUtf8(out_).remove(QLatin1Char('\r'));
 }
 
+QByteArray CliProcess::out_bytes()
+{
+    collect();
+    return out_;
+}
+
 QString CliProcess::err()
 {
     collect();

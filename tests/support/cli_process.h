@@ -33,6 +33,7 @@ public:
     // The exit status; -1 after a crash.
     int exit_code() const { return crashed() ? -1 : proc_.exitCode(); }
     QString out();            // standard output so far, carriage returns removed
+    QByteArray out_bytes();   // ... as it came
     QString err();
     QStringList lines() { return out().split(QLatin1Char('\n')); }
     int beeps() { return int(err().count(QStringLiteral("(beep)"))); }
