@@ -23,103 +23,91 @@ class TestBufferStore : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { settings_dir_ = use_throwaway_settings(); }
-    void ranges_data();
-    void ranges();
-    void replaces_longer_file();
-    void cancelled_dialog_writes_nothing();
-    void default_length_follows_view();
+    void ranges_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<int>("from");       // first address written
+        QTest::addColumn<int>("size");       // bytes written; -1: refused
+        QTest::addColumn<QString>("message");
+        QTest::newRow("0 + 400") << "0" << "400" << 0 << 0x400 << QString();
+        QTest::newRow("FF00 + 100 ends at FFFF") << "FF00" << "100" << 0xFF00 << 0x100 << QString();
+        QTest::newRow("0 + 10000") << "0" << "10000" << 0 << 0x10000 << QString();
+        QTest::newRow("0 + 10001 too big") << "0" << "10001" << 0 << -1 << kLengthBig;
+        QTest::newRow("length 0") << "0" << "0" << 0 << -1 << kLengthSmall;
+        QTest::newRow("start last four digits") << "12345" << "10" << 0x2345 << 0x10 << QString();
+        QTest::newRow("length last five digits") << "0" << "F00010" << 0 << 0x10 << QString();
+        QTest::newRow("negative start") << "-1" << "10" << 0 << -1 << kStartSmall;
+        QTest::newRow("trimmed texts") << " 20 " << " 8 " << 0x20 << 8 << QString();
+    }
+    void ranges()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, length);
+        QFETCH(int, from);
+        QFETCH(int, size);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        ImageRig rig;
+        const QByteArray pattern = HexText::pattern(ProgramImage::kSize, 4);
+        std::copy(pattern.begin(), pattern.end(), reinterpret_cast<char*>(rig.image.program_buffer.data()));
+        const QString out = dir.filePath(QStringLiteral("out.bin"));
+        rig.dialogs.save_answers.enqueue(out);
+        rig.image.store_start_text = start;
+        rig.image.store_length_text = length;
+        const bool written = rig.store.comStoreFile_Click();
+        QCOMPARE(written, size >= 0);
+        if (size < 0) {
+            QCOMPARE(rig.dialogs.texts(), QStringList{message});
+            QVERIFY(rig.dialogs.save_requests.isEmpty());
+            QVERIFY(!QFile::exists(out));
+            return;
+        }
+        QVERIFY(rig.dialogs.messages.isEmpty());
+        QCOMPARE(read_file(out), pattern.mid(from, size));
+    }
+    void replaces_longer_file()
+    {
+        QTemporaryDir dir;
+        ImageRig rig;
+        const QString out = HexText::write(dir, QStringLiteral("old.bin"), QByteArray(5000, '\x77'));
+        rig.image.program_buffer[0] = 0x01;
+        rig.image.program_buffer[1] = 0x02;
+        rig.image.store_start_text = QStringLiteral("0");
+        rig.image.store_length_text = QStringLiteral("2");
+        rig.dialogs.save_answers.enqueue(out);
+        QVERIFY(rig.store.comStoreFile_Click());
+        QCOMPARE(read_file(out), QByteArray::fromHex("0102"));
+    }
+    void cancelled_dialog_writes_nothing()
+    {
+        ImageRig rig;
+        rig.settings.set_file_path(QStringLiteral("/some/where/prog.hex"));
+        rig.image.store_start_text = QStringLiteral("0");
+        rig.image.store_length_text = QStringLiteral("10");
+        QVERIFY(!rig.store.comStoreFile_Click());
+        QCOMPARE(rig.dialogs.save_requests.size(), 1);
+        QCOMPARE(rig.dialogs.save_requests[0].title, QStringLiteral("Save .bin file"));
+        QCOMPARE(rig.dialogs.save_requests[0].initial, QStringLiteral("/some/where/prog.hex"));
+        QVERIFY(rig.dialogs.messages.isEmpty());
+    }
+    void default_length_follows_view()
+    {
+        // The viewer puts image_end + 1 into the length field: by default the used range from 0.
+        QTemporaryDir dir;
+        ImageRig rig;
+        const QByteArray data = HexText::pattern(0x123, 8);
+        QVERIFY(rig.load(HexText::write(dir, QStringLiteral("p.hex"), HexText::file(0x100, data))));
+        QCOMPARE(rig.image.store_length_text, QStringLiteral("223"));
+        const QString out = dir.filePath(QStringLiteral("whole.bin"));
+        rig.dialogs.save_answers.enqueue(out);
+        QVERIFY(rig.store.comStoreFile_Click());
+        QCOMPARE(read_file(out), QByteArray(0x100, '\0') + data);
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> settings_dir_;
 };
-
-void TestBufferStore::ranges_data()
-{
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("length");
-    QTest::addColumn<int>("from");       // first address written
-    QTest::addColumn<int>("size");       // bytes written; -1: refused
-    QTest::addColumn<QString>("message");
-    QTest::newRow("0 + 400") << "0" << "400" << 0 << 0x400 << QString();
-    QTest::newRow("FF00 + 100 ends at FFFF") << "FF00" << "100" << 0xFF00 << 0x100 << QString();
-    QTest::newRow("0 + 10000") << "0" << "10000" << 0 << 0x10000 << QString();
-    QTest::newRow("0 + 10001 too big") << "0" << "10001" << 0 << -1 << kLengthBig;
-    QTest::newRow("length 0") << "0" << "0" << 0 << -1 << kLengthSmall;
-    QTest::newRow("start last four digits") << "12345" << "10" << 0x2345 << 0x10 << QString();
-    QTest::newRow("length last five digits") << "0" << "F00010" << 0 << 0x10 << QString();
-    QTest::newRow("negative start") << "-1" << "10" << 0 << -1 << kStartSmall;
-    QTest::newRow("trimmed texts") << " 20 " << " 8 " << 0x20 << 8 << QString();
-}
-
-void TestBufferStore::ranges()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, length);
-    QFETCH(int, from);
-    QFETCH(int, size);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    ImageRig rig;
-    const QByteArray pattern = HexText::pattern(ProgramImage::kSize, 4);
-    std::copy(pattern.begin(), pattern.end(), reinterpret_cast<char*>(rig.image.program_buffer.data()));
-    const QString out = dir.filePath(QStringLiteral("out.bin"));
-    rig.dialogs.save_answers.enqueue(out);
-    rig.image.store_start_text = start;
-    rig.image.store_length_text = length;
-    const bool written = rig.store.comStoreFile_Click();
-    QCOMPARE(written, size >= 0);
-    if (size < 0) {
-        QCOMPARE(rig.dialogs.texts(), QStringList{message});
-        QVERIFY(rig.dialogs.save_requests.isEmpty());
-        QVERIFY(!QFile::exists(out));
-        return;
-    }
-    QVERIFY(rig.dialogs.messages.isEmpty());
-    QCOMPARE(read_file(out), pattern.mid(from, size));
-}
-
-void TestBufferStore::replaces_longer_file()
-{
-    QTemporaryDir dir;
-    ImageRig rig;
-    const QString out = HexText::write(dir, QStringLiteral("old.bin"), QByteArray(5000, '\x77'));
-    rig.image.program_buffer[0] = 0x01;
-    rig.image.program_buffer[1] = 0x02;
-    rig.image.store_start_text = QStringLiteral("0");
-    rig.image.store_length_text = QStringLiteral("2");
-    rig.dialogs.save_answers.enqueue(out);
-    QVERIFY(rig.store.comStoreFile_Click());
-    QCOMPARE(read_file(out), QByteArray::fromHex("0102"));
-}
-
-void TestBufferStore::cancelled_dialog_writes_nothing()
-{
-    ImageRig rig;
-    rig.settings.set_file_path(QStringLiteral("/some/where/prog.hex"));
-    rig.image.store_start_text = QStringLiteral("0");
-    rig.image.store_length_text = QStringLiteral("10");
-    QVERIFY(!rig.store.comStoreFile_Click());
-    QCOMPARE(rig.dialogs.save_requests.size(), 1);
-    QCOMPARE(rig.dialogs.save_requests[0].title, QStringLiteral("Save .bin file"));
-    QCOMPARE(rig.dialogs.save_requests[0].initial, QStringLiteral("/some/where/prog.hex"));
-    QVERIFY(rig.dialogs.messages.isEmpty());
-}
-
-void TestBufferStore::default_length_follows_view()
-{
-    // The viewer puts image_end + 1 into the length field: by default the used range from 0.
-    QTemporaryDir dir;
-    ImageRig rig;
-    const QByteArray data = HexText::pattern(0x123, 8);
-    QVERIFY(rig.load(HexText::write(dir, QStringLiteral("p.hex"), HexText::file(0x100, data))));
-    QCOMPARE(rig.image.store_length_text, QStringLiteral("223"));
-    const QString out = dir.filePath(QStringLiteral("whole.bin"));
-    rig.dialogs.save_answers.enqueue(out);
-    QVERIFY(rig.store.comStoreFile_Click());
-    QCOMPARE(read_file(out), QByteArray(0x100, '\0') + data);
-}
-
-
 
 QTEST_GUILESS_MAIN(TestBufferStore)
 #include "test_buffer_store.moc"

@@ -1,4 +1,4 @@
-// The advice line after the port-open failure lines: its wording per failure kind, that exactly
+// The advice line after the port-open failure lines: the group and reason it names, that exactly
 // one such line follows the three documented lines (handshake and user-code command), and what the
 // real port layer reports for a missing device and for a file that is no serial port.
 #include "custom/user_code.h"
@@ -32,140 +32,113 @@ QStringList lines_after_failure(const QStringList& log)
 class TestPortAdvice : public QObject {
     Q_OBJECT
 private slots:
-    void wording_data();
-    void wording();
-    void handshake_appends_one_line();
-    void user_code_open_failure_appends_advice();
-    void real_port_kinds_data();
-    void real_port_kinds();
-};
-
-void TestPortAdvice::wording_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("detail");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("permission, group dialout")
-        << int(PortErrorKind::PermissionDenied) << "dialout" << ""
-        << "Permission denied on /dev/ttyUSB0: add your user to the group 'dialout' (sudo usermod -aG dialout "
-           "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'dialout' 组后重新登录。";
-    QTest::newRow("permission, the device's own group")
-        << int(PortErrorKind::PermissionDenied) << "uucp" << ""
-        << "Permission denied on /dev/ttyUSB0: add your user to the group 'uucp' (sudo usermod -aG uucp "
-           "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'uucp' 组后重新登录。";
-    QTest::newRow("permission, group root is no advice")
-        << int(PortErrorKind::PermissionDenied) << "root" << ""
-        << "Permission denied on /dev/ttyUSB0: add your user to the group 'dialout' (sudo usermod -aG dialout "
-           "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'dialout' 组后重新登录。";
-    QTest::newRow("missing")
-        << int(PortErrorKind::Missing) << "" << ""
-        << "No serial device /dev/ttyUSB0: plug in the USB adapter or choose another port (zvkisp-cli ports lists "
-           "them). / 没有串口设备 /dev/ttyUSB0: 请插好 USB 转串口线或选择其它串口。";
-    QTest::newRow("busy")
-        << int(PortErrorKind::Busy) << "" << ""
-        << "/dev/ttyUSB0 is in use by another program: close it (a terminal program, ModemManager, another zvkisp) "
-           "and try again. / /dev/ttyUSB0 已被其它程序占用: 请关闭该程序后重试。";
-    QTest::newRow("not serial")
-        << int(PortErrorKind::NotSerial) << "" << ""
-        << "/dev/ttyUSB0 is not a serial port or refuses the settings: choose another port. / /dev/ttyUSB0 "
-           "不是串口或不支持该设置: 请选择其它串口。";
-    QTest::newRow("other, the layer's reason without its own prefix")
-        << int(PortErrorKind::Other) << "" << "Cannot open /dev/ttyUSB0: input/output error"
-        << "Cannot open /dev/ttyUSB0: input/output error. / 无法打开 /dev/ttyUSB0。";
-    QTest::newRow("none gives no line") << int(PortErrorKind::None) << "" << "" << "";
-}
-
-void TestPortAdvice::wording()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, group);
-    QFETCH(QString, detail);
-    QFETCH(QString, expected);
-    QCOMPARE(port_advice::text(PortErrorKind(kind), QStringLiteral("/dev/ttyUSB0"), group, detail), expected);
-}
-
-void TestPortAdvice::handshake_appends_one_line()
-{
-    FakeSerialPort port;
-    ScriptedDialogs dialogs;
-    Workbench bench(&port, &dialogs);
-    bench.select_model(QStringLiteral("ZVK7H64B+"));
-    bench.link.set_port_device(QStringLiteral("/dev/ttyUSB3"));
-    port.open_error = 13;
-    port.open_error_kind = PortErrorKind::Busy;
-    port.open_error_text = QStringLiteral("Cannot open /dev/ttyUSB3: permission denied or the port is in use");
-
-    qint32 baud = 0;
-    bool failed = false;
-    bench.handshake.handshake(baud, false, failed);
-
-    QVERIFY(failed);
-    const QStringList after = lines_after_failure(bench.log.lines());
-    QCOMPARE(after.size(), 1);
-    QVERIFY2(after.first().startsWith(QLatin1String("/dev/ttyUSB3 is in use by another program")),
-             qPrintable(after.first()));
-    QCOMPARE(dialogs.beeps, 3);
-    QVERIFY(port.writes.isEmpty());
-}
-
-void TestPortAdvice::user_code_open_failure_appends_advice()
-{
-    FakeSerialPort port;
-    ScriptedDialogs dialogs;
-    Workbench bench(&port, &dialogs);
-    bench.select_model(QStringLiteral("ZVK7H64B+"));
-    bench.image.file_loaded = true;
-    bench.link.set_port_device(QStringLiteral("/dev/ttyACM0"));
-    port.open_error = 13;
-    port.open_error_kind = PortErrorKind::PermissionDenied;
-
-    UserCodeCommand cmd(bench);
-    QVERIFY(!cmd.send_user_code());
-
-    const QStringList after = lines_after_failure(bench.log.lines());
-    QCOMPARE(after.size(), 1);
-    QVERIFY2(after.first().startsWith(QLatin1String("Permission denied on /dev/ttyACM0:")), qPrintable(after.first()));
-    QVERIFY(cmd.last_sent.isEmpty());
-    QCOMPARE(dialogs.beeps, 3);
-}
-
-void TestPortAdvice::real_port_kinds_data()
-{
-    QTest::addColumn<QString>("what");
-    QTest::addColumn<int>("kind");
-    QTest::newRow("missing path") << "missing" << int(PortErrorKind::Missing);
-    QTest::newRow("a plain file") << "file" << int(PortErrorKind::NotSerial);
-}
-
-void TestPortAdvice::real_port_kinds()
-{
-    QFETCH(QString, what);
-    QFETCH(int, kind);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QString path = dir.filePath(QStringLiteral("ttyNONE0"));
-    if (what == QLatin1String("file")) {
-        path = dir.filePath(QStringLiteral("not-a-tty"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x");
+    void wording_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("permission, group dialout")
+            << int(PortErrorKind::PermissionDenied) << "dialout" << ""
+            << "Permission denied on /dev/ttyUSB0: add your user to the group 'dialout' (sudo usermod -aG dialout "
+               "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'dialout' 组后重新登录。";
+        QTest::newRow("permission, the device's own group")
+            << int(PortErrorKind::PermissionDenied) << "uucp" << ""
+            << "Permission denied on /dev/ttyUSB0: add your user to the group 'uucp' (sudo usermod -aG uucp "
+               "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'uucp' 组后重新登录。";
+        QTest::newRow("permission, group root is no advice")
+            << int(PortErrorKind::PermissionDenied) << "root" << ""
+            << "Permission denied on /dev/ttyUSB0: add your user to the group 'dialout' (sudo usermod -aG dialout "
+               "$USER) and log in again. / 没有权限打开 /dev/ttyUSB0: 请把当前用户加入 'dialout' 组后重新登录。";
+        QTest::newRow("other, the layer's reason without its own prefix")
+            << int(PortErrorKind::Other) << "" << "Cannot open /dev/ttyUSB0: input/output error"
+            << "Cannot open /dev/ttyUSB0: input/output error. / 无法打开 /dev/ttyUSB0。";
+        QTest::newRow("none gives no line") << int(PortErrorKind::None) << "" << "" << "";
     }
-    QtSerialPort port;
-    ScriptedDialogs dialogs;
-    Workbench bench(&port, &dialogs);
-    bench.select_model(QStringLiteral("ZVK7H64B+"));
-    bench.link.set_port_device(path);
-    qint32 baud = 0;
-    bool failed = false;
-    bench.handshake.handshake(baud, false, failed);
+    void wording()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, group);
+        QFETCH(QString, detail);
+        QFETCH(QString, expected);
+        QCOMPARE(port_advice::text(PortErrorKind(kind), QStringLiteral("/dev/ttyUSB0"), group, detail), expected);
+    }
+    // The handshake and the user-code command both follow the three failure lines with one line.
+    void one_advice_line_data()
+    {
+        QTest::addColumn<bool>("user_code");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("handshake, busy") << false << int(PortErrorKind::Busy) << "/dev/ttyUSB3 is in use by another program";
+        QTest::newRow("user code, permission") << true << int(PortErrorKind::PermissionDenied)
+                                               << "Permission denied on /dev/ttyUSB3:";
+    }
+    void one_advice_line()
+    {
+        QFETCH(bool, user_code);
+        QFETCH(int, kind);
+        QFETCH(QString, start);
+        FakeSerialPort port;
+        ScriptedDialogs dialogs;
+        Workbench bench(&port, &dialogs);
+        bench.select_model(QStringLiteral("ZVK7H64B+"));
+        bench.image.file_loaded = true;
+        bench.link.set_port_device(QStringLiteral("/dev/ttyUSB3"));
+        port.open_error = 13;
+        port.open_error_kind = PortErrorKind(kind);
+        port.open_error_text = QStringLiteral("Cannot open /dev/ttyUSB3: permission denied or the port is in use");
+        if (user_code) {
+            UserCodeCommand cmd(bench);
+            QVERIFY(!cmd.send_user_code());
+            QVERIFY(cmd.last_sent.isEmpty());
+        } else {
+            qint32 baud = 0;
+            bool failed = false;
+            bench.handshake.handshake(baud, false, failed);
+            QVERIFY(failed);
+        }
+        const QStringList after = lines_after_failure(bench.log.lines());
+        QCOMPARE(after.size(), 1);
+        QVERIFY2(after.first().startsWith(start), qPrintable(after.first()));
+        QCOMPARE(dialogs.beeps, 3);
+        QVERIFY(port.writes.isEmpty());
+    }
+    void real_port_kinds_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("missing path") << "missing" << int(PortErrorKind::Missing);
+        QTest::newRow("a plain file") << "file" << int(PortErrorKind::NotSerial);
+    }
+    void real_port_kinds()
+    {
+        QFETCH(QString, what);
+        QFETCH(int, kind);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path = dir.filePath(QStringLiteral("ttyNONE0"));
+        if (what == QLatin1String("file")) {
+            path = dir.filePath(QStringLiteral("not-a-tty"));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("x");
+        }
+        QtSerialPort port;
+        ScriptedDialogs dialogs;
+        Workbench bench(&port, &dialogs);
+        bench.select_model(QStringLiteral("ZVK7H64B+"));
+        bench.link.set_port_device(path);
+        qint32 baud = 0;
+        bool failed = false;
+        bench.handshake.handshake(baud, false, failed);
 
-    QVERIFY(failed);
-    QCOMPARE(int(port.error_kind()), kind);
-    const QStringList after = lines_after_failure(bench.log.lines());
-    QCOMPARE(after.size(), 1);
-    QVERIFY2(after.first().contains(path), qPrintable(after.first()));
-}
+        QVERIFY(failed);
+        QCOMPARE(int(port.error_kind()), kind);
+        const QStringList after = lines_after_failure(bench.log.lines());
+        QCOMPARE(after.size(), 1);
+        QVERIFY2(after.first().contains(path), qPrintable(after.first()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPortAdvice)
 #include "test_port_advice.moc"

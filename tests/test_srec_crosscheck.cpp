@@ -55,80 +55,70 @@ QByteArray our_image(const QString& ihx, int fill, QString* messages)
 class TestSrecCrosscheck : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void checked_in_files_data();
-    void checked_in_files();
-    void fresh_sdcc_output_data();
-    void fresh_sdcc_output();
+    void initTestCase()
+    {
+        settings_dir_ = use_throwaway_settings();
+        if (QStandardPaths::findExecutable(QStringLiteral("srec_cat")).isEmpty())
+            QSKIP("srec_cat (Debian package srecord) is not installed");
+    }
+    void checked_in_files_data()
+    {
+        QTest::addColumn<QString>("ihx");
+        QTest::addColumn<int>("fill");
+        const QStringList files = QDir(kData).entryList({QStringLiteral("*.ihx")}, QDir::Files, QDir::Name);
+        for (const QString& f : files)
+            for (int fill : {0x00, 0xFF})
+                QTest::newRow(qPrintable(QStringLiteral("%1 fill %2").arg(f).arg(fill, 2, 16, QLatin1Char('0'))))
+                    << QDir(kData).filePath(f) << fill;
+    }
+    void checked_in_files()
+    {
+        QFETCH(QString, ihx);
+        QFETCH(int, fill);
+        QTemporaryDir dir;
+        QString messages;
+        const QByteArray ours = our_image(ihx, fill, &messages);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages));
+        const QByteArray theirs = srec_image(ihx, fill, dir.path());
+        QCOMPARE(theirs.size(), 0x10000);
+        QVERIFY(ours.count(char(fill)) < 0x10000);   // something was loaded
+        QCOMPARE(ours, theirs);
+    }
+    void fresh_sdcc_output_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QStringList>("flags");
+        QTest::newRow("blink") << QStringLiteral("blink.c") << QStringList{};
+        QTest::newRow("table") << QStringLiteral("table.c") << QStringList{};
+        QTest::newRow("timer_isr at 1000") << QStringLiteral("timer_isr.c")
+                                           << QStringList{QStringLiteral("--code-loc"), QStringLiteral("0x1000")};
+    }
+    void fresh_sdcc_output()
+    {
+        QFETCH(QString, source);
+        QFETCH(QStringList, flags);
+        if (QStandardPaths::findExecutable(QStringLiteral("sdcc")).isEmpty())
+            QSKIP("sdcc is not installed");
+        QTemporaryDir dir;
+        const QString base = QFileInfo(source).completeBaseName();
+        QString log;
+        QVERIFY2(run(QStringLiteral("sdcc"),
+                     QStringList{QStringLiteral("-mmcs51"), QStringLiteral("--code-size"), QStringLiteral("0x3000")} + flags +
+                         QStringList{QDir(kData).filePath(source), QStringLiteral("-o"), base + QStringLiteral(".ihx")},
+                     dir.path(), &log),
+                 qPrintable(log));
+        const QString ihx = dir.filePath(base + QStringLiteral(".ihx"));
+        for (int fill : {0x00, 0xFF}) {
+            QString messages;
+            const QByteArray ours = our_image(ihx, fill, &messages);
+            QVERIFY2(messages.isEmpty(), qPrintable(messages));
+            QCOMPARE(ours, srec_image(ihx, fill, dir.path()));
+        }
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> settings_dir_;
 };
-
-void TestSrecCrosscheck::initTestCase()
-{
-    settings_dir_ = use_throwaway_settings();
-    if (QStandardPaths::findExecutable(QStringLiteral("srec_cat")).isEmpty())
-        QSKIP("srec_cat (Debian package srecord) is not installed");
-}
-
-void TestSrecCrosscheck::checked_in_files_data()
-{
-    QTest::addColumn<QString>("ihx");
-    QTest::addColumn<int>("fill");
-    const QStringList files = QDir(kData).entryList({QStringLiteral("*.ihx")}, QDir::Files, QDir::Name);
-    for (const QString& f : files)
-        for (int fill : {0x00, 0xFF})
-            QTest::newRow(qPrintable(QStringLiteral("%1 fill %2").arg(f).arg(fill, 2, 16, QLatin1Char('0'))))
-                << QDir(kData).filePath(f) << fill;
-}
-
-void TestSrecCrosscheck::checked_in_files()
-{
-    QFETCH(QString, ihx);
-    QFETCH(int, fill);
-    QTemporaryDir dir;
-    QString messages;
-    const QByteArray ours = our_image(ihx, fill, &messages);
-    QVERIFY2(messages.isEmpty(), qPrintable(messages));
-    const QByteArray theirs = srec_image(ihx, fill, dir.path());
-    QCOMPARE(theirs.size(), 0x10000);
-    QVERIFY(ours.count(char(fill)) < 0x10000);   // something was loaded
-    QCOMPARE(ours, theirs);
-}
-
-void TestSrecCrosscheck::fresh_sdcc_output_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QStringList>("flags");
-    QTest::newRow("blink") << QStringLiteral("blink.c") << QStringList{};
-    QTest::newRow("table") << QStringLiteral("table.c") << QStringList{};
-    QTest::newRow("timer_isr at 1000") << QStringLiteral("timer_isr.c")
-                                       << QStringList{QStringLiteral("--code-loc"), QStringLiteral("0x1000")};
-}
-
-void TestSrecCrosscheck::fresh_sdcc_output()
-{
-    QFETCH(QString, source);
-    QFETCH(QStringList, flags);
-    if (QStandardPaths::findExecutable(QStringLiteral("sdcc")).isEmpty())
-        QSKIP("sdcc is not installed");
-    QTemporaryDir dir;
-    const QString base = QFileInfo(source).completeBaseName();
-    QString log;
-    QVERIFY2(run(QStringLiteral("sdcc"),
-                 QStringList{QStringLiteral("-mmcs51"), QStringLiteral("--code-size"), QStringLiteral("0x3000")} + flags +
-                     QStringList{QDir(kData).filePath(source), QStringLiteral("-o"), base + QStringLiteral(".ihx")},
-                 dir.path(), &log),
-             qPrintable(log));
-    const QString ihx = dir.filePath(base + QStringLiteral(".ihx"));
-    for (int fill : {0x00, 0xFF}) {
-        QString messages;
-        const QByteArray ours = our_image(ihx, fill, &messages);
-        QVERIFY2(messages.isEmpty(), qPrintable(messages));
-        QCOMPARE(ours, srec_image(ihx, fill, dir.path()));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestSrecCrosscheck)
 #include "test_srec_crosscheck.moc"
