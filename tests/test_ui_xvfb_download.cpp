@@ -46,92 +46,90 @@ const char* kChildFlag = "ZVKISP_UNDER_XVFB";
 class TestUiXvfbDownload : public QObject {
     Q_OBJECT
 private slots:
-    void download_through_device_path();
+    void download_through_device_path()
+    {
+        if (!qEnvironmentVariableIsSet(kChildFlag)) {
+            const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+            if (xvfb.isEmpty())
+                QSKIP("xvfb-run is not installed");
+            if (!SimProcess::available())
+                QSKIP("zvkisp-sim is not built");
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                               QCoreApplication::applicationFilePath(), QStringLiteral("download_through_device_path")});
+            QVERIFY(child.waitForStarted(10000));
+            const bool finished = child.waitForFinished(240000);
+            const QByteArray out = child.readAll();
+            if (!finished)
+                child.kill();
+            QVERIFY2(finished, out.constData());
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, out.constData());
+            return;
+        }
+
+        // ---- In the X server --------------------------------------------------------------------
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        const QString sample = QStringLiteral(ZVKISP_SOURCE_DIR "/samples/blink/blink.ihx");
+        QVERIFY(QFileInfo::exists(sample));
+        SimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--model"), QStringLiteral("ZVK7H64B+"), QStringLiteral("--power-on-delay"),
+                           QStringLiteral("800")}));
+
+        AutoDialogs dialogs;
+        dialogs.open_file = sample;
+        frmMain::Options o;
+        o.dialogs = &dialogs;
+        o.port_device = sim.port();
+        frmMain w(o);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.chosen_port_device(), sim.port());
+
+        const int model = w.combMcuModel->findText(QStringLiteral("ZVK7H64B+"));
+        QVERIFY(model >= 0);
+        w.combMcuModel->setCurrentIndex(model);
+        emit w.combMcuModel->activated(model);
+        QCOMPARE(w.workbench().model.model_code, QStringLiteral("F110"));
+        // The range boxes the loader reads follow the model with the deferred save.
+        QTRY_VERIFY_WITH_TIMEOUT(!w.settings().Timer3.enabled(), 3000);
+        QCOMPARE(w.txtISP_reange[1]->text(), QStringLiteral("F7FF"));
+
+        QTest::mouseClick(w.comLoadFile, Qt::LeftButton);
+        QVERIFY2(w.workbench().image.file_loaded, qPrintable(dialogs.boxes.join(QLatin1Char('\n'))));
+        QVERIFY(w.Frame7->title().endsWith(QStringLiteral("blink.ihx")));
+        QVERIFY2(w.txtBuffer2->dump_text().contains(QStringLiteral(" 000010   02 00 03 79")),
+                 qPrintable(w.txtBuffer2->dump_text()));
+
+        // Download blocks in its own waits; the click returns when the board is done.
+        bool returned = false;
+        QTimer::singleShot(0, &w, [&] {
+            QTest::mouseClick(w.comDownload[0], Qt::LeftButton);
+            returned = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(returned, 120000);
+        const QString log = w.textMsg->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral("Program OK / 下载 OK ")), qPrintable(log));
+        QVERIFY(w.comDownload[0]->isEnabled());
+        QVERIFY(!w.comStop_Download->isEnabled());
+
+        QTest::qWait(200);
+        const QPixmap shot = w.grab();
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(QStringLiteral(ZVKISP_BINARY_DIR "/tests/screenshot.png")));
+        if (qEnvironmentVariable("ZVKISP_UPDATE_SCREENSHOT") == QLatin1String("1")) {
+            QDir().mkpath(QStringLiteral(ZVKISP_SOURCE_DIR "/docs"));
+            QVERIFY(shot.save(QStringLiteral(ZVKISP_SOURCE_DIR "/docs/screenshot.png")));
+        }
+        w.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 3000);
+        sim.stop();
+    }
 };
-
-void TestUiXvfbDownload::download_through_device_path()
-{
-    if (!qEnvironmentVariableIsSet(kChildFlag)) {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-        if (xvfb.isEmpty())
-            QSKIP("xvfb-run is not installed");
-        if (!SimProcess::available())
-            QSKIP("zvkisp-sim is not built");
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(xvfb, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                           QCoreApplication::applicationFilePath(), QStringLiteral("download_through_device_path")});
-        QVERIFY(child.waitForStarted(10000));
-        const bool finished = child.waitForFinished(240000);
-        const QByteArray out = child.readAll();
-        if (!finished)
-            child.kill();
-        QVERIFY2(finished, out.constData());
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, out.constData());
-        return;
-    }
-
-    // ---- In the X server --------------------------------------------------------------------
-    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-    const QString sample = QStringLiteral(ZVKISP_SOURCE_DIR "/samples/blink/blink.ihx");
-    QVERIFY(QFileInfo::exists(sample));
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--model"), QStringLiteral("ZVK7H64B+"), QStringLiteral("--power-on-delay"),
-                       QStringLiteral("800")}));
-
-    AutoDialogs dialogs;
-    dialogs.open_file = sample;
-    frmMain::Options o;
-    o.dialogs = &dialogs;
-    o.port_device = sim.port();
-    frmMain w(o);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.chosen_port_device(), sim.port());
-
-    const int model = w.combMcuModel->findText(QStringLiteral("ZVK7H64B+"));
-    QVERIFY(model >= 0);
-    w.combMcuModel->setCurrentIndex(model);
-    emit w.combMcuModel->activated(model);
-    QCOMPARE(w.workbench().model.model_code, QStringLiteral("F110"));
-    // The range boxes the loader reads follow the model with the deferred save.
-    QTRY_VERIFY_WITH_TIMEOUT(!w.settings().Timer3.enabled(), 3000);
-    QCOMPARE(w.txtISP_reange[1]->text(), QStringLiteral("F7FF"));
-
-    QTest::mouseClick(w.comLoadFile, Qt::LeftButton);
-    QVERIFY2(w.workbench().image.file_loaded, qPrintable(dialogs.boxes.join(QLatin1Char('\n'))));
-    QVERIFY(w.Frame7->title().endsWith(QStringLiteral("blink.ihx")));
-    QVERIFY2(w.txtBuffer2->dump_text().contains(QStringLiteral(" 000010   02 00 03 79")),
-             qPrintable(w.txtBuffer2->dump_text()));
-
-    // Download blocks in its own waits; the click returns when the board is done.
-    bool returned = false;
-    QTimer::singleShot(0, &w, [&] {
-        QTest::mouseClick(w.comDownload[0], Qt::LeftButton);
-        returned = true;
-    });
-    QTRY_VERIFY_WITH_TIMEOUT(returned, 120000);
-    const QString log = w.textMsg->toPlainText();
-    QVERIFY2(log.contains(QStringLiteral("Program OK / 下载 OK ")), qPrintable(log));
-    QVERIFY(w.comDownload[0]->isEnabled());
-    QVERIFY(!w.comStop_Download->isEnabled());
-
-    QTest::qWait(200);
-    const QPixmap shot = w.grab();
-    QVERIFY(!shot.isNull());
-    QVERIFY(shot.save(QStringLiteral(ZVKISP_BINARY_DIR "/tests/screenshot.png")));
-    if (qEnvironmentVariable("ZVKISP_UPDATE_SCREENSHOT") == QLatin1String("1")) {
-        QDir().mkpath(QStringLiteral(ZVKISP_SOURCE_DIR "/docs"));
-        QVERIFY(shot.save(QStringLiteral(ZVKISP_SOURCE_DIR "/docs/screenshot.png")));
-    }
-    w.close();
-    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 3000);
-    sim.stop();
-}
 
 QTEST_MAIN(TestUiXvfbDownload)
 #include "test_ui_xvfb_download.moc"
