@@ -377,10 +377,11 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         link_.open_port();
 
     // With automatic power cycling the MCU is switched off now and on again once the greeting
-    // runs, so its boot loader starts with 0x7F already arriving.
+    // runs, so its boot loader starts with 0x7F already arriving. Once Stop is pressed the board
+    // is left as it is.
     const PowerCycle power = choices_.power_cycle;
     bool powered_off = false;
-    if (power != PowerCycle::None && link_.port()) {
+    if (power != PowerCycle::None && link_.port() && !link_.stop_requested) {
         power_cycle::set_power(*link_.port(), power, false);
         powered_off = true;
         OneShotTimer off_time(QStringLiteral("power-off"), power_cycle::kOffMs);
