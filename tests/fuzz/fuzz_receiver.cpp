@@ -6,8 +6,8 @@
 // stands for a complete, valid frame of the current mode at the start of rx_frame.
 
 #include "isp/isp_link.h"
-#include "isp/user_dialogs.h"
 #include "support/fake_serial_port.h"
+#include "support/scripted_dialogs.h"
 
 #include <QCoreApplication>
 
@@ -17,15 +17,6 @@
 
 namespace {
 
-class SilentDialogs : public UserDialogs {
-public:
-    void beep() override {}
-    void message_box(const QString&, const QString& = QString(), Icon = Icon::None) override {}
-    bool ask_yes_no(const QString&, const QString& = QString()) override { return false; }
-    QString choose_open_file(const QString&, const QString&, const QString&) override { return {}; }
-    QString choose_save_file(const QString&, const QString&, const QString&) override { return {}; }
-};
-
 void check(bool ok, const char* what)
 {
     if (!ok) {
@@ -34,34 +25,23 @@ void check(bool ok, const char* what)
     }
 }
 
-void check_reply_frame(const IspLink& link)
+// A raised flag stands for a complete, valid frame at the start of rx_frame: 68 or 5A A5, the
+// length, the end byte and the 8-bit (reply) or 16-bit (custom) sum.
+void check_frame(const IspLink& link, bool custom)
 {
     const auto& f = link.rx_frame;
-    check(link.rx_count >= 3, "reply flag with fewer than three bytes");
-    check(f[0] == 0x68, "reply flag without the start byte");
-    const int len = f[1] * 256 + f[2];
-    check(len >= 3 && len <= IspLink::kFrameCapacity, "reply flag with an impossible length");
-    check(link.rx_count >= len, "reply flag before the frame is complete");
-    check(f[size_t(len - 1)] == 0x16, "reply flag without the end byte");
+    const int head = custom ? 2 : 1;
+    check(link.rx_count >= head + 2, "flag with fewer bytes than a header");
+    check(custom ? f[0] == 0x5A && f[1] == 0xA5 : f[0] == 0x68, "flag without the start bytes");
+    const int len = f[size_t(head)] * 256 + f[size_t(head + 1)];
+    check(len >= head + 2 && len <= IspLink::kFrameCapacity, "flag with an impossible length");
+    check(link.rx_count >= len, "flag before the frame is complete");
+    check(f[size_t(len - 1)] == 0x16, "flag without the end byte");
     unsigned sum = 0;
-    for (int i = 0; i <= len - 3; ++i)
+    for (int i = 0; i <= len - 2 - head; ++i)
         sum += f[size_t(i)];
-    check(quint8(sum) == f[size_t(len - 2)], "reply flag with a wrong checksum");
-}
-
-void check_custom_frame(const IspLink& link)
-{
-    const auto& f = link.rx_frame;
-    check(link.rx_count >= 4, "custom flag with fewer than four bytes");
-    check(f[0] == 0x5A && f[1] == 0xA5, "custom flag without the start bytes");
-    const int len = f[2] * 256 + f[3];
-    check(len >= 4 && len <= IspLink::kFrameCapacity, "custom flag with an impossible length");
-    check(link.rx_count >= len, "custom flag before the frame is complete");
-    check(f[size_t(len - 1)] == 0x16, "custom flag without the end byte");
-    unsigned sum = 0;
-    for (int i = 0; i <= len - 4; ++i)
-        sum += f[size_t(i)];
-    check(f[size_t(len - 3)] == sum / 256 && f[size_t(len - 2)] == sum % 256, "custom flag with a wrong checksum");
+    check(custom ? f[size_t(len - 3)] == sum / 256 && f[size_t(len - 2)] == sum % 256 : quint8(sum) == f[size_t(len - 2)],
+          "flag with a wrong checksum");
 }
 
 } // namespace
@@ -76,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return 0;
 
-    SilentDialogs dialogs;
+    ScriptedDialogs dialogs;
     FakeSerialPort port;
     IspLink link(&port, &dialogs);
     link.set_port_device(QStringLiteral("/dev/fuzz0"));
@@ -110,12 +90,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (link.custom_frame_mode) {
             check(!link.reply_received, "reply flag in custom mode");
             if (link.custom_reply_received)
-                check_custom_frame(link);
+                check_frame(link, true);
         } else {
             check(!link.custom_reply_received, "custom flag in reply mode");
             if (link.reply_received) {
                 check(ever_armed, "reply flag while replies were never awaited");
-                check_reply_frame(link);
+                check_frame(link, false);
             }
         }
     }
