@@ -174,20 +174,17 @@ private slots:
         QCOMPARE(rig.image.file_start, 0x10FFFF);
         QCOMPARE(rig.image.file_end, 0);
     }
-    void empty_file_is_error()
+    void empty_or_missing_file()
     {
         QTemporaryDir dir;
         ImageRig rig;
         QVERIFY(!rig.load(HexText::write(dir, QStringLiteral("empty.hex"), QByteArray())));
         QCOMPARE(rig.dialogs.texts(), QStringList{QStringLiteral("File is error.")});
-    }
-    void missing_binary_file_is_silent()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        QVERIFY(!rig.load(dir.filePath(QStringLiteral("nothing.bin"))));
-        QVERIFY(rig.dialogs.messages.isEmpty());
-        QVERIFY(!rig.image.file_loaded);
+        // A missing binary file is refused without a message.
+        ImageRig missing;
+        QVERIFY(!missing.load(dir.filePath(QStringLiteral("nothing.bin"))));
+        QVERIFY(missing.dialogs.messages.isEmpty());
+        QVERIFY(!missing.image.file_loaded);
     }
 
     void model_ranges_data()

@@ -221,20 +221,6 @@ private slots:
             QVERIFY(r.link.rx_count == 0 && !r.link.reply_received);
     }
 
-    void short_command_opens_a_closed_port()
-    {
-        FakeSerialPort port;
-        IspLink link(&port, nullptr);
-        link.set_port_device(QStringLiteral("/dev/fake0"));
-        port.open_refused = true;
-        QCOMPARE(link.send_short_command(0x80), -1);
-        QVERIFY(port.writes.isEmpty());
-        port.open_refused = false;
-        QCOMPARE(link.send_short_command(0x80), 0);
-        QVERIFY(port.is_open());
-        QCOMPARE(port.written(), hex("6A 00 06 80 F0 16"));
-    }
-
     void custom_command_one_write()
     {
         Rig r;
@@ -420,6 +406,14 @@ private slots:
         QVERIFY(link.port_open());
         link.close_port_on_exit();
         QVERIFY(!link.port_open());
+        // A short command opens a closed port first, and sends nothing when that fails.
+        port.open_refused = true;
+        QCOMPARE(link.send_short_command(0x80), -1);
+        QVERIFY(port.writes.isEmpty());
+        port.open_refused = false;
+        QCOMPARE(link.send_short_command(0x80), 0);
+        QVERIFY(port.is_open());
+        QCOMPARE(port.written(), hex("6A 00 06 80 F0 16"));
     }
 
     void flush_receive_on_closed_port()
