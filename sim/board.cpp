@@ -377,7 +377,7 @@ void Board::handle_command(const ParsedFrame &f)
         unsigned pages = f.data[0];
         trace_.line("erase pages=%u", pages);
         erase(size_t(pages) * 512);
-        answer(build_reply({0x84}), cfg_.erase_ms);
+        answer(build_reply({0x84}), int64_t(cfg_.erase_ms) * 1000);
         return;
     }
 
@@ -429,13 +429,13 @@ void Board::handle_command(const ParsedFrame &f)
         if (f.code == 0x8E) {
             trace_.line("switch-baud baud=%s", baud_text(baud).c_str());
             // The loader switches its UART, then answers at the new baud and stays there.
-            busy_then(cfg_.switch_delay_ms, [this, baud, reply] {
+            busy_then(int64_t(cfg_.switch_delay_ms) * 1000, [this, baud, reply] {
                 uart_.baud = baud;
                 when_tool_listens_at(baud, [this, reply] { transmit(reply, false); });
             });
         } else {
             // Answers at the candidate baud, then goes back to the baud it had.
-            busy_then(cfg_.switch_delay_ms, [this, baud, reply] {
+            busy_then(int64_t(cfg_.switch_delay_ms) * 1000, [this, baud, reply] {
                 when_tool_listens_at(baud, [this, baud, reply] {
                     double before = uart_.baud;
                     uart_.baud = baud;
@@ -472,9 +472,9 @@ void Board::handle_command(const ParsedFrame &f)
         for (size_t i = 0; i < count; ++i)
             sum += d[i];
         if (cfg_.short_program_ack)
-            answer(build_reply({0x80}));
+            answer(build_reply({0x80}), cfg_.program_us);
         else
-            answer(build_reply({0x80, uint8_t(sum & 0xFF)}));
+            answer(build_reply({0x80, uint8_t(sum & 0xFF)}), cfg_.program_us);
         return;
     }
 
@@ -523,7 +523,7 @@ void Board::handle_custom(const ParsedFrame &f)
             return;
         trace_.line("custom-erase");
         erase(flash_.size());
-        answer(build_custom(0xB2, {}), cfg_.erase_ms);
+        answer(build_custom(0xB2, {}), int64_t(cfg_.erase_ms) * 1000);
         return;
 
     case 0xB1:
@@ -556,7 +556,7 @@ void Board::handle_custom(const ParsedFrame &f)
         unsigned sum = 0;
         for (size_t i = 0; i < count; ++i)
             sum += d[i];
-        answer(build_custom(f.code, {uint8_t((sum >> 8) & 0xFF), uint8_t(sum & 0xFF)}));
+        answer(build_custom(f.code, {uint8_t((sum >> 8) & 0xFF), uint8_t(sum & 0xFF)}), cfg_.program_us);
         return;
     }
 
@@ -570,13 +570,14 @@ void Board::handle_custom(const ParsedFrame &f)
 // ---------------------------------------------------------------------------------------
 // Answering
 
-void Board::busy_then(int delay_ms, std::function<void()> action)
+void Board::busy_then(int64_t delay_us, std::function<void()> action)
 {
-    const double wire_left = rx_wire_end_ms_ - sched_.now_precise_ms();
-    int delay = delay_ms + cfg_.reply_delay_ms + (wire_left > 0 ? int(std::ceil(wire_left)) : 0);
+    const double wire_left_ms = rx_wire_end_ms_ - sched_.now_precise_ms();
+    int64_t delay = delay_us + int64_t(cfg_.reply_delay_ms) * 1000 +
+                    (wire_left_ms > 0 ? int64_t(std::ceil(wire_left_ms * 1000.0)) : 0);
     if (cfg_.late_max_ms > 0) {
         std::uniform_int_distribution<int> late(cfg_.late_min_ms, cfg_.late_max_ms);
-        delay += late(rng_);
+        delay += int64_t(late(rng_)) * 1000;
     }
     if (delay <= 0) {
         action();
@@ -584,7 +585,7 @@ void Board::busy_then(int delay_ms, std::function<void()> action)
     }
     busy_ = true;
     uint64_t gen = generation_;
-    sched_.after(delay, [this, gen, action] {
+    sched_.after_us(delay, [this, gen, action] {
         if (gen != generation_)
             return;
         action();
@@ -622,9 +623,9 @@ void Board::when_tool_listens_at(double baud, std::function<void()> action)
     (*poll)();
 }
 
-void Board::answer(std::vector<uint8_t> frame, int delay_ms)
+void Board::answer(std::vector<uint8_t> frame, int64_t delay_us)
 {
-    busy_then(delay_ms, [this, frame] { transmit(frame, false); });
+    busy_then(delay_us, [this, frame] { transmit(frame, false); });
 }
 
 Board::Sent Board::transmit(std::vector<uint8_t> frame, bool exempt_from_faults)

@@ -56,11 +56,11 @@ private:
     void arm_frame_timeout();
     bool count_accepted_frame();
 
-    // Runs `action` after `delay_ms` (plus the configured reply delay and lateness) while
-    // the chip is busy; bytes that arrive meanwhile wait in the queue.
-    void busy_then(int delay_ms, std::function<void()> action);
+    // Runs `action` after `delay_us` microseconds (plus the configured reply delay and lateness)
+    // while the chip is busy; bytes that arrive meanwhile wait in the queue.
+    void busy_then(int64_t delay_us, std::function<void()> action);
     void when_tool_listens_at(double baud, std::function<void()> action);
-    void answer(std::vector<uint8_t> frame, int delay_ms = 0);
+    void answer(std::vector<uint8_t> frame, int64_t delay_us = 0);
     Sent transmit(std::vector<uint8_t> frame, bool exempt_from_faults);
     bool send_line(const std::vector<uint8_t> &bytes);
     void note_garbled(const char *direction, const ToolFormat &tool);

@@ -51,6 +51,7 @@ const char kUsage[] =
     "  --short-program-ack      acknowledge program frames with a 6-byte reply (no echo)\n"
     "boot-loader timing:\n"
     "  --erase-ms MS            duration of an erase (default 50)\n"
+    "  --program-us US          time to write one program frame before its echo (default 200)\n"
     "  --switch-delay MS        delay before the answer at a new baud (default 30)\n"
     "  --instant-line           answer as soon as a frame is read (no waiting out its wire time)\n"
     "  --switch-wait MS         longest wait for the tool to listen at the new baud (default 400)\n"
@@ -378,6 +379,10 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             if (!int_arg(0, 600000, &v))
                 return fail("bad --erase-ms");
             cfg->erase_ms = int(v);
+        } else if (opt == "--program-us") {
+            if (!int_arg(0, 10000000, &v))
+                return fail("bad --program-us");
+            cfg->program_us = int(v);
         } else if (opt == "--switch-delay") {
             if (!int_arg(0, 10000, &v))
                 return fail("bad --switch-delay");

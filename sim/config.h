@@ -50,6 +50,7 @@ struct Config {
 
     // Boot-loader timing.
     int erase_ms = 50;
+    int program_us = 200;  // writing one program frame into flash; a chip never echoes sooner
     int switch_delay_ms = 30;
     int reply_delay_ms = 0;
     int switch_wait_ms = 400;

@@ -169,12 +169,12 @@ int main(int argc, char **argv)
         pfd.events = POLLIN;
         fds[1].fd = power.fd;
         fds[1].events = POLLIN;
-        int timeout = sched.next_timeout_ms();
+        const int64_t timeout = sched.next_timeout_us();
         struct timespec ts {};
         struct timespec *tsp = nullptr;
         if (timeout >= 0) {
-            ts.tv_sec = timeout / 1000;
-            ts.tv_nsec = long(timeout % 1000) * 1000000L;
+            ts.tv_sec = time_t(timeout / 1000000);
+            ts.tv_nsec = long(timeout % 1000000) * 1000L;
             tsp = &ts;
         }
         // A vanished line leaves the power line to poll; the pty entry is then skipped (fd -1).

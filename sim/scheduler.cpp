@@ -19,10 +19,21 @@ double Scheduler::now_precise_ms() const
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - kStart).count();
 }
 
+int64_t Scheduler::now_us() const
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - kStart)
+        .count();
+}
+
 uint64_t Scheduler::after(int64_t delay_ms, Action action)
 {
+    return after_us(delay_ms < 0 ? 0 : delay_ms * 1000, std::move(action));
+}
+
+uint64_t Scheduler::after_us(int64_t delay_us, Action action)
+{
     uint64_t id = next_id_++;
-    queue_.emplace(now_ms() + (delay_ms < 0 ? 0 : delay_ms), Entry{id, std::move(action)});
+    queue_.emplace(now_us() + (delay_us < 0 ? 0 : delay_us), Entry{id, std::move(action)});
     return id;
 }
 
@@ -36,16 +47,16 @@ void Scheduler::cancel(uint64_t id)
     }
 }
 
-int Scheduler::next_timeout_ms() const
+int64_t Scheduler::next_timeout_us() const
 {
     if (queue_.empty())
         return -1;
-    int64_t d = queue_.begin()->first - now_ms();
+    int64_t d = queue_.begin()->first - now_us();
     if (d < 0)
         d = 0;
-    if (d > 1000000)
-        d = 1000000;
-    return int(d);
+    if (d > 1000000000)
+        d = 1000000000;
+    return d;
 }
 
 void Scheduler::run_due()
@@ -54,7 +65,7 @@ void Scheduler::run_due()
         if (queue_.empty())
             return;
         auto it = queue_.begin();
-        if (it->first > now_ms())
+        if (it->first > now_us())
             return;
         Action a = std::move(it->second.action);
         queue_.erase(it);
