@@ -180,8 +180,7 @@ void CustomDownload::run_custom_download(bool repeat)
         link.send_custom_command(Frames::CustomFinish);
         link.send_custom_command(Frames::CustomFinish);
 
-        const QDateTime started = bench_.programmer.program_start_time;
-        const qint64 seconds = started.isValid() ? started.secsTo(QDateTime::currentDateTime()) : 0;
+        const qint64 seconds = Sequencer::seconds_since(bench_.programmer.program_start_time);
         bench_.log.append(QStringLiteral("Program OK / 下载 OK "));
         bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + Sequencer::total_time_text(seconds) +
                           QStringLiteral(" )"));

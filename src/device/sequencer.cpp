@@ -38,6 +38,13 @@ QString Sequencer::total_time_text(qint64 seconds)
     return minutes + QLatin1Char(':') + secs;
 }
 
+qint64 Sequencer::seconds_since(const QDateTime& start)
+{
+    if (!start.isValid())
+        return 0;
+    return QDateTime::currentDateTime().toSecsSinceEpoch() - start.toSecsSinceEpoch();
+}
+
 int Sequencer::pause_seconds(const QString& text)
 {
     const QString t = text.trimmed();
@@ -122,9 +129,7 @@ bool Sequencer::run_cycle()
     }
     stop_run_.comRun_Click();
 
-    const qint64 seconds = programmer_.program_start_time.isValid()
-                               ? programmer_.program_start_time.secsTo(QDateTime::currentDateTime())
-                               : 0;
+    const qint64 seconds = seconds_since(programmer_.program_start_time);
     log_.append(QStringLiteral("Program OK / 下载 OK "));
     log_.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + total_time_text(seconds) + QStringLiteral(" )"));
     log_.append(QStringLiteral("Have already encrypt. / 已加密"));

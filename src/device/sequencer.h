@@ -3,6 +3,7 @@
 // verify, options, run, report); Re-Download repeats it for one board after another with a
 // countdown between them.
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 
@@ -57,6 +58,8 @@ public:
     // ---- Pure pieces --------------------------------------------------------------------------
     // "mm:ss" of a whole number of seconds, each part the last two digits.
     static QString total_time_text(qint64 seconds);
+    // Whole seconds from `start` to now as the clock shows them (10:00:00.9 to 10:00:02.1 is 2).
+    static qint64 seconds_since(const QDateTime& start);
     // The whole-number value of the pause text (leading number; 0 when there is none).
     static int pause_seconds(const QString& text);
 

@@ -494,7 +494,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         log_.append(QStringLiteral("We are Reading Chip Lock./ 正在读加密位,双倍速,版本号"));
         for (int i = 0; i < 4; ++i) {
             if (connection_)
-                connection_->read_status(true);
+                connection_->read_status(false);
             if (link_.reply_received || link_.stop_requested)
                 break;
         }
