@@ -15,9 +15,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -529,6 +531,36 @@ private slots:
             QVERIFY(f.w->Option[0][0]->isChecked());
             QVERIFY(!f.w->Option[0][1]->isChecked());
         }
+    }
+    void file_dialogs_offer_the_file_types()
+    {
+        // The window's own dialogs: the open and save boxes list the file types, the first preset.
+        frmMain::Options o;
+        FakeSerialPort port;
+        o.port = &port;
+        o.calibrate = false;
+        frmMain w(o);
+        w.show();
+        QList<QStringList> seen;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, &w, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* fd = qobject_cast<QFileDialog*>(modal)) {
+                seen << (QStringList{fd->windowTitle(), fd->selectedNameFilter()} + fd->nameFilters());
+                fd->reject();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                box->accept();
+            }
+        });
+        closer.start(20);
+        w.findChild<QPushButton*>(QStringLiteral("comLoadFile"))->click();
+        w.findChild<QLineEdit*>(QStringLiteral("txt_Start_Address"))->setText(QStringLiteral("0"));
+        w.findChild<QLineEdit*>(QStringLiteral("txt_length"))->setText(QStringLiteral("100"));
+        w.findChild<QPushButton*>(QStringLiteral("comStoreFile"))->click();
+        QCOMPARE(seen.size(), 2);
+        QCOMPARE(seen[0], (QStringList{"Open .hex or .bin file", "(*.hex, *.bin) (*.hex *.bin)",
+                                       "(*.hex, *.bin) (*.hex *.bin)", "(*.bin) (*.bin)", "All Files (*.*) (*)"}));
+        QCOMPARE(seen[1], (QStringList{"Save .bin file", "(*.bin) (*.bin)", "(*.bin) (*.bin)", "All Files (*.*) (*)"}));
     }
     void operations_want_a_file()
     {

@@ -41,22 +41,9 @@ bool WindowDialogs::ask_yes_no(const QString& text, const QString& title)
     return box.exec() == QMessageBox::Yes;
 }
 
-QString WindowDialogs::qt_filter(const QString& filter)
-{
-    // Pairs of "description|patterns"; Qt wants "description (patterns)".
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts.at(i + 1);
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << parts.at(i) + QStringLiteral(" (") + patterns + QLatin1Char(')');
-    }
-    return out.join(QStringLiteral(";;"));
-}
-
 QString WindowDialogs::choose_open_file(const QString& title, const QString& initial_path, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent_, title, initial_path, qt_filter(filter));
+    return QFileDialog::getOpenFileName(parent_, title, initial_path, filter);
 }
 
 QString WindowDialogs::choose_save_file(const QString& title, const QString& initial_dir, const QString& filter)
@@ -65,5 +52,5 @@ QString WindowDialogs::choose_save_file(const QString& title, const QString& ini
     const QFileInfo fi(initial_dir);
     if (fi.isFile())
         dir = fi.absolutePath();
-    return QFileDialog::getSaveFileName(parent_, title, dir, qt_filter(filter));
+    return QFileDialog::getSaveFileName(parent_, title, dir, filter);
 }

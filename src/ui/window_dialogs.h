@@ -16,9 +16,6 @@ public:
     QString choose_open_file(const QString& title, const QString& initial_path, const QString& filter) override;
     QString choose_save_file(const QString& title, const QString& initial_dir, const QString& filter) override;
 
-    // "(*.hex, *.bin)|*.hex;*.bin|All Files (*.*)|*.*" -> Qt's ";;"-separated filter list.
-    static QString qt_filter(const QString& filter);
-
 private:
     QWidget* parent_;
 };
