@@ -18,7 +18,10 @@ namespace {
 
 std::unique_ptr<ProductionStore> open_store(const QString& where, const QString& station)
 {
-    return std::move(open_production_store(where, station).value);
+    auto out = open_production_store(where, station);
+    if (!out.ok())
+        qFatal("%s", qPrintable(out.message));   // e.g. Qt's PostgreSQL driver is missing
+    return std::move(out.value);
 }
 
 SeriesKey key_of(const QString& name)
@@ -299,7 +302,7 @@ private slots:
                                       QStringLiteral("3"), QStringLiteral("7")};
         const auto seeded = seed_series_from_settings(*store, QStringLiteral("widget"), counter);
         QVERIFY(seeded.ok());
-        QCOMPARE(seeded.value.key.name(), QStringLiteral("widget/1FFF/2/hex"));   // format 7: the first one
+        QCOMPARE(seeded.value.key.name(), QStringLiteral("widget/1FFF/2/bin"));   // format 7: the first one
         QCOMPARE(seeded.value.next, qint64(258));
         QCOMPARE(seeded.value.step, qint64(3));
         QVERIFY(store->take(seeded.value.key, 60).ok());
@@ -308,7 +311,7 @@ private slots:
         QCOMPARE(again.value.next, qint64(261));
         QString error;
         SeriesKey k;
-        for (const char* bad : {"w/1FFF/5/hex", "w/0002/4/dec", "w/1FFF/2", "a/b/1FFF/2/dec", "w/10000/1/dec", "w/1FFF/2/oct"})
+        for (const char* bad : {"w/1FFF/5/bin", "w/0002/4/dec", "w/1FFF/2", "a/b/1FFF/2/dec", "w/10000/1/dec", "w/1FFF/2/oct"})
             QVERIFY2(!SeriesKey::parse(QLatin1String(bad), &k, &error) && !error.isEmpty(), bad);
     }
 
@@ -322,20 +325,21 @@ private slots:
         const auto row = [](const char* args, int status, const char* out, const char* err = "") {
             QTest::newRow(args) << QString::fromUtf8(args) << status << QString::fromUtf8(out) << QString::fromUtf8(err);
         };
-        row("series create w/1ffF/2/DEC --next 98", 0, "series    w/1FFF/2/dec\nnext      98\nstep      1\n");
-        row("series create w/1FFF/2/dec --next 5", 4, "", "exists");
+        row("series create widget/1FFF/2/dec --next 1000", 0, "series    widget/1FFF/2/dec\nnext      1000\nstep      1\n");
+        row("series create Widget/1fff/2/DEC --next 5", 0, "series    Widget/1FFF/2/dec\n");
+        row("series create widget/1fff/2/DEC --next 5", 4, "", "exists");
         row("series create v/0FFF/1/dec --next 100", 4, "", "does not fit");
-        row("series create v/0FFF/5/hex --next 1", 4, "", "1 to 4 bytes");
-        row("series reset w/1FFF/2/dec", 2, "", "--next");
-        row("series reset w/1FFF/2/dec --next 7 --step 0", 2, "", "--step");
-        row("series reset w/1FFF/2/dec --next 7 --step 2", 0, "next      7\nstep      2\n");
+        row("series create v/0FFF/5/hex --next 1", 4, "", "bin format holds 1 to 4 bytes");
+        row("series reset widget/1FFF/2/dec", 2, "", "--next");
+        row("series reset widget/1FFF/2/dec --next 7 --step 0", 2, "", "--step");
+        row("series reset widget/1FFF/2/dec --next 7 --step 2", 0, "next      7\nstep      2\n");
         row("series show nothing/0100/1/dec", 4, "", "no series");
-        row("series list", 0, "w/1FFF/2/dec                              7      2        0      0        0\n");
+        row("series list", 0, "widget/1FFF/2/dec                         7      2        0      0        0\n");
         row("series list extra", 2, "", "no series");
         row("series frob", 2, "", "list, show");
         row("records --format xml", 2, "", "json or csv");
         row("records --since yesterday", 2, "", "age");
-        row("records --since 2d --format csv", 0, "id,station,port,started,ended,model,");
+        row("records --since 8h --format csv", 0, "id,station,port,started,ended,model,");
         row("series list --store postgresql://u:secret@/db?host=/nonexistent", 3, "", ".pgpass");
         row("records --store postgresql://u@host:port/db", 2, "", "cannot read the store URL");
     }

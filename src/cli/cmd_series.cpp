@@ -43,7 +43,7 @@ int cmd_series(const QStringList& args)
     p.setApplicationDescription(
         QStringLiteral("Serial-number series shared by the programming stations. A series is\n"
                        "named PRODUCT/ADDRESS/BYTES/FORMAT: the address (hex) of the number's\n"
-                       "low-order byte, its byte count and format (hex, dec or ascii).\n"
+                       "low-order byte, its byte count and format (bin, dec or ascii).\n"
                        "  list                 every series with its next number and counts\n"
                        "  show SERIES          one series and the numbers out with stations\n"
                        "  create SERIES --next N [--step S]   a new series\n"

@@ -7,7 +7,7 @@
 QString serial_format_text(SerialFormat f)
 {
     switch (f) {
-    case SerialFormat::Hex: return QStringLiteral("hex");
+    case SerialFormat::Binary: return QStringLiteral("bin");
     case SerialFormat::Dec: return QStringLiteral("dec");
     case SerialFormat::Ascii: return QStringLiteral("ascii");
     }
@@ -33,10 +33,11 @@ bool SeriesKey::parse(const QString& name, SeriesKey* key, QString* error)
     bool ok_address = false, ok_bytes = false;
     k.address = parts[1].toUInt(&ok_address, 16);
     k.bytes = parts[2].toInt(&ok_bytes, 10);
-    const QStringList formats{QStringLiteral("hex"), QStringLiteral("dec"), QStringLiteral("ascii")};
-    const int format = formats.indexOf(parts[3].toLower());
+    const QStringList formats{QStringLiteral("bin"), QStringLiteral("dec"), QStringLiteral("ascii")};
+    const QString f = parts[3].toLower();
+    const int format = f == QLatin1String("hex") ? 0 : int(formats.indexOf(f));
     if (!ok_address || parts[1].size() > 5 || !ok_bytes || format < 0) {
-        *error = QStringLiteral("series '%1': ADDRESS is hexadecimal, BYTES a number, FORMAT hex, dec or ascii").arg(name);
+        *error = QStringLiteral("series '%1': ADDRESS is hexadecimal, BYTES a number, FORMAT bin, dec or ascii").arg(name);
         return false;
     }
     k.format = SerialFormat(format);
@@ -49,7 +50,7 @@ bool SeriesKey::parse(const QString& name, SeriesKey* key, QString* error)
 bool SeriesKey::valid(QString* error) const
 {
     static const QRegularExpression bad_product(QStringLiteral("[/\\x00-\\x1f\\x7f]"));
-    const int max_bytes = format == SerialFormat::Hex ? 4 : format == SerialFormat::Dec ? 9 : 18;
+    const int max_bytes = format == SerialFormat::Binary ? 4 : format == SerialFormat::Dec ? 9 : 18;
     QString why;
     if (product.isEmpty() || product.size() > 64 || product.contains(bad_product))
         why = QStringLiteral("the product is 1 to 64 characters without '/'");
@@ -68,7 +69,7 @@ qint64 SeriesKey::max_value() const
 {
     qint64 limit = 1;
     switch (format) {
-    case SerialFormat::Hex:
+    case SerialFormat::Binary:
         // The writer refuses values from 2147483648 on.
         return bytes >= 4 ? 2147483647 : (qint64(1) << (8 * bytes)) - 1;
     case SerialFormat::Dec:   // two decimal digits per byte
@@ -120,7 +121,7 @@ StoreOutcome<SeriesInfo> seed_series_from_settings(ProductionStore& store, const
     const qint64 step = counter.increase.trimmed().toLongLong(&ok_step);
     // A stored format outside 0..2 selects the first one.
     const int format = counter.numeral_system.trimmed().toInt();
-    key.format = format >= 0 && format <= 2 ? SerialFormat(format) : SerialFormat::Hex;
+    key.format = format >= 0 && format <= 2 ? SerialFormat(format) : SerialFormat::Binary;
     if (!ok_address || !ok_bytes || !ok_next || !ok_step || next < 0 || step < 1) {
         out.status = StoreStatus::BadInput;
         out.message = QStringLiteral("the stored serial-number settings are not usable");

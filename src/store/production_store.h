@@ -15,7 +15,7 @@
 #include <memory>
 #include <vector>
 
-enum class SerialFormat { Hex = 0, Dec = 1, Ascii = 2 };   // the serial-number writer's formats
+enum class SerialFormat { Binary = 0, Dec = 1, Ascii = 2 };   // the serial-number writer's formats
 
 struct SeriesKey {
     QString product;
@@ -23,7 +23,8 @@ struct SeriesKey {
     int bytes = 0;
     SerialFormat format = SerialFormat::Dec;
 
-    // "PRODUCT/ADDR/BYTES/FORMAT", e.g. "widget/1FFF/2/dec" (ADDR hexadecimal, FORMAT hex|dec|ascii).
+    // "PRODUCT/ADDR/BYTES/FORMAT", e.g. "widget/1FFF/2/dec" (ADDR hexadecimal, FORMAT bin|dec|ascii;
+    // "hex" is read as "bin", the window's name for it).
     QString name() const;
     // Parses and checks a name; on failure *error says why.
     static bool parse(const QString& name, SeriesKey* key, QString* error);
@@ -33,7 +34,7 @@ struct SeriesKey {
     qint64 max_value() const;
 };
 
-QString serial_format_text(SerialFormat f);   // "hex", "dec", "ascii"
+QString serial_format_text(SerialFormat f);   // "bin", "dec", "ascii"
 
 struct SeriesInfo {
     SeriesKey key;
