@@ -91,7 +91,10 @@ public:
     // Open leases of a series, lowest number first (also those whose time ran out).
     virtual StoreOutcome<std::vector<SerialLease>> leases(const SeriesKey& key) = 0;
 
-    virtual StoreOutcome<SerialLease> take(const SeriesKey& key, int lease_seconds) = 0;
+    // A board holds its number from just before the serial bytes go out to its end: far less than
+    // this, after which a station that died has lost the number back to the series.
+    static constexpr int kDefaultLeaseSeconds = 300;
+    virtual StoreOutcome<SerialLease> take(const SeriesKey& key, int lease_seconds = kDefaultLeaseSeconds) = 0;
     virtual StoreOutcome<Done> confirm(const SerialLease& lease) = 0;
     virtual StoreOutcome<Done> give_back(const SerialLease& lease) = 0;
 

@@ -28,7 +28,7 @@ public:
     StoreOutcome<SeriesInfo> series(const SeriesKey& key) override;
     StoreOutcome<std::vector<SeriesInfo>> list_series() override;
     StoreOutcome<std::vector<SerialLease>> leases(const SeriesKey& key) override;
-    StoreOutcome<SerialLease> take(const SeriesKey& key, int lease_seconds) override;
+    StoreOutcome<SerialLease> take(const SeriesKey& key, int lease_seconds = kDefaultLeaseSeconds) override;
     StoreOutcome<Done> confirm(const SerialLease& lease) override;
     StoreOutcome<Done> give_back(const SerialLease& lease) override;
     StoreOutcome<Done> add_record(const BoardRecord& record) override;
