@@ -161,8 +161,12 @@ private slots:
 
         QSet<QByteArray> numbers;
         for (int i = 0; i < 2; ++i) {
+            // The board writes its flash out when it runs the program, which may come a moment
+            // after the tool has sent the run command and called the board done.
+            const QString out = f.dir.filePath(QStringLiteral("flash%1.bin").arg(i));
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() >= size, 10000);
             QVERIFY(sims[i]->stop());
-            const QByteArray flash = e2e::read_file(f.dir.filePath(QStringLiteral("flash%1.bin").arg(i)));
+            const QByteArray flash = e2e::read_file(out);
             QVERIFY(flash.size() >= size);
             if (!serial) {
                 QCOMPARE(flash.left(size).toHex(), f.image.toHex());
@@ -230,7 +234,9 @@ private slots:
     void board_removed_while_waiting()
     {
         // Re-Download on one port: the board is programmed, then the adapter goes away during the
-        // pause before the next board. That board was not a failure.
+        // pause before the next board. That board was not a failure. The port is a link to the
+        // board's pseudo-terminal, and unplugging removes the link: the terminal itself stays, so
+        // no other test's board can take its name meanwhile.
         if (!SimProcess::available())
             QSKIP("zvkisp-sim is not built");
         Fixture f;
@@ -238,17 +244,20 @@ private slots:
         f.w->comDalay_ReDownLoad->setCurrentIndex(7);   // 2 s
         SimProcess sim;
         QVERIFY(sim.start({QStringLiteral("--model"), kModel}));
+        const QString adapter = f.dir.filePath(QStringLiteral("ttyUSB-gang"));
+        QVERIFY(QFile::link(sim.port(), adapter));
         GangDialog* d = f.open_dialog();
         d->append_log(QStringLiteral("from an earlier run"));
-        d->set_ports({sim.port()});
+        d->set_ports({adapter});
         d->repeat->setChecked(true);
         QSignalSpy finished(d, &GangDialog::run_finished);
         d->startButton->click();
         QVERIFY(d->run());
         QVERIFY(!d->log->toPlainText().contains(QStringLiteral("from an earlier run")));   // a new run, a new log
         QTRY_VERIFY_WITH_TIMEOUT(d->run()->rows()[0].boards_ok == 1, 60000);
-        QVERIFY(sim.stop());
+        QVERIFY(QFile::remove(adapter));
         QVERIFY(finished.wait(30000) || finished.count() == 1);
+        sim.stop();
         QCOMPARE(f.cell(d, 0, GangDialog::ColState), QStringLiteral("board removed/已拔出"));
         QCOMPARE(f.cell(d, 0, GangDialog::ColOk), QStringLiteral("1"));
         QCOMPARE(f.cell(d, 0, GangDialog::ColFailed), QStringLiteral("0"));

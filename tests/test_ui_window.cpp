@@ -370,11 +370,7 @@ private slots:
         QVERIFY(e2e::write_file(bin, QByteArray::fromHex("11223344")));
         Fixture f;
         f.w->show();
-        // The range boxes the loader reads are filled by the first deferred save.
-        QTRY_VERIFY_WITH_TIMEOUT(!f.w->settings().Timer3.enabled(), 2000);
-        f.dialogs.open_answers << bin;
-        f.w->comLoadFile->click();
-        QVERIFY(f.wb().image.file_loaded);
+        QVERIFY(f.load(bin));
         QCOMPARE(f.wb().image.program_buffer[0], quint8(0x11));
         QVERIFY(f.w->Frame7->title().endsWith(QStringLiteral("four.bin")));
 
