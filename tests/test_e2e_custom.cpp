@@ -1,7 +1,7 @@
 // zvkisp-cli send-user-code and custom-download against zvkisp-sim playing a board that runs a
 // user application: the command then a full download through the boot loader; the download
-// routine at 38400,E,8,1 after a trigger, board after board; the identity check; Stop while the
-// tool waits for the routine; a format the port refuses.
+// routine at 38400,E,8,1 after a trigger, board after board; the identity check; the advice and
+// Stop while the tool waits for the routine; a format the port refuses.
 #include "support/e2e_util.h"
 
 #include <QtTest>
@@ -100,25 +100,6 @@ private slots:
             QCOMPARE(read_file(r.flash_path() + suffix).left(2500).toHex(), r.image().toHex());
     }
 
-    void custom_download_flash_equals_buffer()
-    {
-        // A file shorter than 640 bytes: 0..639 are programmed, the buffer's fill byte beyond the file.
-        Run r;
-        QVERIFY(r.start("ZVK7H64B+", {"--demo-routine", "--demo-format", "57600,N,8,1"}, 300, 77));
-        r.cli_run("custom-download", "ZVK7H64B+", {"--download-format", "57600,N,8,1", "--fill", "FF"});
-        QVERIFY(r.finish(60000));
-        QVERIFY2(r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
-        QVERIFY(!r.cli.lines().contains(kStopLine));
-        const QByteArray flash = read_file(r.flash_path());
-        QVERIFY(flash.size() >= 0xF800);
-        // The routine erased the whole flash: everything past the programmed range is blank.
-        QCOMPARE(flash.toHex(), (r.image() + QByteArray(flash.size() - 300, char(0xFF))).toHex());
-        // Programming went last block first, as for the boot loader, in frames of the custom form.
-        const QStringList programs = r.trace().filter(QStringLiteral("custom-program"));
-        QVERIFY(!programs.isEmpty());
-        QVERIFY2(programs.first().startsWith(QStringLiteral("custom-program addr=0x0200")), qPrintable(programs.first()));
-    }
-
     void wrong_identity_is_a_wrong_type()
     {
         // The routine says 4002 (a ZVK7H08A, code F002); the chosen ZVK7H16B+ has the code F104.
@@ -135,19 +116,25 @@ private slots:
         QVERIFY(r.trace().filter(QStringLiteral("custom-erase")).isEmpty());
     }
 
-    void stop_while_waiting_for_the_routine()
+    void advice_then_stop_while_waiting_for_the_routine()
     {
         // The application waits for a trigger the tool never sends: the routine never answers.
         Run r;
         QVERIFY(r.start("ZVK7H08A", {"--demo-routine", "--trigger", "77"}, 1000, 4));
         r.cli_run("custom-download", "ZVK7H08A", {"--download-format", "38400,E,8,1"});
-        QVERIFY(r.cli.wait_for_output(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "), 10000));
-        QTest::qWait(500);   // well inside the four seconds before the advice
+        // After four seconds the advice, in Chinese only; the polling goes on until Stop.
+        const QString advice = QStringLiteral("连接失败，请尝试以下操作：");
+        QVERIFY2(r.cli.wait_for_output(advice, 15000), qPrintable(r.cli.out()));
+        QVERIFY(r.cli.wait_for_output(QStringLiteral("   或需退回升级，或 MCU 已损坏。"), 5000));
         r.cli.interrupt();
         QVERIFY(r.finish(20000));
         QCOMPARE(r.cli.exit_code(), 1);
-        QCOMPARE(r.cli.beeps(), 1);
-        QCOMPARE(r.cli.out().trimmed().split(QLatin1Char('\n')).last(), kStopLine);
+        QCOMPARE(r.cli.beeps(), 2 + 1);
+        const QStringList lines = r.cli.out().trimmed().split(QLatin1Char('\n'));
+        QCOMPARE(lines.mid(lines.indexOf(advice)),
+                 (QStringList{advice, " 1.重新选择 RS-232 串口, 接好电缆，打开电源。", " 2.检查波特率、奇偶位、数据位、停止位是否正确。",
+                              " 3.因 PLCC、PQFP 转换座引线过长而引起时钟振荡不对，请调整参数。", " 4.可能要升级电脑端的 ZVK ISP.exe 软件。",
+                              " 5.若仍然不成功，可能 MCU/单片机内无 ISP 系统引导码，", "   或需退回升级，或 MCU 已损坏。", kStopLine}));
         QVERIFY(r.trace().filter(QStringLiteral("custom-")).isEmpty());
     }
 

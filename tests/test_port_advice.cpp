@@ -1,14 +1,8 @@
-// The advice line after the port-open failure lines: the group and reason it names, that exactly
-// one such line follows the three documented lines (handshake and user-code command), and what the
-// real port layer reports for a missing device and for a file that is no serial port.
-#include "custom/user_code.h"
-#include "device/workbench.h"
+// The advice line after the port-open failure lines: the group and reason it names, and that
+// zvkisp-cli writes exactly one such line after the three failure lines, naming the device.
 #include "isp/port_advice.h"
-#include "isp/qt_serial_port.h"
-#include "support/fake_serial_port.h"
-#include "support/scripted_dialogs.h"
+#include "support/e2e_util.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -63,78 +57,34 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(port_advice::text(PortErrorKind(kind), QStringLiteral("/dev/ttyUSB0"), group, detail), expected);
     }
-    // The handshake and the user-code command both follow the three failure lines with one line.
+    // The handshake and the user-code command both follow the three failure lines with one line
+    // that names the device, for a missing device and for a file that is no serial port.
     void one_advice_line_data()
     {
-        QTest::addColumn<bool>("user_code");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("start");
-        QTest::newRow("handshake, busy") << false << int(PortErrorKind::Busy) << "/dev/ttyUSB3 is in use by another program";
-        QTest::newRow("user code, permission") << true << int(PortErrorKind::PermissionDenied)
-                                               << "Permission denied on /dev/ttyUSB3:";
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<bool>("plain_file");
+        QTest::newRow("connect, missing device") << QStringList{"connect"} << false;
+        QTest::newRow("connect, not a serial port") << QStringList{"connect"} << true;
+        QTest::newRow("user code, missing device")
+            << QStringList{"send-user-code", QStringLiteral(ZVKISP_SOURCE_DIR "/tests/data/blink.ihx"), "--code", "12",
+                           "--format", "9600,N,8,1"} << false;
     }
     void one_advice_line()
     {
-        QFETCH(bool, user_code);
-        QFETCH(int, kind);
-        QFETCH(QString, start);
-        FakeSerialPort port;
-        ScriptedDialogs dialogs;
-        Workbench bench(&port, &dialogs);
-        bench.select_model(QStringLiteral("ZVK7H64B+"));
-        bench.image.file_loaded = true;
-        bench.link.set_port_device(QStringLiteral("/dev/ttyUSB3"));
-        port.open_error = 13;
-        port.open_error_kind = PortErrorKind(kind);
-        port.open_error_text = QStringLiteral("Cannot open /dev/ttyUSB3: permission denied or the port is in use");
-        if (user_code) {
-            UserCodeCommand cmd(bench);
-            QVERIFY(!cmd.send_user_code());
-            QVERIFY(cmd.last_sent.isEmpty());
-        } else {
-            qint32 baud = 0;
-            bool failed = false;
-            bench.handshake.handshake(baud, false, failed);
-            QVERIFY(failed);
-        }
-        const QStringList after = lines_after_failure(bench.log.lines());
-        QCOMPARE(after.size(), 1);
-        QVERIFY2(after.first().startsWith(start), qPrintable(after.first()));
-        QCOMPARE(dialogs.beeps, 3);
-        QVERIFY(port.writes.isEmpty());
-    }
-    void real_port_kinds_data()
-    {
-        QTest::addColumn<QString>("what");
-        QTest::addColumn<int>("kind");
-        QTest::newRow("missing path") << "missing" << int(PortErrorKind::Missing);
-        QTest::newRow("a plain file") << "file" << int(PortErrorKind::NotSerial);
-    }
-    void real_port_kinds()
-    {
-        QFETCH(QString, what);
-        QFETCH(int, kind);
+        if (!CliProcess::available())
+            QSKIP("zvkisp-cli is not built");
+        QFETCH(QStringList, command);
+        QFETCH(bool, plain_file);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QString path = dir.filePath(QStringLiteral("ttyNONE0"));
-        if (what == QLatin1String("file")) {
-            path = dir.filePath(QStringLiteral("not-a-tty"));
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("x");
-        }
-        QtSerialPort port;
-        ScriptedDialogs dialogs;
-        Workbench bench(&port, &dialogs);
-        bench.select_model(QStringLiteral("ZVK7H64B+"));
-        bench.link.set_port_device(path);
-        qint32 baud = 0;
-        bool failed = false;
-        bench.handshake.handshake(baud, false, failed);
-
-        QVERIFY(failed);
-        QCOMPARE(int(port.error_kind()), kind);
-        const QStringList after = lines_after_failure(bench.log.lines());
+        const QString path = dir.filePath(plain_file ? QStringLiteral("not-a-tty") : QStringLiteral("ttyNONE0"));
+        if (plain_file)
+            QVERIFY(e2e::write_file(path, "x"));
+        CliProcess cli;
+        cli.start(command + QStringList{"--model", "ZVK7H64B+", "--port", path}, true);
+        QVERIFY(cli.finish(30000));
+        QVERIFY(cli.exit_code() != 0);
+        QCOMPARE(cli.beeps(), 3);
+        const QStringList after = lines_after_failure(cli.out().trimmed().split(QLatin1Char('\n')));
         QCOMPARE(after.size(), 1);
         QVERIFY2(after.first().contains(path), qPrintable(after.first()));
     }
