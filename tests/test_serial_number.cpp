@@ -1,9 +1,8 @@
-// The auto-increment serial number: checks, the three storage formats, counting up, the display
-// widths, the messages, and its settings.
+// The auto-increment serial number: checks, the three storage formats, counting up, the used
+// range that covers it, and its settings.
 
 #include "support/image_rig.h"
 
-#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -119,27 +118,6 @@ private slots:
         QVERIFY(rig.serial.checked);
         QVERIFY(!rig.serial.fields_enabled);
     }
-    void display_width_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("width");
-        QTest::newRow("binary 2") << 0 << 2 << 6;
-        QTest::newRow("binary 3") << 0 << 3 << 8;
-        QTest::newRow("binary 4") << 0 << 4 << 11;
-        QTest::newRow("ascii 5") << 2 << 5 << 5;
-    }
-    void display_width()
-    {
-        QFETCH(int, format);
-        QFETCH(int, count);
-        QFETCH(int, width);
-        QCOMPARE(SerialNumber::display_width(format, count), width);
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral(" 7 "), format, count).size(), width);
-        // Longer texts are cut from the left; at most 15 zeros are added.
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral("123456789012345678"), 1, 4), QStringLiteral("12345678"));
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral("1"), 1, 10), QStringLiteral("0000000000000001"));
-    }
     void advance_after_download_data()
     {
         QTest::addColumn<int>("format");
@@ -177,38 +155,6 @@ private slots:
             QCOMPARE(rig.at(0x200 - count + 1 + i), quint8(bytes[i]));
         QCOMPARE(rig.settings.value(SettingsStore::kAutoIncrease, QStringLiteral("next_value"), QString()), shown);
     }
-    void binary_refusal_keeps_active()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        load_something(rig, dir);
-        set_fields(rig, QStringLiteral("0100"), QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("1"), 0);
-        rig.serial.set_checked(true);
-        QVERIFY(rig.serial.serial_active);
-        rig.dialogs.clear();
-        rig.serial.advance_serial_number();
-        QCOMPARE(rig.serial.texts[2], QStringLiteral("00000000000002").right(SerialNumber::display_width(0, 5)));
-        rig.serial.write_serial_number();
-        QCOMPARE(rig.dialogs.texts(), QStringList{kBinaryBytes});
-    }
-    void field_change_deactivates()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        load_something(rig, dir);
-        set_fields(rig, QStringLiteral("0100"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"), 1);
-        rig.serial.set_checked(true);
-        QVERIFY(rig.serial.serial_active);
-        rig.serial.texAuto_Increase_Change(3, QStringLiteral("2"));
-        QVERIFY(!rig.serial.serial_active);
-        QVERIFY(rig.serial.check_serial_settings() == 0);
-        rig.serial.optAuto_Increase_Click(2);
-        QVERIFY(!rig.serial.serial_active);
-        // Nothing is advanced while the number is not active.
-        const QString before = rig.serial.texts[2];
-        rig.serial.advance_serial_number();
-        QCOMPARE(rig.serial.texts[2], before);
-    }
     void used_range_covers_number()
     {
         QTemporaryDir dir;
@@ -242,23 +188,6 @@ private slots:
         QCOMPARE(rig.serial.texts[3], QStringLiteral("5"));
         QCOMPARE(rig.serial.format, 2);
         QVERIFY(!rig.serial.serial_active);
-    }
-    void settings_defaults_and_bad_format()
-    {
-        ImageRig rig;
-        {
-            QSettings s(QSettings::NativeFormat, QSettings::UserScope, "ZVK_ISP", "ZVK_ISP");
-            s.remove(QStringLiteral("Auto_Increase"));
-        }
-        rig.serial.load_serial_settings();
-        QCOMPARE(rig.serial.texts[0], QStringLiteral("FFFF"));
-        QCOMPARE(rig.serial.texts[1], QStringLiteral("8"));
-        QCOMPARE(rig.serial.texts[2], QStringLiteral("0000"));
-        QCOMPARE(rig.serial.texts[3], QStringLiteral("1"));
-        QCOMPARE(rig.serial.format, 1);
-        rig.settings.set_value(SettingsStore::kAutoIncrease, QStringLiteral("numeral_system"), QStringLiteral("7"));
-        rig.serial.load_serial_settings();
-        QCOMPARE(rig.serial.format, 0);
     }
 
 private:
