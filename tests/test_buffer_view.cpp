@@ -1,5 +1,5 @@
-// The buffer viewer: the scroll arithmetic, the serial-number highlight, the digit picker and the
-// one-digit editor with its confirmation period. (The dump text itself: test_e2e_cli_image.)
+// The buffer viewer: the serial-number highlight and the one-digit editor with its confirmation
+// period. (The dump text itself: test_e2e_cli_image.)
 
 #include "support/image_rig.h"
 
@@ -11,11 +11,6 @@ void address_pattern(ProgramImage& image)
 {
     for (int a = 0; a < ProgramImage::kSize; ++a)
         image.program_buffer[static_cast<size_t>(a)] = quint8(a & 0xFF);
-}
-
-QStringList dump_lines(const QString& text)
-{
-    return text.split(QStringLiteral("\r\n"));
 }
 
 // Loads a small HEX file so that the buffer counts as loaded, with the used range `first..last`.
@@ -33,26 +28,6 @@ class TestBufferView : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { settings_dir_ = use_throwaway_settings(); }
-    void scroll_maximum_data()
-    {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last");
-        QTest::addColumn<int>("maximum");
-        QTest::newRow("0-99") << 0 << 99 << 3;
-        QTest::newRow("0-FFFF") << 0 << 0xFFFF << 4092;
-        QTest::newRow("short range") << 0x100 << 0x11F << -2;
-    }
-    void scroll_maximum()
-    {
-        QFETCH(int, first);
-        QFETCH(int, last);
-        QFETCH(int, maximum);
-        QTemporaryDir dir;
-        ImageRig rig;
-        load_range(rig, dir, first, last);
-        QCOMPARE(rig.view.scroll_max, maximum);
-        QCOMPARE(rig.image.store_length_text, QString::number(last + 1, 16).toUpper());
-    }
     void highlight_data()
     {
         QTest::addColumn<QString>("address");

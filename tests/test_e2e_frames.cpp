@@ -140,8 +140,8 @@ private slots:
             << "download" << "ZVK7H64B+" << QStringList{"--drop-reply", "0.05", "--seed", "4"} << none << 100 << 0 << 1
             << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0.section(QLatin1Char('|'), 0, 2) +
-                   " | 6A 00 8C 30 00000000 0080 A5*100 00*28 1A 16" + " |" + kBlock0.section(QLatin1Char('|'), 2) + kOptionsDefault +
-                   kStatus + kRun
+                   " | 6A 00 8C 30 00000000 0080 A5*100 00*28 1A 16 |" + kBlock0.section(QLatin1Char('|'), 2) +
+                   kOptionsDefault + kStatus + kRun
             << QByteArray();
         QTest::newRow("image beyond the firmware's top limit is cut")
             << "download" << "ZVK7H64B+" << QStringList{"--top-size", "2048"} << QStringList{"--start", "F300"} << 1024 << 0 << 3
@@ -160,6 +160,27 @@ private slots:
             << QStringList{"MCU Firmware Version: 2.2A", "Double speed: No", "Lock Chip, set 6 Clock OK/设置加密位,双倍速成功 (End: "}
             << "6A 00 0C 8F FF FD 00 06 17 00 1E 16" + kSwitch + kStatus + " | 6A 00 07 84 FF F4 16" + kBlock0 + kLastBlock +
                    " | 6A 00 07 8D 48 46 16" + kStatus + kRun
+            << QByteArray();
+
+        // The serial number goes into the image before the download (the low byte's address first).
+        const QString block0_rest = kBlock0.section(QLatin1Char('|'), 2);
+        QTest::newRow("serial number, binary, past the image end: the used range grows")
+            << "download" << "ZVK7H64B+" << none << QStringList{"--serial", "0301,2,258,1,bin"} << 100 << 0 << 1
+            << QStringList{kProgramOk}
+            << kTestF2 + kSwitch + " | 6A 00 07 84 02 F7 16" + kLastBlock + " | 6A 00 8C 00 00000280 0080 00*128 F8 16"
+                   " | 6A 00 0E 00 00000300 0002 01 02 80 16" + kBlock0 + kOptionsDefault + kStatus + kRun
+            << QByteArray();
+        QTest::newRow("serial number, decimal") << "download" << "ZVK7H64B+" << none
+            << QStringList{"--serial", "0011,3,42,1,dec"} << 100 << 0 << 1 << QStringList{kProgramOk}
+            << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock +
+                   " | 6A 00 8C 00 00000000 0080 A5*15 00 00 42 A5*82 00*28 3D 16 |" + block0_rest + kOptionsDefault +
+                   kStatus + kRun
+            << QByteArray();
+        QTest::newRow("serial number, text") << "download" << "ZVK7H64B+" << none
+            << QStringList{"--serial", "0011,3,42,1,ascii"} << 100 << 0 << 1 << QStringList{kProgramOk}
+            << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock +
+                   " | 6A 00 8C 00 00000000 0080 A5*15 30 34 32 A5*82 00*28 91 16 |" + block0_rest + kOptionsDefault +
+                   kStatus + kRun
             << QByteArray();
 
         // ---- Test Option and connect ----

@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -125,22 +124,6 @@ private slots:
         if (asserted_on_open)
             QVERIFY2(story.filter(QStringLiteral("power-off")).size() >= 1, qPrintable(story.join(QLatin1String(" | "))));
         QCOMPARE(story.filter(QRegularExpression(QStringLiteral("^greeting"))).size(), 1);
-    }
-    void without_cycling_board_stays_off()
-    {
-        // The negative control: the same wiring with no power cycling chosen never powers the board,
-        // so the greeting runs until Stop.
-        Rig rig;
-        QVERIFY(rig.dir.isValid());
-        QVERIFY(rig.start(PowerCycle::Dtr, false, PowerCycle::None, 1));
-        QTimer::singleShot(1500, [&] { rig.bench->stop_run.comStop_Download_Click(); });
-        rig.bench->sequencer.comDownload_Click(0);
-
-        QVERIFY(!rig.bench->sequencer.last_board_ok);
-        QVERIFY(rig.bench->log.lines().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
-        QVERIFY(rig.port->line_events.filter(QStringLiteral("dtr")).isEmpty());
-        QVERIFY(!rig.port->line_events.filter(QStringLiteral("greeting")).isEmpty());
-        QVERIFY(power_story(e2e::read_lines(rig.trace())).isEmpty());
     }
     void redownload_cycles_three_boards()
     {

@@ -35,17 +35,25 @@ QStringList read_lines(const QString& path)
 
 QStringList received_frames(const QStringList& trace)
 {
+    static const QRegularExpression frame_start(QStringLiteral("(^| )(46 B9 )?6A 00 | 5A A5 "));
     QStringList frames;
     bool after_greeting = false;
+    bool garbled = false;
     for (const QString& line : trace) {
-        if (line == QLatin1String("greeting"))
-            after_greeting = true;
+        after_greeting = after_greeting || line == QLatin1String("greeting");
+        garbled = garbled || line.startsWith(QLatin1String("garbled rx"));
         if (!line.startsWith(QLatin1String("rx ")))
             continue;
         QString bytes = line.mid(3);
         while (after_greeting && bytes.startsWith(QLatin1String("7F ")))
             bytes.remove(0, 3);
-        after_greeting = false;
+        // A frame written just before the tool closed the port may be read by the sim only after
+        // the close gave the port its old settings back: the sim then notes junk, and the board
+        // takes the frame when it comes again. The junk ahead of that next frame is dropped.
+        const QRegularExpressionMatch m = frame_start.match(bytes);
+        if (garbled && m.hasMatch() && m.capturedStart() > 0)
+            bytes = bytes.mid(m.capturedStart() + 1);
+        after_greeting = garbled = false;
         frames << bytes;
     }
     return frames;

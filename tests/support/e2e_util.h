@@ -22,12 +22,13 @@ bool write_file(const QString& path, const QByteArray& bytes);
 QStringList read_lines(const QString& path);
 
 // The frames the board received, from the trace's "rx" lines, as upper-case hex ("6A 00 06 80 F0 16"),
-// without the tail of the greeting (0x7F bytes ahead of the first frame after a status frame).
+// without the tail of the greeting (0x7F bytes ahead of the first frame after a status frame) and
+// without the junk the sim noted for bytes it read while the port showed other settings.
 QStringList received_frames(const QStringList& trace);
 // Expected bytes written from the protocol: hex digits (blanks optional), "XX*N" for N copies of a
 // byte, "?" or "?*N" for bytes not compared here. Returns "6A 00 ?? 16"-style text.
 QString hex_text(const QString& spec);
-// Compares received frames with expected ones, frames separated by "|"; "Nx <frame>" stands for a
+// Compares received frames with expected ones, frames separated by "|": "Nx <frame>" stands for a
 // frame sent N times, "N+x <frame>" for N times or more. Fills two lists that are equal when the
 // frames match (for QCOMPARE, which then shows the first difference).
 void align_frames(const QStringList& got, const QString& expected, QStringList& got_out, QStringList& want_out);
