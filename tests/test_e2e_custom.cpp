@@ -16,10 +16,10 @@ const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止."
 // A run over a board that runs an application.
 struct Run : e2e::SimCliRun {
     QString file;
-    bool start(const QString& model, const QStringList& sim_args, int image_size, quint32 seed)
+    bool start(const QString& model, const QStringList& sim_args, int image_size, quint32 seed, int final_baud = 38400)
     {
         file = write_binary(pattern(image_size, seed));
-        return start_sim(model, QStringList{"--application"} + sim_args);
+        return start_sim(model, QStringList{"--application"} + sim_args, final_baud);
     }
     void cli_run(const QString& command, const QString& model, const QStringList& args)
     {

@@ -99,6 +99,7 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // standard output lines starting so, in this order
         QTest::addColumn<QString>("frames");
         QTest::addColumn<QByteArray>("flash");  // the start of the flash file (empty: not compared)
+        QTest::addColumn<int>("baud");          // the line's baud at the end
         const QStringList none;
 
         // ---- Download: erase, program, options, run ----
@@ -114,53 +115,53 @@ private slots:
                            "Programming.../ 正在下载... ( Begin: ", "Config option OK. / 设置选项成功。", kProgramOk,
                            "Verify  OK / 校验 OK  ( Total: 00:0", "Have already encrypt. / 已加密"}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0 + kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("prefix mode, watchdog pin, 2.7 with a 2560-byte top: whole area, double speed + 1/2 gain")
             << "download" << "ZVK7H64B+" << QStringList{"--block-protect", "--top-size", "2560", "--version", "2.7"}
             << QStringList{"--wdt-pin", "P1.7", "--double-speed", "yes"} << 100 << 0 << 1
             << QStringList{"Set 6 Clock OK/设置双倍速 OK", "Set OSC Control OK", " (End: "}
             << prefixed("6A 00 07 86 71 68 16 | " + kTestF2 + kSwitch + " | 6A 00 07 84 79 6E 16" + kLastBlock + kBlock0 +
                         " | 6A 00 09 8D EC FF FA E5 16" + kStatus + kRun)
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("A model, 2.6: page count from the model, the other option bits")
             << "download" << "ZVK7L12A" << QStringList{"--version", "2.6"}
             << QStringList{"--gain", "full", "--erase-data", "yes", "--p10-p11", "yes", "--aux-ram", "no", "--reset-stops-wdt", "no"}
             << 100 << 0 << 1 << QStringList{"MCU Type is: ZVK7H/L12A", kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 1C 11 16" + kLastBlock + kBlock0 + " | 6A 00 09 8D 31 FF FD 2D 16" + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("options already on the chip: none written; program acknowledged without echo")
             << "download" << "ZVK7H64B+" << QStringList{"--options", "0xED", "--short-program-ack"} << none << 100 << 0 << 1
             << QStringList{kProgramOk} << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0 + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("option read-back differs") << "download" << "ZVK7H64B+" << QStringList{"--ignore-options"} << none
             << 100 << 1 << 0 << QStringList{"Config option are error! / 设置选项失败!"}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0 + kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("lost echo: the block again, its first frame marked 30")
             << "download" << "ZVK7H64B+" << QStringList{"--drop-reply", "0.05", "--seed", "4"} << none << 100 << 0 << 1
             << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0.section(QLatin1Char('|'), 0, 2) +
                    " | 6A 00 8C 30 00000000 0080 A5*100 00*28 1A 16 |" + kBlock0.section(QLatin1Char('|'), 2) +
                    kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("image beyond the firmware's top limit is cut")
             << "download" << "ZVK7H64B+" << QStringList{"--top-size", "2048"} << QStringList{"--start", "F300"} << 1024 << 0 << 3
             << QStringList{"Enable 61K file size for this Version firmware.", "Chinese:此版本固件最多可编程 61K, 文件超长部分不下载。"}
             << kTestF2 + kSwitch + " | 6A 00 07 84 7A 6F 16 | 6A 00 8C 00 0000F300 0080 A5*128 E9 16"
                    " | 6A 00 8C 00 0000F380 0080 A5*128 69 16" + kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("family 1, B: 64 pages, last block first, no option command")
             << "download" << "ZVK7L32D" << none << none << 100 << 0 << 1
             << QStringList{"MCU Type is: ZVK7L32D", "MCU Firmware Version: 2.4B", "Double speed: Unknown",
                            "Internal clock:11.059326MHz./内部时钟频率:11.059326M.", "Now baud is: ", kProgramOk}
             << "6A 00 0C 8F FF FD 00 06 17 82 A0 16" + kSwitch + " | 6A 00 07 84 40 35 16" + kLastBlock + kBlock0 + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("family 0, A: status query, 255 pages, blocks in order, lock byte")
             << "download" << "ZVK7H64B" << none << QStringList{"--double-speed", "yes"} << 100 << 0 << 1
             << QStringList{"MCU Firmware Version: 2.2A", "Double speed: No", "Lock Chip, set 6 Clock OK/设置加密位,双倍速成功 (End: "}
             << "6A 00 0C 8F FF FD 00 06 17 00 1E 16" + kSwitch + kStatus + " | 6A 00 07 84 FF F4 16" + kBlock0 + kLastBlock +
                    " | 6A 00 07 8D 48 46 16" + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
 
         // The serial number goes into the image before the download (the low byte's address first).
         const QString block0_rest = kBlock0.section(QLatin1Char('|'), 2);
@@ -169,19 +170,19 @@ private slots:
             << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 02 F7 16" + kLastBlock + " | 6A 00 8C 00 00000280 0080 00*128 F8 16"
                    " | 6A 00 0E 00 00000300 0002 01 02 80 16" + kBlock0 + kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("serial number, decimal") << "download" << "ZVK7H64B+" << none
             << QStringList{"--serial", "0011,3,42,1,dec"} << 100 << 0 << 1 << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock +
                    " | 6A 00 8C 00 00000000 0080 A5*15 00 00 42 A5*82 00*28 3D 16 |" + block0_rest + kOptionsDefault +
                    kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         QTest::newRow("serial number, text") << "download" << "ZVK7H64B+" << none
             << QStringList{"--serial", "0011,3,42,1,ascii"} << 100 << 0 << 1 << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock +
                    " | 6A 00 8C 00 00000000 0080 A5*15 30 34 32 A5*82 00*28 91 16 |" + block0_rest + kOptionsDefault +
                    kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
 
         // ---- Test Option and connect ----
         QTest::newRow("Test Option, C, all option bits clear") << "test-option" << "ZVK7H64B+" << QStringList{"--options", "0"}
@@ -191,30 +192,30 @@ private slots:
                            "  禁止访问内部扩展RAM(MCU 新版本C版有效)", "  用户软件启动看门狗后,只有停电关看门狗(MCU新版C版有效)",
                            "Internal clock:11.059326MHz./内部时钟频率:11.059326M.",
                            "External clock:5.529663MHz./外部时钟频率:5.529663M.", "Read Chip Lock OK. / 读加密位、双倍速成功."}
-            << "5x 6A 00 06 80 F0 16" + kRun << QByteArray();
+            << "5x 6A 00 06 80 F0 16" + kRun << QByteArray() << 1200;
         QTest::newRow("Test Option, status without identity: queried") << "test-option" << "ZVK7H64B" << none << none << 0
             << 0 << 0
             << QStringList{"We are Reading Chip Lock./ 正在读加密位,双倍速,版本号", "MCU Firmware Version: 2.2A",
                            "Chinese:MCU 固件版本号: 2.2A", "Double speed: No", "Read Chip Lock OK. / 读加密位、双倍速成功."}
-            << "6A 00 06 50 C0 16 | 5x 6A 00 06 80 F0 16" + kRun << QByteArray();
+            << "6A 00 06 50 C0 16 | 5x 6A 00 06 80 F0 16" + kRun << QByteArray() << 1200;
         QTest::newRow("Test Option, B") << "test-option" << "ZVK7L64T2" << none << none << 0 << 0 << 0
             << QStringList{"MCU Type is: ZVK7L64D/T2", "Read MCU Firmware Version OK. / 读版本号成功."}
-            << "5x 6A 00 06 80 F0 16" + kRun << QByteArray();
+            << "5x 6A 00 06 80 F0 16" + kRun << QByteArray() << 1200;
         QTest::newRow("12 MHz: 38400, the faster bauds are off by more than the bounds")
             << "connect" << "ZVK7H12A" << QStringList{"--clock", "12000000"} << none << 0 << 0 << 0
             << QStringList{"Internal clock:11.999142MHz./内部时钟频率:11.999142M.", "Now baud is: / 当前波特率为: 38400 bps."}
             << "6A 00 0C 8F FF F6 00 14 17 81 A6 16 | 6A 00 0B 8E FF F6 00 14 17 23 16 | 5x 6A 00 06 80 F0 16" + kRun
-            << QByteArray();
+            << QByteArray() << 38400;
         QTest::newRow("limit 9600") << "connect" << "ZVK7H12A" << none << QStringList{"--max-baud", "9600"} << 0 << 0 << 0
             << QStringList{"Now baud is: / 当前波特率为: 9600 bps."}
             << "6A 00 0C 8F FF DC 00 48 17 81 C0 16 | 6A 00 0B 8E FF DC 00 48 17 3D 16 | 5x 6A 00 06 80 F0 16" + kRun
-            << QByteArray();
+            << QByteArray() << 9600;
         QTest::newRow("100 kHz: no baud to try") << "connect" << "ZVK7H12A" << QStringList{"--clock", "100000"} << none << 0
             << 1 << 3 << QStringList{"Chinese:正在尝试用更高的波特率连接 ...", "Handshake is failed. / 握手失败 (End: "}
-            << kRun.mid(3) << QByteArray();
+            << kRun.mid(3) << QByteArray() << 1200;
         QTest::newRow("wrong model") << "connect" << "ZVK7H64B+" << none << QStringList{"--model", "ZVK7H16B+"} << 0 << 1
             << 3 << QStringList{"Now baud is: / 当前波特率为: 115200 bps.", "MCU Type is wrong. / MCU 型号错, 请重选"}
-            << kTestF2 + kSwitch + kRun << QByteArray();
+            << kTestF2 + kSwitch + kRun << QByteArray() << 115200;
 
         // ---- The application's download routine, the Soft ICE monitor ----
         // The application's format is the one that follows it: the sim takes a pseudo-terminal's
@@ -231,7 +232,7 @@ private slots:
                " | 5A A5 00 8E B3 00000200 0080 00*128 02 C2 16 | 5A A5 00 8E B3 00000000 0080 A5*100 00*28 43 34 16"
                " | 5A A5 00 8E B3 00000080 0080 00*128 03 40 16 | 5A A5 00 8E B3 00000100 0080 00*128 02 C1 16"
                " | 5A A5 00 8E B3 00000180 0080 00*128 03 41 16 | 5A A5 00 08 B1 01 B8 16"
-            << QByteArray();
+            << QByteArray() << 57600;
         QTest::newRow("user code command, then the boot loader")
             << "send-user-code" << "ZVK7H64B+"
             << QStringList{"--application", "--app-format", "1200,E,8,1", "--trigger", "1234567890ABCDEF1234567890ABCDEF",
@@ -239,15 +240,15 @@ private slots:
             << QStringList{"--code", "12 34 56 78 90 AB CD EF 1234567890ABCDEF", "--format", "1200,Even,8,1"} << 100 << 0
             << 1 << QStringList{kProgramOk}
             << kTestF2 + kSwitch + " | 6A 00 07 84 01 F6 16" + kLastBlock + kBlock0 + kOptionsDefault + kStatus + kRun
-            << QByteArray();
+            << QByteArray() << 115200;
         const QString softice = "6A 00 0C 8F FF FD 00 06 17 00 1E 16" + kSwitch + kStatus + " | 6A 00 07 84 FF F4 16" +
                                 program_run(0x2000, 0x33FF) + program_run(0, 639) + kRun;
         QTest::newRow("Soft ICE, 64-KB monitor") << "softice" << "ZVK7H64B" << none << QStringList{"--yes"} << 0 << 0 << 0
             << QStringList{"Download Soft_ICE is succeed /下载 Soft_ICE 成功"} << softice
-            << softice_flash(true, 0x10000, 4096);
+            << softice_flash(true, 0x10000, 4096) << 115200;
         QTest::newRow("Soft ICE, 32-KB monitor, short file") << "softice" << "ZVK7H32B" << none << QStringList{"--yes"} << 0
             << 0 << 0 << QStringList{"Download Soft_ICE is succeed /下载 Soft_ICE 成功"} << softice
-            << softice_flash(false, 0x8000, 3000);
+            << softice_flash(false, 0x8000, 3000) << 115200;
     }
     void frames()
     {
@@ -259,11 +260,12 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(QString, frames);
         QFETCH(QByteArray, flash);
+        QFETCH(int, baud);
         e2e::SimCliRun r;
         QStringList args;
         if (image > 0)
             args << r.write_binary(QByteArray(image, char(0xA5)));
-        QVERIFY(r.start_sim(model, sim + QStringList{"--exit-grace", "100"}));
+        QVERIFY(r.start_sim(model, sim + QStringList{"--exit-grace", "100"}, baud));
         if (!cli.contains(QLatin1String("--model")))
             args << "--model" << model;
         r.start_cli(command, args + cli + QStringList{"--port", r.sim.port()});
@@ -283,7 +285,12 @@ private slots:
         }
         QStringList got, want;
         e2e::align_frames(e2e::received_frames(r.trace()), frames, got, want);
-        QCOMPARE(got, want);
+        int i = 0;
+        while (i < got.size() && i < want.size() && got.at(i) == want.at(i))
+            ++i;
+        QVERIFY2(got == want, qPrintable(QStringLiteral("frame %1 of %2 (%3 expected)\n got:  %4\n want: %5")
+                                             .arg(i).arg(got.size()).arg(want.size())
+                                             .arg(got.value(i, QStringLiteral("(none)")), want.value(i, QStringLiteral("(none)")))));
         if (!flash.isEmpty())
             QCOMPARE(e2e::read_file(r.flash_path()).toHex(), flash.toHex());
     }

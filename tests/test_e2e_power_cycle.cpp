@@ -34,6 +34,13 @@ QStringList power_story(const QStringList& trace)
     return story;
 }
 
+// The end of the sim's trace, for a failure message.
+QStringList last_lines(const QString& trace)
+{
+    const QStringList lines = e2e::read_lines(trace);
+    return lines.mid(qMax(0, int(lines.size()) - 12));
+}
+
 // One sim with a power line and the core over the port that drives it.
 struct Rig {
     QTemporaryDir dir;
@@ -51,6 +58,8 @@ struct Rig {
     {
         if (!sim.start({"--model", "ZVK7H64B+", "--power-control", fifo(), "--power-on-delay", "600000", "--boards",
                         QString::number(boards), "--trace", trace(), "--flash-out", flash()}))
+            return false;
+        if (!sim.preset_line(115200))
             return false;
         port = std::make_unique<PowerLinePort>(fifo(), wired, asserted_on_open);
         if (!port->power_line_ok())
@@ -100,7 +109,7 @@ private slots:
         rig.bench->sequencer.comDownload_Click(0);
 
         QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
-        QVERIFY(rig.wait_sim_exit());
+        QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
         // The chip holds the image.
         QCOMPARE(read_file(rig.flash()).left(rig.image.size()), rig.image);
 
@@ -139,7 +148,7 @@ private slots:
         rig.bench->sequencer.comDownload_Click(1);
 
         QCOMPARE(results, (QList<bool>{true, true, true}));
-        QVERIFY(rig.wait_sim_exit());
+        QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
         for (int k = 1; k <= 3; ++k)
             QCOMPARE(read_file(rig.flash() + QStringLiteral(".%1").arg(k)).left(rig.image.size()), rig.image);
 

@@ -120,11 +120,12 @@ QString SimCliRun::trace_path() const
     return dir.filePath(QStringLiteral("trace.txt"));
 }
 
-bool SimCliRun::start_sim(const QString& model, const QStringList& extra)
+bool SimCliRun::start_sim(const QString& model, const QStringList& extra, int final_baud)
 {
     return sim.start(QStringList{QStringLiteral("--model"), model, QStringLiteral("--flash-out"), flash_path(),
                                  QStringLiteral("--trace"), trace_path(), QStringLiteral("--trace-bytes")} +
-                     extra);
+                     extra) &&
+           sim.preset_line(final_baud);
 }
 
 bool SimCliRun::finish(int timeout_ms, bool board_runs)

@@ -43,8 +43,9 @@ public:
     QString trace_path() const;
     QStringList trace() const { return read_lines(trace_path()); }
 
-    // The trace holds the bytes of every frame received (--trace-bytes).
-    bool start_sim(const QString& model, const QStringList& extra);
+    // The trace holds the bytes of every frame received (--trace-bytes). The line starts at the
+    // baud the tool ends at (SimProcess::preset_line).
+    bool start_sim(const QString& model, const QStringList& extra, int final_baud = 115200);
     // Starts `zvkisp-cli <command> <args>` with the beeps written to standard error.
     bool start_cli(const QString& command, const QStringList& args) { return cli.start(QStringList{command} + args, true); }
     // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and, when

@@ -1,8 +1,12 @@
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 SimProcess::~SimProcess()
 {
@@ -79,4 +83,21 @@ QString SimProcess::error_output()
 {
     err_ += proc_.readAllStandardError();
     return QString::fromLocal8Bit(err_);
+}
+
+bool SimProcess::preset_line(int baud) const
+{
+    static const std::pair<int, speed_t> kSpeeds[] = {{1200, B1200},   {9600, B9600},   {19200, B19200},
+                                                      {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    speed_t speed = 0;
+    for (const auto& [value, code] : kSpeeds)
+        speed = value == baud ? code : speed;
+    const int fd = ::open(QFile::encodeName(port_).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || speed == 0)
+        return fd >= 0 && ::close(fd) != 0;
+    termios t{};
+    const bool ok = ::tcgetattr(fd, &t) == 0 && (::cfmakeraw(&t), ::cfsetspeed(&t, speed) == 0) &&
+                    ::tcsetattr(fd, TCSANOW, &t) == 0;
+    ::close(fd);
+    return ok;
 }
