@@ -1,5 +1,5 @@
 // Model selection: the selection rules (resets, exact names, unknown names, typed B2 names) and
-// the values derived from a row. (The rows' ranges are exercised by the loader and erase tests.)
+// the values derived from a row. (The rows' ranges are exercised by the loader tests and on the wire.)
 #include "models/model_catalogue.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
-// The serial port as the user names it and as it fails: COM names to devices, "--port auto" and the
-// "ports" table, and the advice line after the port-open failure lines (the group and reason it
-// names; zvkisp-cli writes exactly one such line after the three failure lines, naming the device).
+// The serial port as the user names it and as it fails: COM names to devices, "--port auto", and
+// the advice line after the port-open failure lines (the group and reason it names; zvkisp-cli
+// writes exactly one such line after the three failure lines, naming the device).
 #include "isp/port_advice.h"
 #include "isp/port_discovery.h"
 #include "isp/port_names.h"
@@ -120,18 +120,6 @@ private slots:
         QVERIFY(error.startsWith(QLatin1String("--port auto: ")));
         for (const QString& name : error_names)
             QVERIFY2(error.contains(name), qPrintable(error));
-    }
-    void table()
-    {
-        SerialDeviceInfo a = usb("/dev/ttyUSB0", 0x0403, 0x6001, "FT232R USB UART");
-        a.com_name = QStringLiteral("COM1");
-        a.manufacturer = QStringLiteral("FTDI");
-        a.serial_number = QStringLiteral("A50285BI");
-        SerialDeviceInfo b = plain("/dev/ttyS0");
-        const QStringList lines = format_device_table({a, b});
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines.at(1), QStringLiteral("/dev/ttyUSB0  COM1  0403:6001  FT232R USB UART, FTDI (serial A50285BI)"));
-        QCOMPARE(lines.at(2), QStringLiteral("/dev/ttyS0    -     -          -"));
     }
     void wording_data()
     {

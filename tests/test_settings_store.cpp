@@ -1,5 +1,5 @@
-// The settings store: keys, defaults, leading-number parsing, unusable values, the double-speed
-// code and the deferred save.
+// The settings store: keys, defaults, leading-number parsing, unusable values (the double-speed
+// code among them) and the deferred save.
 
 #include "settings/combo_lists.h"
 #include "settings/settings_store.h"
@@ -99,32 +99,6 @@ private slots:
         store.save_settings(s);
         QCOMPARE(load_all(store, sentinel()).double_speed_yes, false);
     }
-    void double_speed_code_data()
-    {
-        QTest::addColumn<QString>("stored");    // empty: key absent
-        QTest::addColumn<bool>("before");
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("absent") << QString() << true << false;
-        QTest::newRow("2 is NO") << "2" << true << false;
-        QTest::newRow("4 is YES") << "4" << false << true;
-        QTest::newRow("6: YES then NO") << "6" << false << false;
-        QTest::newRow("0 selects nothing") << "0" << true << true;
-        QTest::newRow("leading number 5x") << "5x" << false << true;
-        QTest::newRow("text reads 0") << "abc" << true << true;
-    }
-    void double_speed_code()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, before);
-        QFETCH(bool, yes);
-        if (!stored.isNull())
-            put(SettingsStore::kDoubleSpeedKey, stored);
-        SettingsStore store;
-        StoredSettings s;
-        s.double_speed_yes = before;
-        store.load_settings(s);
-        QCOMPARE(s.double_speed_yes, yes);
-    }
     void single_values_data()
     {
         QTest::addColumn<QString>("key");
@@ -141,8 +115,13 @@ private slots:
         QTest::newRow("model not whole") << "DeviceProducts" << "3x" << "model" << 7;
         QTest::newRow("delay 7") << "Dalay_ReDownLoad" << "7" << "delay" << 7;
         QTest::newRow("delay 8 ignored") << "Dalay_ReDownLoad" << "8" << "delay" << 1;
-        QTest::newRow("user baud 12 ignored") << "UserCodeBaud" << "12" << "ucbaud" << 9;
         QTest::newRow("demo baud 9 ignored") << "ISP_DEMO_UserCodeBaud" << "9" << "demobaud" << 7;
+        // The double-speed code: 2 selects NO, 4 YES, 6 both in turn (NO last), 0 leaves the choice.
+        QTest::newRow("double speed 2") << "安全锁" << "2" << "double" << 0;
+        QTest::newRow("double speed 4") << "安全锁" << "4" << "double" << 1;
+        QTest::newRow("double speed 6") << "安全锁" << "6" << "double" << 0;
+        QTest::newRow("double speed 0") << "安全锁" << "0" << "double" << 1;
+        QTest::newRow("double speed, leading number 5x") << "安全锁" << "5x" << "double" << 1;
     }
     void single_values()
     {
@@ -158,7 +137,7 @@ private slots:
         const QHash<QString, int> got = {
             {"com", s.com_index},        {"fill", s.fill_ff},         {"beep", s.beep_yes},
             {"model", s.model_index},    {"delay", s.delay_index},    {"ucbaud", s.user_code[0]},
-            {"demobaud", s.demo[4]},     {"width", int(s.main_width)}};
+            {"demobaud", s.demo[4]},     {"double", s.double_speed_yes}};
         QCOMPARE(got.value(field), expected);
     }
     void unreadable_file_gives_defaults()
