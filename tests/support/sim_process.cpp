@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +41,11 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
     err_.clear();
     proc_.setProgram(binary());
     proc_.setArguments(args);
+    // The board is hardware and does not fall behind when the machine is busy. A sim that is not
+    // scheduled for a while reads late: the tool may have emptied its output queue by then (it
+    // clears both queues before each synchronisation) or closed the port. Where the system allows
+    // it, the sim runs at a higher priority than the tool.
+    proc_.setChildProcessModifier([] { (void)::setpriority(PRIO_PROCESS, 0, -5); });
     proc_.start();
     if (!proc_.waitForStarted(timeout_ms))
         return false;
@@ -55,7 +61,7 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
             const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("PORT "))) {
                 port_ = line.mid(5).trimmed();
-                return true;
+                return preset_line(115200);
             }
             out_ += line.toLocal8Bit() + '\n';
         }
