@@ -46,7 +46,7 @@ void TestE2eGang::four_boards_one_faulty_data()
     // its adapter disappears after the last program frame, or it keeps its old options: those two
     // fail after their serial number went out, and the number goes to the next board.
     QTest::newRow("silent board") << QStringList{QStringLiteral("--mute-after"), QStringLiteral("60")} << kProgramFailed;
-    QTest::newRow("vanishing adapter") << QStringList{QStringLiteral("--vanish-after"), QStringLiteral("136")}
+    QTest::newRow("vanishing adapter") << QStringList{QStringLiteral("--vanish-on"), QStringLiteral("0x8D")}
                                        << QStringLiteral("Config option are error!");
     QTest::newRow("options refused") << QStringList{QStringLiteral("--ignore-options")}
                                      << QStringLiteral("Config option are error!");
