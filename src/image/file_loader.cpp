@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 const QString FileLoader::kMsgStartOutrun =
@@ -44,6 +45,27 @@ int pair_value(const char* p, int available)
         return hi;
     const int lo = hex_digit(p[1]);
     return lo < 0 ? hi : hi * 16 + lo;
+}
+
+// Sets the buffer bytes from `low` to `high` (those inside the buffer) to `value`.
+void fill_range(ProgramImage& image, qint64 low, qint64 high, quint8 value)
+{
+    low = std::max<qint64>(low, 0);
+    high = std::min<qint64>(high, ProgramImage::kSize - 1);
+    if (low <= high)
+        std::fill(image.program_buffer.begin() + low, image.program_buffer.begin() + high + 1, value);
+}
+
+// The highest address from `high` down to `low` (inside the buffer) whose byte is not `value`;
+// -1 when there is none.
+qint64 last_other_than(const ProgramImage& image, qint64 low, qint64 high, quint8 value)
+{
+    low = std::max<qint64>(low, 0);
+    high = std::min<qint64>(high, ProgramImage::kSize - 1);
+    for (qint64 a = high; a >= low; --a)
+        if (image.program_buffer[static_cast<size_t>(a)] != value)
+            return a;
+    return -1;
 }
 
 } // namespace
@@ -234,9 +256,7 @@ void FileLoader::load_binary_file(const QByteArray& bytes)
             over = true;
             file_end = r.ap_end;
         }
-        for (qint64 a = qint64(model_.data_flash_start) - 1; a >= r.ap_end + 1; --a)
-            if (ProgramImage::in_buffer(a))
-                image_.program_buffer[static_cast<size_t>(a)] = image_.fill_byte();
+        fill_range(image_, r.ap_end + 1, qint64(model_.data_flash_start) - 1, image_.fill_byte());
     }
     image_.file_end = static_cast<qint32>(file_end);
     show_range_message(over, data, true);
@@ -334,22 +354,15 @@ int FileLoader::parse_hex_records(const QByteArray& content, const QString& name
     }
     image_.file_end = static_cast<qint32>(max);
     const quint8 fill = image_.fill_byte();
+    // The area from isp_start - 1 down to AP end + 1: family 2 notes that it holds data, the other
+    // families clear it from its highest byte that is not the fill byte down.
+    const bool scan = model_.model_family == 2 ? !data : !over;
+    const qint64 other = scan ? last_other_than(image_, r.ap_end + 1, isp_start - 1, fill) : -1;
     if (model_.model_family == 2) {
-        if (!data)
-            for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
-                if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
-                    data = true;
-                    break;
-                }
-    } else if (!over) {
-        for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
-            if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
-                over = true;
-                for (qint64 b = a; b >= r.ap_end + 1; --b)
-                    if (ProgramImage::in_buffer(b))
-                        image_.program_buffer[static_cast<size_t>(b)] = fill;
-                break;
-            }
+        data = data || other >= 0;
+    } else if (other >= 0) {
+        over = true;
+        fill_range(image_, r.ap_end + 1, other, fill);
     }
     image_.file_start = static_cast<qint32>(r.buffer_start);
     show_range_message(over, data, false);
