@@ -56,7 +56,7 @@ private slots:
             QVERIFY(sim.stop());
         } else {
             // The sim ends once its line has vanished.
-            QVERIFY(sim.process().waitForFinished(60000));
+            QVERIFY2(sim.process().waitForFinished(60000), qPrintable(e2e::read_lines(trace).join('\n') + cli.out()));
             QVERIFY2(e2e::read_lines(trace).contains(QStringLiteral("vanish")), qPrintable(e2e::read_lines(trace).join('\n')));
         }
         QElapsedTimer since_vanish;

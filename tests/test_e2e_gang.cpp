@@ -134,8 +134,10 @@ void TestE2eGang::repeat_until_stopped()
                      QStringLiteral("0101,2,0007,1,dec")};
     for (int i = 0; i < 2; ++i) {
         sims[i] = std::make_unique<SimProcess>();
+        // After its second board the line stays (a port that vanished would fail the next board).
         QVERIFY(sims[i]->start({QStringLiteral("--model"), kModel, QStringLiteral("--boards"), QStringLiteral("2"),
-                                QStringLiteral("--next-board-delay"), QStringLiteral("300"), QStringLiteral("--flash-out"),
+                                QStringLiteral("--next-board-delay"), QStringLiteral("300"), QStringLiteral("--exit-grace"),
+                                QStringLiteral("60000"), QStringLiteral("--flash-out"),
                                 dir.filePath(QStringLiteral("flash%1.bin").arg(i))}));
         args << QStringLiteral("--port") << sims[i]->port();
     }

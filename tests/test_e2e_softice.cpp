@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(image.mid(0x2000, 384), common_);
         QVERIFY(!bench.link.port_open());
 
-        sim.process().waitForFinished(5000);
+        sim.stop();   // after it took in the run command
         const QByteArray flash = read_file(flash_path);
         QCOMPARE(flash.size(), flash_size);
         QCOMPARE(flash.toHex(), expected_flash(image, flash_size).toHex());
@@ -118,7 +118,7 @@ private slots:
         QVERIFY(cli.err().contains(QStringLiteral("Write SoftICE program, the DownLoad Code will be erased!")));
         QVERIFY(cli.err().contains(QStringLiteral("Download Soft_ICE is succeed.\nChinese:下载 Soft_ICE 成功。")));
 
-        sim.process().waitForFinished(5000);
+        sim.stop();   // after it took in the run command
         const QByteArray flash = read_file(flash_path);
         QVERIFY2(flash.size() == 0x10000, qPrintable(QString::fromUtf8(read_file(trace_path)).right(600) + cli.out()));
         QCOMPARE(flash.mid(0, 3).toHex(), QByteArray("022200"));

@@ -59,8 +59,8 @@ bool SimCliRun::start_sim(const QString& model, const QStringList& extra)
 bool SimCliRun::finish(int timeout_ms)
 {
     const bool finished = cli.finish(timeout_ms);
-    // The simulator writes its flash when the board runs and ends shortly after.
-    sim.process().waitForFinished(3000);
+    // The simulator takes in what the tool sent (a run command writes its flash) and ends.
+    sim.stop();
     return finished;
 }
 

@@ -34,8 +34,14 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
     port_.clear();
     out_.clear();
     err_.clear();
+    QString link;
+    const int at = int(args.indexOf(QStringLiteral("--link")));
+    if (at >= 0)
+        link = args.value(at + 1);
+    else
+        link = link_dir_.filePath(QStringLiteral("port%1").arg(++starts_));
     proc_.setProgram(binary());
-    proc_.setArguments(args);
+    proc_.setArguments(at >= 0 ? args : args + QStringList{QStringLiteral("--link"), link});
     proc_.start();
     if (!proc_.waitForStarted(timeout_ms))
         return false;
@@ -50,7 +56,7 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
         while (proc_.canReadLine()) {
             const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("PORT "))) {
-                port_ = line.mid(5).trimmed();
+                port_ = link;
                 return true;
             }
             out_ += line.toLocal8Bit() + '\n';
