@@ -326,11 +326,14 @@ void Board::reject(const std::string &reason)
     trace_.line("reject %s", reason.c_str());
 }
 
-// Counts an accepted frame; false when the chip must not react (muted or vanished).
-bool Board::count_accepted_frame()
+// Counts an accepted frame of command `code`; false when the chip must not react (muted or vanished).
+bool Board::count_accepted_frame(uint8_t code)
 {
     ++accepted_frames_;
-    if (cfg_.vanish_after >= 0 && accepted_frames_ > cfg_.vanish_after) {
+    if (code == cfg_.vanish_on_code)
+        ++vanish_code_frames_;
+    if ((cfg_.vanish_after >= 0 && accepted_frames_ > cfg_.vanish_after) ||
+        (cfg_.vanish_on_code >= 0 && vanish_code_frames_ >= cfg_.vanish_on_count)) {
         vanish();
         return false;
     }
@@ -359,7 +362,7 @@ void Board::handle_command(const ParsedFrame &f)
     case 0x50:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("status");
         answer(build_reply({0x50, 0, 0, 0, 0, 0, 0, 0, cfg_.version, uint8_t(cfg_.variant), options_}));
@@ -369,7 +372,7 @@ void Board::handle_command(const ParsedFrame &f)
     case 0x81:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         if (f.code == 0x80)
             trace_.line("sync");
@@ -381,7 +384,7 @@ void Board::handle_command(const ParsedFrame &f)
     case 0x82:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         board_done("run");
         return;
@@ -389,7 +392,7 @@ void Board::handle_command(const ParsedFrame &f)
     case 0x84: {
         if (n != 1)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         unsigned pages = f.data[0];
         trace_.line("erase pages=%u", pages);
@@ -401,7 +404,7 @@ void Board::handle_command(const ParsedFrame &f)
     case 0x86:
         if (n != 1)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("wdt pin=0x%02X", f.data[0]);
         answer(build_reply({0x86}));
@@ -416,7 +419,7 @@ void Board::handle_command(const ParsedFrame &f)
         }
         if (n != want)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         if (cfg_.family == 0)
             trace_.line("options v=0x%02X", f.data[0]);
@@ -439,7 +442,7 @@ void Board::handle_command(const ParsedFrame &f)
             reject(text);
             return;
         }
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         double baud = negotiated_baud(hi, lo);
         std::vector<uint8_t> reply = build_reply({f.code});
@@ -480,7 +483,7 @@ void Board::handle_command(const ParsedFrame &f)
             reject(text);
             return;
         }
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("program addr=0x%04X len=%zu code=0x%02X", addr, count, f.code);
         const uint8_t *d = f.data.data() + 6;
@@ -518,7 +521,7 @@ void Board::handle_custom(const ParsedFrame &f)
     case 0xB0:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("custom-sync");
         answer(build_custom(0xB0, {}));
@@ -527,7 +530,7 @@ void Board::handle_custom(const ParsedFrame &f)
     case 0xB5:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("custom-id id=%04X", cfg_.demo_id);
         answer(build_custom(0xB5, {0x00, uint8_t(cfg_.demo_id >> 8), uint8_t(cfg_.demo_id & 0xFF), options_}));
@@ -536,7 +539,7 @@ void Board::handle_custom(const ParsedFrame &f)
     case 0xB2:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("custom-erase");
         erase(flash_.size());
@@ -546,7 +549,7 @@ void Board::handle_custom(const ParsedFrame &f)
     case 0xB1:
         if (n != 0)
             return data_length();
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         board_done("custom-finish");
         return;
@@ -565,7 +568,7 @@ void Board::handle_custom(const ParsedFrame &f)
             reject(text);
             return;
         }
-        if (!count_accepted_frame())
+        if (!count_accepted_frame(f.code))
             return;
         trace_.line("custom-program addr=0x%04X len=%zu code=0x%02X", addr, count, f.code);
         const uint8_t *d = f.data.data() + 6;

@@ -54,7 +54,7 @@ private:
     void handle_command(const ParsedFrame &f);
     void handle_custom(const ParsedFrame &f);
     void arm_frame_timeout();
-    bool count_accepted_frame();
+    bool count_accepted_frame(uint8_t code);
 
     // Runs `action` after `delay_us` microseconds (plus the configured reply delay and lateness)
     // while the chip is busy; bytes that arrive meanwhile wait in the queue.
@@ -108,6 +108,7 @@ private:
     std::vector<uint8_t> rx_bytes_;  // --trace-bytes: received since the last frame ended
 
     long accepted_frames_ = 0;
+    long vanish_code_frames_ = 0;   // accepted frames of cfg_.vanish_on_code
     bool mute_noted_ = false;
     std::string last_rx_note_;
 };

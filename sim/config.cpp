@@ -72,7 +72,9 @@ const char kUsage[] =
     "  --corrupt P              probability that an answer is sent with one bit flipped\n"
     "  --late MIN-MAX           every answer is delayed by MIN..MAX ms\n"
     "  --mute-after N           no answers after N accepted frames\n"
-    "  --vanish-after N         the line disappears after N accepted frames\n";
+    "  --vanish-after N         the line disappears after N accepted frames\n"
+    "  --vanish-on CODE[:N]     the line disappears at the N-th (default 1st) accepted frame of\n"
+    "                           command CODE (hex, e.g. 0x8D)\n";
 
 bool parse_long(const char *text, int base, long *out)
 {
@@ -463,6 +465,17 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             if (!int_arg(0, 1000000000, &v))
                 return fail("bad --vanish-after");
             cfg->vanish_after = v;
+        } else if (opt == "--vanish-on" && need(1)) {
+            const std::string t = arg();
+            const size_t colon = t.find(':');
+            uint8_t code = 0;
+            long count = 1;
+            if (!parse_byte(t.substr(0, colon).c_str(), 16, &code) ||
+                (colon != std::string::npos &&
+                 (!parse_long(t.substr(colon + 1).c_str(), 10, &count) || count < 1 || count > 1000000000)))
+                return fail("bad --vanish-on (CODE[:N])");
+            cfg->vanish_on_code = code;
+            cfg->vanish_on_count = count;
         } else {
             return fail("unknown or incomplete option " + opt + " (see --help)");
         }

@@ -75,6 +75,8 @@ struct Config {
     int late_max_ms = 0;
     long mute_after = -1;    // accepted frames before the chip stops answering; -1 = never
     long vanish_after = -1;  // accepted frames before the line disappears; -1 = never
+    int vanish_on_code = -1; // command code whose vanish_on_count-th accepted frame makes the line disappear
+    long vanish_on_count = 1;
 
     // Derived.
     bool prefix_mode() const;

@@ -37,6 +37,12 @@ bool Pty::open(std::string *error)
     struct termios back {};
     framing_visible_ = tcgetattr(slave_, &back) == 0 && (back.c_cflag & PARENB) && (back.c_cflag & CSIZE) == CS7;
     tcsetattr(slave_, TCSANOW, &raw);
+    struct termios closed {};
+    tcgetattr(slave_, &closed);
+    closed_flags_[0] = closed.c_iflag;
+    closed_flags_[1] = closed.c_oflag;
+    closed_flags_[2] = closed.c_cflag;
+    closed_flags_[3] = closed.c_lflag;
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(slave_, F_SETFD, FD_CLOEXEC);
     int fl = fcntl(master_, F_GETFL);
@@ -48,7 +54,12 @@ ToolFormat Pty::tool_format() const
 {
     if (slave_ < 0)
         return ToolFormat{};
-    return read_tool_format(slave_);
+    struct termios now {};
+    if (tcgetattr(slave_, &now) == 0 && now.c_iflag == closed_flags_[0] && now.c_oflag == closed_flags_[1] &&
+        now.c_cflag == closed_flags_[2] && now.c_lflag == closed_flags_[3])
+        return last_open_;
+    last_open_ = read_tool_format(slave_);
+    return last_open_;
 }
 
 void Pty::write_bytes(const std::vector<uint8_t> &bytes)

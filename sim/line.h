@@ -35,6 +35,9 @@ public:
     int master_fd() const { return master_; }
     const std::string &slave_path() const { return slave_path_; }
 
+    // The tool's settings as the slave holds them. A tool that closes the port puts back the
+    // settings the slave had before (ours): bytes read then were sent before the close, at the
+    // settings the tool had last, and those are returned.
     ToolFormat tool_format() const;
     // Some kernels force 8 data bits and no parity on pseudo-terminals: then the tool's
     // parity and data bits cannot be seen and only the baud can be compared.
@@ -55,6 +58,8 @@ private:
     int slave_ = -1;
     std::string slave_path_;
     bool framing_visible_ = false;
+    unsigned closed_flags_[4] = {};   // the slave's mode flags (i, o, c, l) while no tool holds it open
+    mutable ToolFormat last_open_;    // the settings last seen while a tool held it open
 };
 
 // True when a UART at `uart` understands bytes sent at the tool's settings (and the other way

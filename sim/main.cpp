@@ -206,5 +206,12 @@ int main(int argc, char **argv)
             }
         }
     }
+    // Stopped by a signal: what the tool sent before it is still taken in, so a run command that
+    // is already on the line writes the flash files even when the signal came first.
+    for (long got = 1; g_stop && got > 0 && !board.finished();) {
+        got = pty.read_bytes(buf, sizeof buf);
+        if (got > 0)
+            board.on_input(buf, size_t(got));
+    }
     return 0;
 }

@@ -15,9 +15,6 @@ namespace {
 const QString kModel = QStringLiteral("ZVK7H64B+");
 const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 
-using e2e::pattern;
-using e2e::write_file;
-
 } // namespace
 
 class TestE2eFaults : public QObject {
@@ -27,40 +24,39 @@ private slots:
     {
         if (!SimProcess::available() || !CliProcess::available())
             QSKIP("zvkisp-sim or zvkisp-cli is not built");
-        QVERIFY(write_file(file_, pattern(6000, 21)));
+        QVERIFY(e2e::write_file(file_, e2e::pattern(6000, 21)));
     }
     void vanishing_port_data()
     {
-        // The frames of this download in order: test 0, switch 1, five syncs, erase 7, the last
-        // block's three frames from 8, the 44 frames of blocks 0..10, options 55, status, run.
-        QTest::addColumn<int>("frame");   // -1: while greeting a board that has not powered on yet
-        QTest::newRow("greeting") << -1;
-        QTest::newRow("baud test") << 0;
-        QTest::newRow("baud switch") << 1;
-        QTest::newRow("erase") << 7;
-        QTest::newRow("first program frame") << 8;
-        QTest::newRow("middle of programming") << 28;
-        QTest::newRow("options") << 55;
+        QTest::addColumn<QString>("command");   // --vanish-on CODE[:N]; empty: the board never powers on
+        // While the tool greets a board that has not powered on yet, the whole line goes away.
+        QTest::newRow("greeting") << QString();
+        QTest::newRow("baud test") << "0x8F";
+        QTest::newRow("baud switch") << "0x8E";
+        QTest::newRow("erase") << "0x84";
+        QTest::newRow("first program frame") << "0x00";
+        QTest::newRow("middle of programming") << "0x00:21";
+        QTest::newRow("options") << "0x8D";
     }
     void vanishing_port()
     {
-        QFETCH(int, frame);
+        QFETCH(QString, command);
         QTemporaryDir dir;
         const QString trace = dir.filePath(QStringLiteral("trace.txt"));
         SimProcess sim;
-        const QStringList fault = frame < 0 ? QStringList{"--power-on-delay", "600000"}
-                                            : QStringList{"--vanish-after", QString::number(frame)};
+        const QStringList fault = command.isEmpty() ? QStringList{"--power-on-delay", "600000"}
+                                                    : QStringList{"--vanish-on", command};
         QVERIFY(sim.start(QStringList{"--model", kModel, "--trace", trace} + fault));
         CliProcess cli;
         QVERIFY(cli.start({"download", file_, "--port", sim.port(), "--model", kModel}));
-        if (frame < 0) {
+        if (command.isEmpty()) {
             // The sim's end takes its pseudo-terminal with it.
             QVERIFY(cli.wait_for_output(QStringLiteral("We are trying to connect to your MCU"), 30000));
             QTest::qWait(1000);
             QVERIFY(sim.stop());
         } else {
             // The sim ends once its line has vanished.
-            QVERIFY(sim.process().waitForFinished(60000));
+            QVERIFY2(sim.process().waitForFinished(60000), qPrintable(e2e::read_lines(trace).join('\n') + cli.out()));
             QVERIFY2(e2e::read_lines(trace).contains(QStringLiteral("vanish")), qPrintable(e2e::read_lines(trace).join('\n')));
         }
         QElapsedTimer since_vanish;

@@ -46,7 +46,7 @@ void TestE2eGang::four_boards_one_faulty_data()
     // its adapter disappears after the last program frame, or it keeps its old options: those two
     // fail after their serial number went out, and the number goes to the next board.
     QTest::newRow("silent board") << QStringList{QStringLiteral("--mute-after"), QStringLiteral("60")} << kProgramFailed;
-    QTest::newRow("vanishing adapter") << QStringList{QStringLiteral("--vanish-after"), QStringLiteral("136")}
+    QTest::newRow("vanishing adapter") << QStringList{QStringLiteral("--vanish-on"), QStringLiteral("0x8D")}
                                        << QStringLiteral("Config option are error!");
     QTest::newRow("options refused") << QStringList{QStringLiteral("--ignore-options")}
                                      << QStringLiteral("Config option are error!");
@@ -134,8 +134,10 @@ void TestE2eGang::repeat_until_stopped()
                      QStringLiteral("0101,2,0007,1,dec")};
     for (int i = 0; i < 2; ++i) {
         sims[i] = std::make_unique<SimProcess>();
+        // After its second board the line stays (a port that vanished would fail the next board).
         QVERIFY(sims[i]->start({QStringLiteral("--model"), kModel, QStringLiteral("--boards"), QStringLiteral("2"),
-                                QStringLiteral("--next-board-delay"), QStringLiteral("300"), QStringLiteral("--flash-out"),
+                                QStringLiteral("--next-board-delay"), QStringLiteral("300"), QStringLiteral("--exit-grace"),
+                                QStringLiteral("60000"), QStringLiteral("--flash-out"),
                                 dir.filePath(QStringLiteral("flash%1.bin").arg(i))}));
         args << QStringLiteral("--port") << sims[i]->port();
     }

@@ -366,13 +366,15 @@ private slots:
     void editor_confirm_then_edit()
     {
         QTemporaryDir dir;
-        const QString bin = dir.filePath(QStringLiteral("four.bin"));
-        QVERIFY(e2e::write_file(bin, QByteArray::fromHex("11223344")));
+        // Its one record has a wrong checksum: the record is kept, the log names its line.
+        const QString hex = dir.filePath(QStringLiteral("four.hex"));
+        QVERIFY(e2e::write_file(hex, ":040000001122334400\r\n:00000001FF\r\n"));
         Fixture f;
         f.w->show();
-        QVERIFY(f.load(bin));
+        QVERIFY(f.load(hex));
         QCOMPARE(f.wb().image.program_buffer[0], quint8(0x11));
-        QVERIFY(f.w->Frame7->title().endsWith(QStringLiteral("four.bin")));
+        QCOMPARE(f.wb().log.lines().last(), QStringLiteral("Checksum error on line 1 of the HEX file. / HEX 文件第 1 行校验和错误。"));
+        QVERIFY(f.w->Frame7->title().endsWith(QStringLiteral("four.hex")));
 
         BufferEditor* ed = f.w->txtBuffer2;
         const QString text = ed->dump_text();

@@ -9,7 +9,6 @@
 #include "settings/combo_lists.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <cstdio>
 
@@ -56,6 +55,7 @@ int cmd_custom_download(const QStringList& args)
          QStringLiteral("FF|00"), QStringLiteral("00")},
         {QStringLiteral("beep"), QStringLiteral("Beep after each good board: yes or no (default yes)."),
          QStringLiteral("yes|no"), QStringLiteral("yes")},
+        force_option(),
     };
     parser.addOptions(options);
     if (!parser.parse(args))
@@ -65,8 +65,8 @@ int cmd_custom_download(const QStringList& args)
         return 0;
     }
     QString error;
-    QFileInfo file;
-    if (!single_readable_file(parser, file, error))
+    QString file;
+    if (!single_file_argument(parser, file, error))
         return usage_error(error);
     if (!parser.isSet(QStringLiteral("download-format")))
         return usage_error(QStringLiteral("--download-format is required"));
@@ -94,8 +94,8 @@ int cmd_custom_download(const QStringList& args)
 
     // The program image, loaded as the window loads it.
     BenchImageTools tools(bench, &session.dialogs);
-    if (!load_into_bench(bench, tools, buffer, file))
-        return usage_error(QStringLiteral("%1 could not be loaded").arg(parser.positionalArguments().first()));
+    if (const int status = load_into_bench(kName, bench, tools, buffer, file))
+        return status;
 
     CustomDownload custom(bench);
     custom.set_image_tools(&tools.serial, &tools.view);

@@ -7,7 +7,6 @@
 #include "cli/gang_download.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -104,6 +103,8 @@ int cmd_download(const QStringList& args)
     parser.setApplicationDescription(QStringLiteral(
         "Download FILE (Intel HEX or binary) into the MCU: connect, erase, program and verify, write the\n"
         "options and start the program. Exit status 0 only when the download ended with \"Program OK\".\n"
+        "A doubtful FILE (bad checksum, malformed line, unknown record, text, data beyond the model's\n"
+        "flash) is refused with exit status 4 before the port opens, unless --force is given.\n"
         "With --repeat, boards are downloaded one after another (Re-Download) until Ctrl-C.\n"
         "Give --port several times to program one board per port at the same time (gang programming):\n"
         "each port's log lines come prefixed with its name, a summary follows, and the serial number\n"
@@ -140,6 +141,7 @@ int cmd_download(const QStringList& args)
         {QStringLiteral("repeat"), QStringLiteral("Re-Download: one board after another until Ctrl-C.")},
         {QStringLiteral("pause"), QStringLiteral("Seconds between boards with --repeat (default 5)."),
          QStringLiteral("SECONDS"), QStringLiteral("5")},
+        force_option(),
     };
     parser.addOptions(options);
     if (!parser.parse(args))
@@ -149,8 +151,8 @@ int cmd_download(const QStringList& args)
         return 0;
     }
     QString error;
-    QFileInfo file;
-    if (!single_readable_file(parser, file, error))
+    QString file;
+    if (!single_file_argument(parser, file, error))
         return usage_error(error);
 
     CliSession session;
@@ -204,8 +206,8 @@ int cmd_download(const QStringList& args)
 
     BenchImageTools tools(bench, &session.dialogs);
     SerialNumber& serial = tools.serial;
-    if (!load_into_bench(bench, tools, buffer, file))
-        return usage_error(QStringLiteral("%1 could not be loaded").arg(parser.positionalArguments().first()));
+    if (const int status = load_into_bench(kName, bench, tools, buffer, file))
+        return status;
 
     if (parser.isSet(QStringLiteral("serial"))) {
         const QStringList parts = parser.value(QStringLiteral("serial")).split(QLatin1Char(','));

@@ -48,7 +48,7 @@ int cmd_dump(const QStringList& args)
     }
     const bool ok = session.load(p.positionalArguments().first(), &error);
     if (!error.isEmpty())
-        std::fprintf(stderr, "zvkisp-cli dump: %s\n", qPrintable(error));
+        QTextStream(stderr) << "zvkisp-cli dump: " << error << "\n";
 
     QString text = session.whole_dump();
     if (!p.isSet(QStringLiteral("crlf")))

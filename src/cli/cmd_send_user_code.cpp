@@ -121,6 +121,13 @@ int cmd_send_user_code(const QStringList& args_in)
             return usage_error(common.errorText());
         if (!session->apply_common_options(common, error))
             return usage_error(error);
+        // The file is checked before the application is sent its command (the download checks it again).
+        BufferOptions buffer;
+        buffer.start = QStringLiteral("0");
+        take_option(args, QStringLiteral("start"), buffer.start, false, error);
+        buffer.force = args.contains(QStringLiteral("--force"));
+        if (const int status = check_program_input(kName, file, session->bench.model, buffer))
+            return status;
         session->bench.image.file_loaded = true;
 
         UserCodeCommand command(session->bench);

@@ -3,12 +3,14 @@
 
 #include "cli/cli_dialogs.h"
 #include "cli/commands.h"
+#include "cli/download_options.h"
 #include "cli/image_session.h"
 
 #include "image/buffer_store.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTextStream>
 
 #include <cstdio>
 
@@ -17,7 +19,9 @@ int cmd_store(const QStringList& args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Loads FILE (Intel HEX or binary) as the window does, then writes the buffer bytes\n"
-        "START .. START + LENGTH - 1 to the binary file BIN (replacing it).\n"
+        "START .. START + LENGTH - 1 to the binary file BIN (replacing it). A doubtful FILE (bad\n"
+        "checksum, malformed line, text, data beyond the model's flash) is refused with exit\n"
+        "status 4 unless --force is given.\n"
         "Example: zvkisp-cli store blink.hex --model ZVK7H64B+ --start 0 --length 800 --out blink.bin"));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("HEX or binary program file"));
@@ -31,6 +35,7 @@ int cmd_store(const QStringList& args)
                  QStringLiteral("HEX"), QStringLiteral("0")});
     p.addOption({QStringLiteral("fill"), QStringLiteral("Unused bytes: FF or 00 (default 00)."), QStringLiteral("FF|00"),
                  QStringLiteral("00")});
+    p.addOption(force_option());
     if (!p.parse(args)) {
         std::fprintf(stderr, "%s\n", qPrintable(p.errorText()));
         return 2;
@@ -57,10 +62,10 @@ int cmd_store(const QStringList& args)
         std::fprintf(stderr, "zvkisp-cli store: %s\n", qPrintable(error));
         return 2;
     }
-    if (!session.load(p.positionalArguments().first(), &error)) {
+    if (!session.load(p.positionalArguments().first(), &error, !p.isSet(QStringLiteral("force")))) {
         if (!error.isEmpty())
-            std::fprintf(stderr, "zvkisp-cli store: %s\n", qPrintable(error));
-        return 1;
+            QTextStream(stderr) << "zvkisp-cli store: " << error << "\n";
+        return kExitBadInput;
     }
     session.image.store_start_text = p.value(QStringLiteral("start"));
     if (p.isSet(QStringLiteral("length")))

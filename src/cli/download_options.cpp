@@ -1,11 +1,30 @@
 #include "cli/download_options.h"
 
 #include "device/workbench.h"
+#include "image/number_text.h"
+#include "image/program_file.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <QTextStream>
 
 #include <cstdio>
+
+namespace {
+
+int refuse_input(const char* command, const FileDiagnostic& diagnostic, bool strict)
+{
+    QTextStream err(stderr);
+    err << command << ": " << diagnostic.text() << "\n";
+    if (strict)
+        err << command << ": "
+            << "refused before the port was opened; --force loads the file as the window does"
+               " / 未打开串口即拒绝；--force 按窗口的方式载入文件\n";
+    return kExitBadInput;
+}
+
+} // namespace
 
 int cli_usage_error(const char* command, const QString& text)
 {
@@ -13,19 +32,22 @@ int cli_usage_error(const char* command, const QString& text)
     return 2;
 }
 
-bool single_readable_file(const QCommandLineParser& parser, QFileInfo& file, QString& error)
+bool single_file_argument(const QCommandLineParser& parser, QString& file, QString& error)
 {
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1) {
         error = QStringLiteral("exactly one FILE is required");
         return false;
     }
-    file = QFileInfo(positional.first());
-    if (!file.isFile() || !file.isReadable()) {
-        error = QStringLiteral("cannot read %1").arg(positional.first());
-        return false;
-    }
+    file = positional.first();
     return true;
+}
+
+QCommandLineOption force_option()
+{
+    return QCommandLineOption(QStringLiteral("force"),
+                              QStringLiteral("Load FILE as the window does: a bad checksum, text, or data beyond the "
+                                             "flash are then warned about or cut, not refused."));
 }
 
 bool parse_buffer_options(const QCommandLineParser& parser, BufferOptions& out, QString& error)
@@ -43,6 +65,7 @@ bool parse_buffer_options(const QCommandLineParser& parser, BufferOptions& out, 
     }
     out.fill_ff = fill == QLatin1String("FF");
     out.start = start;
+    out.force = parser.isSet(QStringLiteral("force"));
     return true;
 }
 
@@ -50,19 +73,44 @@ BenchImageTools::BenchImageTools(Workbench& bench, UserDialogs* dialogs)
     : view(bench.image, dialogs), serial(bench.image, bench.model, view, nullptr, dialogs),
       loader(bench.image, bench.model, serial, view, nullptr, dialogs)
 {
+    QObject::connect(&loader, &FileLoader::log_line, [](const QString& line) { QTextStream(stderr) << line << "\n"; });
 }
 
-bool load_into_bench(Workbench& bench, BenchImageTools& tools, const BufferOptions& options, const QFileInfo& file)
+int check_program_input(const char* command, const QString& path, const SelectedModel& model,
+                        const BufferOptions& options)
 {
+    const QFileInfo info(path);
+    if (options.force) {
+        if (info.isFile())
+            return 0;
+        return refuse_input(command, FileDiagnostic{path, 0, info.exists() ? QStringLiteral("not a file / 不是文件")
+                                                                           : QStringLiteral("no such file / 文件不存在")},
+                            false);
+    }
+    const FlashLimits limits = FlashLimits::of(model, NumberText::hex_prefix_value(options.start));
+    if (const std::optional<FileDiagnostic> refused = check_program_file(path, limits))
+        return refuse_input(command, *refused, true);
+    return 0;
+}
+
+int load_into_bench(const char* command, Workbench& bench, BenchImageTools& tools, const BufferOptions& options,
+                    const QString& path)
+{
+    if (const int status = check_program_input(command, path, bench.model, options))
+        return status;
     bench.image.fill_ff = options.fill_ff;
     bench.image.buffer_start_text = options.start;
     bench.image.clear_buffer_on_load = true;
     tools.view.clear_program_buffer(0x00);
     bench.image.show_memory_ranges();
-    bench.image.file_path = file.absoluteFilePath();
+    bench.image.file_path = QFileInfo(path).absoluteFilePath();
+    tools.loader.follow_address_records = !options.force;
     tools.loader.open_into_buffer();
-    if (!tools.loader.last_load_ok)
-        return false;
+    if (!tools.loader.last_load_ok) {
+        FileDiagnostic refused = tools.loader.refusal.value_or(FileDiagnostic{path, 0, FileReason::unreadable()});
+        refused.file = path;
+        return refuse_input(command, refused, false);
+    }
     bench.image.file_loaded = true;
-    return true;
+    return 0;
 }

@@ -7,23 +7,31 @@
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 
-#include <QFileInfo>
+#include <QCommandLineOption>
 #include <QString>
 
 class QCommandLineParser;
 class UserDialogs;
 class Workbench;
+struct SelectedModel;
 
 // Prints "<command>: <text>" on standard error; returns the usage exit status (2).
 int cli_usage_error(const char* command, const QString& text);
 
-// The single FILE argument, which must be a readable file. False with a reason.
-bool single_readable_file(const QCommandLineParser& parser, QFileInfo& file, QString& error);
+// Exit status for a program file that is refused.
+constexpr int kExitBadInput = 4;
 
-// --fill (FF or 00) and --start (hexadecimal buffer start address).
+// The single FILE argument. False with a reason.
+bool single_file_argument(const QCommandLineParser& parser, QString& file, QString& error);
+
+// --force: load the program file as the window does, without the strict check.
+QCommandLineOption force_option();
+
+// --fill (FF or 00), --start (hexadecimal buffer start address) and --force.
 struct BufferOptions {
     bool fill_ff = false;
     QString start;
+    bool force = false;
 };
 bool parse_buffer_options(const QCommandLineParser& parser, BufferOptions& out, QString& error);
 
@@ -35,6 +43,14 @@ struct BenchImageTools {
     FileLoader loader;
 };
 
-// Clears the buffer and loads `file` with the window's load path. True when the loader finished
-// (the image is then marked loaded).
-bool load_into_bench(Workbench& bench, BenchImageTools& tools, const BufferOptions& options, const QFileInfo& file);
+// The strict check of the program file for the selected model and buffer start (with --force only
+// that it is a file): 0 when it may be loaded; else the reason is on standard error and the
+// result is kExitBadInput. Runs before any port is opened.
+int check_program_input(const char* command, const QString& path, const SelectedModel& model,
+                        const BufferOptions& options);
+
+// check_program_input, then clears the buffer and loads `path` with the window's load path
+// (following address records unless --force). 0 when the loader finished (the image is then
+// marked loaded), else kExitBadInput with the reason on standard error.
+int load_into_bench(const char* command, Workbench& bench, BenchImageTools& tools, const BufferOptions& options,
+                    const QString& path);

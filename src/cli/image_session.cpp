@@ -1,11 +1,15 @@
 #include "cli/image_session.h"
 
+#include "image/number_text.h"
+
 #include <QFileInfo>
+#include <QTextStream>
 
 ImageSession::ImageSession(UserDialogs* dialogs)
     : image(model), view(image, dialogs), serial(image, model, view, nullptr, dialogs),
       loader(image, model, serial, view, nullptr, dialogs), store(image, nullptr, dialogs)
 {
+    QObject::connect(&loader, &FileLoader::log_line, [](const QString& line) { QTextStream(stderr) << line << "\n"; });
 }
 
 bool ImageSession::setup(const QString& model_name, const QString& start_text, const QString& fill, QString* error)
@@ -32,15 +36,28 @@ bool ImageSession::setup(const QString& model_name, const QString& start_text, c
     return true;
 }
 
-bool ImageSession::load(const QString& path, QString* error)
+bool ImageSession::load(const QString& path, QString* error, bool strict)
 {
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable()) {
         *error = QStringLiteral("cannot read %1").arg(path);
         return false;
     }
+    if (strict) {
+        const qint64 start = NumberText::hex_prefix_value(image.buffer_start_text.trimmed());
+        if (const std::optional<FileDiagnostic> refused = check_program_file(path, FlashLimits::of(model, start))) {
+            *error = refused->text();
+            return false;
+        }
+    }
     image.file_path = info.absoluteFilePath();
+    loader.follow_address_records = strict;
     loader.open_into_buffer();
+    if (!loader.last_load_ok && loader.refusal) {
+        FileDiagnostic refused = *loader.refusal;
+        refused.file = path;
+        *error = refused.text();
+    }
     return loader.last_load_ok;
 }
 

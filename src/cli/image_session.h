@@ -18,8 +18,10 @@ public:
     // Selects the model, the buffer start text and the fill byte ("FF" or "00"), clears the buffer
     // as the window's start does and fills the range boxes. False (with a reason) for a bad option.
     bool setup(const QString& model_name, const QString& start_text, const QString& fill, QString* error);
-    // Loads `path` with the window's load path. True when the loader finished.
-    bool load(const QString& path, QString* error);
+    // Loads `path` with the window's load path. True when the loader finished; else `error` says
+    // why. With `strict` the file is checked first (and refused as the command line refuses
+    // doubtful files) and address records are followed.
+    bool load(const QString& path, QString* error, bool strict = false);
     // The dump text of the whole used range.
     QString whole_dump() const;
 

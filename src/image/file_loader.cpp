@@ -8,9 +8,9 @@
 #include "models/model_catalogue.h"
 #include "settings/settings_store.h"
 
-#include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 
 const QString FileLoader::kMsgStartOutrun =
@@ -49,34 +49,26 @@ int pair_value(const char* p, int available)
     return lo < 0 ? hi : hi * 16 + lo;
 }
 
-// Splits text into lines the way a text reader does: CR LF, LF CR, CR or LF ends a line; the end
-// of the data ends the last line (an empty tail after the last line break is no line).
-class LineReader {
-public:
-    explicit LineReader(const QByteArray& data) : p_(data.constData()), end_(data.constData() + data.size()) {}
-    bool next(const char*& line, int& length)
-    {
-        if (p_ >= end_)
-            return false;
-        line = p_;
-        const char* q = p_;
-        while (q < end_ && *q != '\r' && *q != '\n')
-            ++q;
-        length = static_cast<int>(q - p_);
-        if (q < end_) {
-            const char partner = *q == '\r' ? '\n' : '\r';
-            ++q;
-            if (q < end_ && *q == partner)
-                ++q;
-        }
-        p_ = q;
-        return true;
-    }
+// Sets the buffer bytes from `low` to `high` (those inside the buffer) to `value`.
+void fill_range(ProgramImage& image, qint64 low, qint64 high, quint8 value)
+{
+    low = std::max<qint64>(low, 0);
+    high = std::min<qint64>(high, ProgramImage::kSize - 1);
+    if (low <= high)
+        std::fill(image.program_buffer.begin() + low, image.program_buffer.begin() + high + 1, value);
+}
 
-private:
-    const char* p_;
-    const char* end_;
-};
+// The highest address from `high` down to `low` (inside the buffer) whose byte is not `value`;
+// -1 when there is none.
+qint64 last_other_than(const ProgramImage& image, qint64 low, qint64 high, quint8 value)
+{
+    low = std::max<qint64>(low, 0);
+    high = std::min<qint64>(high, ProgramImage::kSize - 1);
+    for (qint64 a = high; a >= low; --a)
+        if (image.program_buffer[static_cast<size_t>(a)] != value)
+            return a;
+    return -1;
+}
 
 } // namespace
 
@@ -128,12 +120,22 @@ void FileLoader::restore_program_file()
 
 void FileLoader::open_into_buffer()
 {
+    const bool named = !image_.file_path.trimmed().isEmpty();
+    open_content_into_buffer(named ? read_program_file(image_.file_path) : std::nullopt);
+}
+
+void FileLoader::open_content_into_buffer(const std::optional<QByteArray>& content)
+{
     last_load_ok = false;
+    refusal.reset();
     if (image_.file_path.isEmpty())
         return;
     if (NumberText::last_hex_digits(image_.buffer_start_text, 5) > model_.user_flash_end) {
         if (dialogs_)
             dialogs_->message_box(kMsgStartOutrun);
+        refuse(image_.file_path, 0,
+               QStringLiteral("the buffer start address %1 lies beyond %2h / 缓冲区起始地址 %1 超出 %2h")
+                   .arg(image_.buffer_start_text.trimmed(), NumberText::hex_upper(model_.user_flash_end)));
         return;
     }
     if (image_.clear_buffer_on_load || !image_.file_loaded)
@@ -142,7 +144,10 @@ void FileLoader::open_into_buffer()
         image_.widen_to_file();
     serial_.serial_active = false;
 
-    load_program_file();
+    if (content)
+        load_program_file(*content, image_.file_path);
+    else if (!image_.file_path.trimmed().isEmpty())
+        load_binary_content(std::nullopt);   // not readable: taken for a binary, as a file that cannot be opened is
 
     serial_.set_checked(false);
     view_.refresh_buffer_view();
@@ -150,52 +155,21 @@ void FileLoader::open_into_buffer()
     image_.notify();
 }
 
-bool FileLoader::looks_like_hex(const QString& path, bool* readable)
+void FileLoader::load_program_file(const QByteArray& bytes, const QString& name)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (readable)
-            *readable = false;
-        return false;
-    }
-    if (readable)
-        *readable = true;
-    char c = 0;
-    for (int line = 0; line < 3; ++line) {
-        if (!f.getChar(&c))
-            return true;             // no more lines: all the file has began with ':'
-        if (c != ':')
-            return false;
-        // Skip to the start of the next line.
-        for (;;) {
-            if (!f.getChar(&c))
-                return true;
-            if (c == '\n' || c == '\r') {
-                const char partner = c == '\r' ? '\n' : '\r';
-                char d = 0;
-                if (f.getChar(&d) && d != partner)
-                    f.ungetChar(d);
-                break;
-            }
-        }
-    }
-    return true;
-}
-
-void FileLoader::load_program_file()
-{
-    if (image_.file_path.trimmed().isEmpty())
-        return;
-    bool readable = false;
-    const bool hex = looks_like_hex(image_.file_path, &readable);
     if (set_wait_cursor)
         set_wait_cursor(true);
-    if (hex)
-        load_hex_file();
+    if (is_hex_text(bytes))
+        load_hex_file(bytes, name);
     else
-        load_binary_file();
+        load_binary_file(bytes);
     if (set_wait_cursor)
         set_wait_cursor(false);
+}
+
+void FileLoader::refuse(const QString& file, int line, const QString& reason)
+{
+    refusal = FileDiagnostic{file, line, reason};
 }
 
 FileLoader::Ranges FileLoader::read_ranges() const
@@ -230,18 +204,30 @@ void FileLoader::show_range_message(bool over, bool data, bool binary)
 
 void FileLoader::load_binary_file()
 {
+    load_binary_content(read_program_file(image_.file_path));
+}
+
+void FileLoader::load_binary_content(const std::optional<QByteArray>& bytes)
+{
+    if (bytes) {
+        load_binary_file(*bytes);
+        return;
+    }
+    // A file that cannot be read ends the load without a message.
     last_load_ok = false;
+    image_.file_start = static_cast<qint32>(read_ranges().buffer_start);
+    refuse(image_.file_path, 0, FileReason::unreadable());
+}
+
+void FileLoader::load_binary_file(const QByteArray& bytes)
+{
+    last_load_ok = false;
+    refusal.reset();
     const Ranges r = read_ranges();
     image_.file_start = static_cast<qint32>(r.buffer_start);
 
-    QFile f(image_.file_path);
-    if (!f.open(QIODevice::ReadOnly))
-        return;
     // Byte k goes to buffer start + k; the byte for 10000h is the last one stored.
     const qint64 room = std::max<qint64>(0, ProgramImage::kSize - r.buffer_start);
-    const QByteArray bytes = f.read(room + 1);
-    if (f.error() != QFileDevice::NoError)
-        return;
     qint64 file_end = r.buffer_start + bytes.size() - 1;
     if (bytes.size() > room) {
         file_end = 0xFFFF;        // the file reaches past the buffer
@@ -272,9 +258,7 @@ void FileLoader::load_binary_file()
             over = true;
             file_end = r.ap_end;
         }
-        for (qint64 a = qint64(model_.data_flash_start) - 1; a >= r.ap_end + 1; --a)
-            if (ProgramImage::in_buffer(a))
-                image_.program_buffer[static_cast<size_t>(a)] = image_.fill_byte();
+        fill_range(image_, r.ap_end + 1, qint64(model_.data_flash_start) - 1, image_.fill_byte());
     }
     image_.file_end = static_cast<qint32>(file_end);
     show_range_message(over, data, true);
@@ -282,39 +266,38 @@ void FileLoader::load_binary_file()
     last_load_ok = true;
 }
 
-void FileLoader::load_hex_file()
+void FileLoader::load_hex_file(const QByteArray& bytes, const QString& name)
 {
     last_load_ok = false;
-    QFile f(image_.file_path);
-    QByteArray content;
-    bool ok = f.open(QIODevice::ReadOnly);
-    if (ok) {
-        content = f.readAll();
-        ok = f.error() == QFileDevice::NoError && !content.isEmpty();
-    }
-    if (ok && !content.startsWith(':')) {
+    refusal.reset();
+    bool ok = !bytes.isEmpty();
+    if (!ok) {
+        refuse(name, 0, QStringLiteral("the file is empty / 文件是空的"));
+    } else if (!bytes.startsWith(':')) {
         if (dialogs_)
             dialogs_->message_box(kMsgHexFirstLine);
+        refuse(name, 1, FileReason::no_colon());
         ok = false;
     }
-    f.close();
-    if (ok && parse_hex_records(content) == 0)
+    if (ok && parse_hex_records(bytes, name) == 0)
         return;
     if (dialogs_)
         dialogs_->message_box(kMsgFileError);
 }
 
-int FileLoader::parse_hex_records(const QByteArray& content)
+int FileLoader::parse_hex_records(const QByteArray& content, const QString& name)
 {
     const Ranges r = read_ranges();
     qint64 max = 0;
-    LineReader reader(content);
+    qint64 base = 0;   // moved by address records when they are followed
+    TextLines lines(content);
     const char* line = nullptr;
     int length = 0;
-    while (reader.next(line, length)) {
+    while (lines.next(line, length)) {
         if (length < 1 || line[0] != ':') {
             if (dialogs_)
                 dialogs_->message_box(kMsgHexLine);
+            refuse(name, lines.number(), FileReason::no_colon());
             return 1;
         }
         const char* body = line + 1;
@@ -324,6 +307,7 @@ int FileLoader::parse_hex_records(const QByteArray& content)
         if (n > kMaxRecordData) {
             if (dialogs_)
                 dialogs_->message_box(kMsgHexLine);
+            refuse(name, lines.number(), FileReason::record_too_long(n));
             return 1;
         }
         auto byte_at = [&](int i) { return (i < 0 || i >= count) ? 0 : pair_value(body + 2 * i, chars - 2 * i); };
@@ -331,14 +315,20 @@ int FileLoader::parse_hex_records(const QByteArray& content)
         for (int i = 0; i < count - 1; ++i)
             sum += byte_at(i);
         const int checksum = count >= 1 ? byte_at(count - 1) : 0;
-        if ((sum & 0xFF) != ((256 - checksum) & 0xFF) && dialogs_)
-            dialogs_->message_box(QStringLiteral("Checksum\r\n\r\n") + QString::fromLatin1(line, length), image_.file_path);
+        if ((sum & 0xFF) != ((256 - checksum) & 0xFF)) {
+            if (dialogs_)
+                dialogs_->message_box(QStringLiteral("Checksum\r\n\r\n") + QString::fromLatin1(line, length), name);
+            emit log_line(QStringLiteral("Checksum error on line %1 of the HEX file. / HEX 文件第 %1 行校验和错误。")
+                              .arg(lines.number()));
+        }
         const int type = byte_at(3);
         if (type == 0x01)
             break;
+        if (follow_address_records && (type == 0x02 || type == 0x04))
+            base = qint64(byte_at(4) * 256 + byte_at(5)) << (type == 0x02 ? 4 : 16);
         if (type != 0x00)
             continue;                             // address records carry no bytes for the buffer
-        const qint64 address = byte_at(1) * 256 + byte_at(2) + r.buffer_start;
+        const qint64 address = base + byte_at(1) * 256 + byte_at(2) + r.buffer_start;
         for (int i = 0; i < n; ++i) {
             const qint64 a = address + i;
             if (a > max)
@@ -366,22 +356,15 @@ int FileLoader::parse_hex_records(const QByteArray& content)
     }
     image_.file_end = static_cast<qint32>(max);
     const quint8 fill = image_.fill_byte();
+    // The area from isp_start - 1 down to AP end + 1: family 2 notes that it holds data, the other
+    // families clear it from its highest byte that is not the fill byte down.
+    const bool scan = model_.model_family == 2 ? !data : !over;
+    const qint64 other = scan ? last_other_than(image_, r.ap_end + 1, isp_start - 1, fill) : -1;
     if (model_.model_family == 2) {
-        if (!data)
-            for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
-                if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
-                    data = true;
-                    break;
-                }
-    } else if (!over) {
-        for (qint64 a = isp_start - 1; a >= r.ap_end + 1; --a)
-            if (ProgramImage::in_buffer(a) && image_.program_buffer[static_cast<size_t>(a)] != fill) {
-                over = true;
-                for (qint64 b = a; b >= r.ap_end + 1; --b)
-                    if (ProgramImage::in_buffer(b))
-                        image_.program_buffer[static_cast<size_t>(b)] = fill;
-                break;
-            }
+        data = data || other >= 0;
+    } else if (other >= 0) {
+        over = true;
+        fill_range(image_, r.ap_end + 1, other, fill);
     }
     image_.file_start = static_cast<qint32>(r.buffer_start);
     show_range_message(over, data, false);

@@ -3,10 +3,14 @@
 // the bytes at their address plus the buffer start address and checking the result against the
 // selected model's ranges (as shown in the range boxes).
 
+#include "image/program_file.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+
 #include <functional>
+#include <optional>
 
 class BufferView;
 class ProgramImage;
@@ -18,7 +22,7 @@ struct SelectedModel;
 class FileLoader : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxRecordData = 46;   // data bytes one HEX record may hold
+    static constexpr int kMaxRecordData = ::kMaxRecordData;
 
     FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, BufferView& view,
                SettingsStore* settings, UserDialogs* dialogs, QObject* parent = nullptr);
@@ -26,12 +30,18 @@ public:
     void comLoadFile_Click();
     void choose_program_file();
     void restore_program_file();
+    // Reads the file at file_path and opens it into the buffer.
     void open_into_buffer();
-    void load_program_file();
+    // open_into_buffer over the file's content in memory (nothing: the file could not be read).
+    void open_content_into_buffer(const std::optional<QByteArray>& content);
+    // The loaders over a file's bytes in memory; `name` stands for the file in messages.
+    void load_program_file(const QByteArray& bytes, const QString& name);
+    void load_binary_file(const QByteArray& bytes);
+    void load_hex_file(const QByteArray& bytes, const QString& name);
+    // load_binary_file over the file at file_path (the Soft ICE monitor image).
     void load_binary_file();
-    void load_hex_file();
     // 0 when the records were read to the end, 1 when a line was not a record.
-    int parse_hex_records(const QByteArray& content);
+    int parse_hex_records(const QByteArray& content, const QString& name);
 
     // Range values read back from the range boxes and the start box at the start of each load.
     struct Ranges {
@@ -41,12 +51,15 @@ public:
         qint64 buffer_start = 0;
     };
     Ranges read_ranges() const;
-    // Is the file HEX (its first three lines, or all it has, begin with ':')? false for binary
-    // and when the file cannot be opened (`readable` tells).
-    static bool looks_like_hex(const QString& path, bool* readable = nullptr);
 
     // Outcome of the last open_into_buffer: true when a loader finished (warnings included).
     bool last_load_ok = false;
+    // Why the last load did not finish: the file, the HEX line and the reason.
+    std::optional<FileDiagnostic> refusal;
+    // Address records (types 02 and 04) move the data records after them. The window's loader
+    // passes them by; the command line follows them once the strict check has held every
+    // address within 64 KB.
+    bool follow_address_records = false;
     // The hourglass while a loader runs.
     std::function<void(bool)> set_wait_cursor;
 
@@ -60,9 +73,14 @@ public:
 signals:
     // Frame7's caption (image.frame_caption) changed.
     void caption_changed();
+    // A line for the message log after a message box, with what the box leaves out (the line
+    // number of a HEX checksum error).
+    void log_line(const QString& line);
 
 private:
     void show_range_message(bool over, bool data, bool binary);
+    void load_binary_content(const std::optional<QByteArray>& bytes);
+    void refuse(const QString& file, int line, const QString& reason);
     ProgramImage& image_;
     const SelectedModel& model_;
     SerialNumber& serial_;

@@ -57,11 +57,19 @@ SettingsStore::SettingsStore(QObject* parent) : QObject(parent)
 
 QString SettingsStore::value(const QString& section, const QString& key, const QString& fallback) const
 {
-    QSettings s = open_store();
-    s.beginGroup(section);
-    if (!s.contains(key))
-        return fallback;
-    const QVariant v = s.value(key);
+    QVariant v;
+    if (memory_) {
+        const auto it = memory_->constFind(section + QLatin1Char('/') + key);
+        if (it == memory_->cend())
+            return fallback;
+        v = *it;
+    } else {
+        QSettings s = open_store();
+        s.beginGroup(section);
+        if (!s.contains(key))
+            return fallback;
+        v = s.value(key);
+    }
     // A hand-edited value with commas comes back as a list; take the text as written.
     if (v.typeId() == QMetaType::QStringList)
         return v.toStringList().join(QStringLiteral(", "));
@@ -70,6 +78,10 @@ QString SettingsStore::value(const QString& section, const QString& key, const Q
 
 void SettingsStore::set_value(const QString& section, const QString& key, const QString& value)
 {
+    if (memory_) {
+        memory_->insert(section + QLatin1Char('/') + key, value);
+        return;
+    }
     QSettings s = open_store();
     s.beginGroup(section);
     s.setValue(key, value);

@@ -6,9 +6,13 @@
 #include "isp/one_shot_timer.h"
 #include "settings/stored_settings.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
+#include <QVariant>
+
 #include <functional>
+#include <optional>
 
 class SettingsStore : public QObject {
     Q_OBJECT
@@ -23,6 +27,10 @@ public:
     // Raw access: a missing key (or section) gives `fallback`.
     QString value(const QString& section, const QString& key, const QString& fallback) const;
     void set_value(const QString& section, const QString& key, const QString& value);
+    // Keeps the values in memory from now on, starting from `values` ("section/key" -> the value
+    // as the file gives it back: a text, or a list for a hand-edited text with commas). Nothing
+    // is read from or written to the per-user file any more (for fuzzing the readers).
+    void keep_in_memory(QMap<QString, QVariant> values) { memory_ = std::move(values); }
 
     // The folder that holds the program (default of "FilePath").
     static QString program_folder();
@@ -58,4 +66,7 @@ public:
 
 signals:
     void saved();
+
+private:
+    std::optional<QMap<QString, QVariant>> memory_;
 };

@@ -515,6 +515,7 @@ void frmMain::bind_core()
     connect(&wb.log, &MessageLog::replaced, this, &frmMain::on_log_replaced);
     connect(&wb.image, &ProgramImage::changed, this, &frmMain::apply_image_texts);
     connect(loader_.get(), &FileLoader::caption_changed, this, &frmMain::apply_image_texts);
+    connect(loader_.get(), &FileLoader::log_line, &wb.log, &MessageLog::append);
     connect(&wb, &Workbench::tab_click_requested, this, &frmMain::TabStrip1_Click);
     connect(&wb, &Workbench::settings_save_requested, this, &frmMain::request_settings_save);
     connect(view_.get(), &BufferView::redrawn, this, [this] {

@@ -1,7 +1,7 @@
-// libFuzzer target: the settings store reading arbitrary stored values. The input is split at
-// newlines into one value per key (in a fixed key order); the first byte chooses whether the
-// values are stored through the store itself or written raw into the file as a hand edit would,
-// and whether the save-and-load round trip is checked.
+// libFuzzer target: the settings store reading arbitrary stored values, kept in memory. The input
+// is split at newlines into one value per key (in a fixed key order); the first byte chooses
+// whether the values are stored through the store itself or come back as a hand-edited file
+// gives them (a text with commas as a list), and whether the save-and-load round trip is checked.
 // Every load must give usable control values (list indexes inside their lists, finite geometry),
 // and saving what was loaded and loading it again must give the same values.
 
@@ -9,10 +9,6 @@
 #include "settings/settings_store.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -68,14 +64,6 @@ StoredSettings load_all(const SettingsStore& store)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir* dir = [] {
-        // Every load and save goes to the file: keep it in memory where there is a tmpfs.
-        const QString shm = QStringLiteral("/dev/shm");
-        auto* d = QFileInfo(shm).isWritable() ? new QTemporaryDir(shm + QStringLiteral("/fuzz_settings-XXXXXX"))
-                                              : new QTemporaryDir();
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(d->path()));
-        return d;
-    }();
     static int argc = 1;
     static char arg0[] = "fuzz_settings";
     static char* argv[] = {arg0, nullptr};
@@ -84,23 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return 0;
 
-    const QString folder = dir->filePath(QStringLiteral("ZVK_ISP"));
-    QDir().mkpath(folder);
-    const QString file = folder + QStringLiteral("/ZVK_ISP.conf");
-    QFile::remove(file);
-
     const QList<QByteArray> values = QByteArray(reinterpret_cast<const char*>(data + 1), int(size - 1)).split('\n');
     const int keys = int(sizeof kKeys / sizeof kKeys[0]);
     SettingsStore store;
+    store.keep_in_memory({});
     if (data[0] & 1) {
-        // A hand-edited file: the values as written, one line each.
-        QByteArray text = "[Settings]\n";
-        for (int i = 0; i < keys && i < values.size(); ++i)
-            text += QByteArray(kKeys[i]) + '=' + values[i] + '\n';
-        QFile f(file);
-        if (!f.open(QIODevice::WriteOnly))
-            return 0;
-        f.write(text);
+        // A hand-edited file: a value with commas reads back as a list.
+        QMap<QString, QVariant> edited;
+        for (int i = 0; i < keys && i < values.size(); ++i) {
+            const QString text = QString::fromUtf8(values[i]);
+            QStringList parts = text.split(QLatin1Char(','));
+            for (QString& part : parts)
+                part = part.trimmed();
+            edited.insert(SettingsStore::kSettings + QLatin1Char('/') + QString::fromUtf8(kKeys[i]),
+                          parts.size() > 1 ? QVariant(parts) : QVariant(text));
+        }
+        store.keep_in_memory(edited);
     } else {
         for (int i = 0; i < keys && i < values.size(); ++i)
             store.set_value(SettingsStore::kSettings, QString::fromUtf8(kKeys[i]), QString::fromUtf8(values[i]));

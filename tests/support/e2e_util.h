@@ -48,8 +48,8 @@ public:
     bool start_sim(const QString& model, const QStringList& extra, int final_baud = 115200);
     // Starts `zvkisp-cli <command> <args>` with the beeps written to standard error.
     bool start_cli(const QString& command, const QStringList& args) { return cli.start(QStringList{command} + args, true); }
-    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and, when
-    // the board is to run, gives the simulator time to write its flash.
+    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself), then stops
+    // the simulator (which first takes in what the tool sent, so a board that ran has its flash).
     bool finish(int timeout_ms, bool board_runs = true);
 
     QTemporaryDir dir;   // outlives the two processes

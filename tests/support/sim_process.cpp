@@ -39,8 +39,14 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
     port_.clear();
     out_.clear();
     err_.clear();
+    QString link;
+    const int at = int(args.indexOf(QStringLiteral("--link")));
+    if (at >= 0)
+        link = args.value(at + 1);
+    else
+        link = link_dir_.filePath(QStringLiteral("port%1").arg(++starts_));
     proc_.setProgram(binary());
-    proc_.setArguments(args);
+    proc_.setArguments(at >= 0 ? args : args + QStringList{QStringLiteral("--link"), link});
     // The board is hardware and does not fall behind when the machine is busy. A sim that is not
     // scheduled for a while reads late: the tool may have emptied its output queue by then (it
     // clears both queues before each synchronisation) or closed the port. Where the system allows
@@ -60,7 +66,7 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
         while (proc_.canReadLine()) {
             const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("PORT "))) {
-                port_ = line.mid(5).trimmed();
+                port_ = link;
                 return preset_line(115200);
             }
             out_ += line.toLocal8Bit() + '\n';
