@@ -335,7 +335,8 @@ private slots:
             runs += quint8(f[3]) == Frames::Run;
         }
         QCOMPARE(runs, 2);
-        QVERIFY(!rig.port.is_open());
+        QVERIFY(!rig.bench.link.port_open());
+        QCOMPARE(rig.port.open_calls, 1);   // the device opened once for the whole board
         QCOMPARE(rig.bench.controls.last_code, int(ControlStates::Idle));
         QVERIFY(!rig.bench.results.connected);
     }

@@ -2,6 +2,7 @@
 // their checksums, the waits (reply, stop, nested, vanished port), and the port procedures.
 #include "isp/frames.h"
 #include "isp/isp_link.h"
+#include "isp/paced_writer.h"
 #include "support/fake_serial_port.h"
 #include "support/scripted_dialogs.h"
 
@@ -231,20 +232,47 @@ private slots:
         QCOMPARE(r.link.Timer6.interval(), 20);   // the 20 ms pause went through delay_ms
     }
 
-    void wait_transmit_empty_waits_for_queue()
+    // ---- pacing: the wire a sender that writes whenever the writer lets it produces -------------
+    void pacing_data()
     {
-        Rig r;
-        r.port.drain_ms = 15;
-        r.link.write_bytes(hex("01 02 03"));
-        QCOMPARE(r.port.bytes_to_send(), 3);
-        r.link.wait_transmit_empty();
-        QCOMPARE(r.port.bytes_to_send(), 0);
-        // A stop request ends the wait with bytes still queued.
-        r.port.drain_ms = 5000;
-        r.link.write_bytes(hex("04"));
-        QTimer::singleShot(10, &r.link, [&] { r.link.request_stop(); });
-        r.link.wait_transmit_empty();
-        QCOMPARE(r.port.bytes_to_send(), 1);
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<double>("gap_bits");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<double>("wire_us");   // first byte on the wire to the last one off it
+        QTest::newRow("115200, 6-bit gap: back to back") << "115200,n,8,1" << 6.0 << 140 << 12152.78;
+        QTest::newRow("1200 greeting pace") << "1200,n,8,1" << 6.0 << 6 << 50000.0;
+        QTest::newRow("9600 with parity: 11 bits a byte") << "9600,e,8,1" << 9.0 << 20 << 22916.67;
+        QTest::newRow("gap longer than a byte spaces the wire") << "9600,n,8,1" << 15.0 << 10 << 15104.17;
+    }
+    void pacing()
+    {
+        QFETCH(QString, settings);
+        QFETCH(double, gap_bits);
+        QFETCH(int, bytes);
+        const SerialFormat f = *SerialFormat::parse(settings);
+        qint64 t = 5000000;
+        PacedWriter w([&t] { return t; });
+        w.set_format(f);
+        const qint64 gap = qint64(gap_bits * 1e9 / f.baud);
+        qint64 most_ahead = 0;
+        for (int done = 0; done < bytes;) {
+            const int n = w.writable_now(gap, bytes - done);
+            if (n == 0) {
+                QVERIFY(w.next_chance(gap) > t);
+                t = w.next_chance(gap);
+                continue;
+            }
+            w.wrote(n, gap);
+            done += n;
+            most_ahead = qMax(most_ahead, w.wire_free_at() - t);
+        }
+        QFETCH(double, wire_us);
+        QVERIFY2(qAbs(double(w.wire_free_at() - 5000000) / 1000.0 - wire_us) < 1.0,
+                 qPrintable(QString::number(double(w.wire_free_at() - 5000000) / 1000.0)));
+        QVERIFY(most_ahead <= qMax<qint64>(3000000, 2 * w.char_ns()));
+        QVERIFY(most_ahead <= 32 * w.char_ns());
+        w.output_cleared();   // only the byte being shifted out is left
+        QVERIFY(w.wire_free_at() <= t + w.char_ns());
     }
 
     // ---- timers and waits ------------------------------------------------------------------------
@@ -398,14 +426,24 @@ private slots:
         port.open_refused = false;
         QCOMPARE(link.open_port(), 0);
         QCOMPARE(port.opened_device, QStringLiteral("/dev/ttyUSB7"));
-        QCOMPARE(link.open_port(), 0);   // opening an open port closes it first
-        QCOMPARE(port.close_calls, 1);
+        // Closing and opening again moments later keeps the device open: what arrived while the
+        // port was closed is gone, the format follows; the end of the board closes the device.
         QCOMPARE(link.close_port(), false);
-        QCOMPARE(port.close_calls, 2);
+        port.feed(hex("68 00"), false);
+        QVERIFY(link.set_settings(QStringLiteral("9600,n,8,1")));
+        QCOMPARE(link.open_port(), 0);
         link.reopen_port();
         QVERIFY(link.port_open());
+        QCOMPARE(port.bytes_available(), 0);
+        QCOMPARE(port.format().baud, 9600);
+        QCOMPARE(port.open_calls, 3);   // two refused, one open
+        QCOMPARE(port.close_calls, 0);
+        link.close_port();
+        link.release_port();
+        QCOMPARE(port.close_calls, 1);
+        QCOMPARE(link.open_port(), 0);
         link.close_port_on_exit();
-        QVERIFY(!link.port_open());
+        QVERIFY(!link.port_open() && !port.is_open());
         // A short command opens a closed port first, and sends nothing when that fails.
         port.open_refused = true;
         QCOMPARE(link.send_short_command(0x80), -1);
@@ -424,8 +462,7 @@ private slots:
         link.rx_count = 12;
         link.reply_received = true;
         link.flush_receive();
-        QCOMPARE(port.open_calls, 1);
-        QVERIFY(!port.is_open());
+        QCOMPARE(port.open_calls, 0);   // nothing waits on a closed port
         QVERIFY(link.rx_count == 0 && !link.reply_received);
         // Open port: waiting bytes are discarded.
         QCOMPARE(link.open_port(), 0);

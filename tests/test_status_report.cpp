@@ -312,7 +312,7 @@ private slots:
         rig.bench.stop_run.comStop_Download_Click();
         rig.bench.stop_run.comStop_Download_Click();
         QCOMPARE(rig.port.written(), QByteArray::fromHex("6A000682F216") + QByteArray::fromHex("6A000682F216"));
-        QVERIFY(!rig.port.is_open());
+        QVERIFY(!rig.bench.link.port_open());
         QVERIFY(rig.bench.link.stop_requested);
         QVERIFY(!rig.bench.results.connected);
         QVERIFY(!rig.bench.stop_run.Timer9.enabled());
@@ -326,7 +326,7 @@ private slots:
         rig.bench.link.prefix_mode = true;
         rig.bench.stop_run.comRun_Click();
         QCOMPARE(rig.port.written(), QByteArray::fromHex("46B96A000682F216"));
-        QVERIFY(!rig.port.is_open());
+        QVERIFY(!rig.bench.link.port_open());
     }
 
     void select_model_captions_data()

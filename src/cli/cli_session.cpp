@@ -60,8 +60,7 @@ CliSession::CliSession() : bench(&port, &dialogs), follower_(bench.log)
 
 CliSession::~CliSession()
 {
-    if (port.is_open())
-        port.close();
+    bench.link.close_port_on_exit();
 #ifdef Q_OS_UNIX
     if (notifier_) {
         std::signal(SIGINT, SIG_DFL);

@@ -344,18 +344,9 @@ bool Programmer::send_held_back()
 
 void Programmer::write_spaced(const char* bytes, int count, quint32 gap, quint32& sum)
 {
-    SerialPort* port = link_.port();
-    // One buffer for every byte: the port copies (or shares and we detach) on each write.
-    QByteArray one(1, '\0');
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         sum += quint8(bytes[i]);
-        link_.wait_transmit_empty();
-        link_.busy_wait(gap);
-        if (port && port->is_open()) {
-            one[0] = bytes[i];
-            port->write(one);
-        }
-    }
+    link_.send_paced(bytes, count, gap);
 }
 
 void Programmer::send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status)

@@ -16,7 +16,6 @@ int FakeSerialPort::open(const QString& device, const SerialFormat& format)
     opened_device = device;
     format_ = format;
     open_ = true;
-    tx_queued_ = 0;
     error_string_.clear();
     return 0;
 }
@@ -27,7 +26,6 @@ void FakeSerialPort::close()
         return;
     ++close_calls;
     open_ = false;
-    tx_queued_ = 0;
 }
 
 bool FakeSerialPort::set_format(const SerialFormat& format)
@@ -53,14 +51,6 @@ void FakeSerialPort::write(const QByteArray& bytes)
     if (!open_)
         return;
     writes.append({bytes, format_});
-    if (drain_ms > 0) {
-        tx_queued_ += bytes.size();
-        const qint64 n = bytes.size();
-        QTimer::singleShot(drain_ms, this, [this, n] {
-            tx_queued_ = qMax<qint64>(0, tx_queued_ - n);
-            emit bytes_sent();
-        });
-    }
     if (responder) {
         const QByteArray answer = responder(*this, bytes);
         if (!answer.isEmpty())
@@ -86,7 +76,6 @@ void FakeSerialPort::vanish(const QString& reason)
 {
     open_ = false;
     rx_.clear();
-    tx_queued_ = 0;
     error_string_ = reason;
     emit failed(reason);
 }

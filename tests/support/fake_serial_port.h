@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory SerialPort for tests: scripted incoming bytes, a record of every write with the
-// line format in force at that moment, a settable open error, a simulated transmit queue, and an
-// optional responder that answers what the code under test writes.
+// line format in force at that moment, a settable open error, and an optional responder that
+// answers what the code under test writes.
 
 #include "isp/serial_port.h"
 
@@ -32,9 +32,9 @@ public:
     qint64 bytes_available() override { return rx_.size(); }
     QByteArray read(qint64 max = 0) override;
     void write(const QByteArray& bytes) override;
-    qint64 bytes_to_send() override { return open_ ? tx_queued_ : 0; }
+    qint64 bytes_to_send() override { return 0; }
     void clear_input() override { rx_.clear(); }
-    void clear_output() override { tx_queued_ = 0; }
+    bool clear_output() override { return true; }
     QString error_string() const override { return error_string_; }
     PortErrorKind error_kind() const override { return open_error > 0 ? open_error_kind : PortErrorKind::None; }
 
@@ -55,9 +55,6 @@ public:
     bool refuse_formats = false;     // set_format on an open port fails
     Responder responder;
     int reply_delay_ms = 0;
-    // Simulated transmit queue: each write adds its bytes; they leave after `drain_ms` (0 = at once),
-    // then bytes_sent fires.
-    int drain_ms = 0;
 
     // ---- What happened ----
     QList<Write> writes;
@@ -78,6 +75,5 @@ private:
     bool open_ = false;
     SerialFormat format_;
     QByteArray rx_;
-    qint64 tx_queued_ = 0;
     QString error_string_;
 };
