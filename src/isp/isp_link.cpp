@@ -185,9 +185,9 @@ void IspLink::clear_queues()
 {
     if (!port_open())
         return;
+    // The transmit side has nothing to empty: bytes are written only as the line takes them, as a
+    // UART's FIFO would, and what a FIFO holds goes out.
     port_->clear_input();
-    if (port_->clear_output())
-        writer_.output_cleared();
 }
 
 // ---- Sending ----------------------------------------------------------------------------------

@@ -66,7 +66,9 @@ public:
     void release_port();
     void close_port_on_exit();
     void flush_receive();
-    void clear_queues();           // empty receive and transmit queues (InBufferCount/OutBufferCount = 0)
+    // Empties the receive queue and the transmit queue (InBufferCount/OutBufferCount = 0); the
+    // latter holds nothing here, as bytes are written only when the line takes them.
+    void clear_queues();
     QString last_open_error() const { return last_open_error_; }
     // Opens of the device itself (a reopen in place does not count).
     int device_opens() const { return physical_opens_; }

@@ -5,9 +5,13 @@
 
 namespace {
 
-constexpr qint64 kLookaheadNs = 3000000;   // about 3 ms of wire ahead of the line ...
-constexpr int kMinLookaheadChars = 2;      // ... but never less than two characters
-constexpr int kMaxLookaheadChars = 32;     // ... nor more than 32
+// Writes run up to about 4 ms of wire ahead of the line: a late wake-up of a busy PC (a few
+// milliseconds) leaves no gap on the wire, and what is written can never be more than a moment
+// ahead of what the board has seen.
+constexpr qint64 kLookaheadNs = 4000000;
+constexpr int kMinLookaheadChars = 2;      // never less than two characters (slow bauds) ...
+constexpr int kMaxLookaheadChars = 48;     // ... nor more than 48 characters
+constexpr qint64 kRefillNs = 1000000;      // a waiting writer wakes once about 1 ms has drained
 
 } // namespace
 
@@ -56,7 +60,7 @@ qint64 PacedWriter::next_chance(qint64 gap_ns) const
     const qint64 due = last_write_ + gap_ns;
     if (due > wire_end_)
         return due;
-    return std::max(due, wire_end_ - lookahead_ns_ / 2);
+    return std::max(due, wire_end_ - lookahead_ns_ + std::max(char_ns_, kRefillNs));
 }
 
 void PacedWriter::wrote(int count, qint64 gap_ns)
@@ -66,11 +70,6 @@ void PacedWriter::wrote(int count, qint64 gap_ns)
         last_write_ = std::max(last_write_ + gap_ns, t);
         wire_end_ = std::max(last_write_, wire_end_) + char_ns_;
     }
-}
-
-void PacedWriter::output_cleared()
-{
-    wire_end_ = std::min(wire_end_, now() + char_ns_);
 }
 
 void PacedWriter::reset()

@@ -30,14 +30,14 @@ public:
     const SerialFormat& format() const { return format_; }
     // Wire time of one character: start, data, parity and stop bits at the baud.
     qint64 char_ns() const { return char_ns_; }
-    // How far writes may run ahead of the wire: about 3 ms, at least two characters, at most 32.
+    // How far writes may run ahead of the wire: about 4 ms, at least two characters, at most 48.
     qint64 lookahead_ns() const { return lookahead_ns_; }
     qint64 now() const;
 
     // How many of the next `wanted` bytes, each `gap_ns` after the one before, may be written now.
     int writable_now(qint64 gap_ns, int wanted) const;
-    // When to look again after writable_now() said 0: once half the look-ahead has drained, or
-    // when the gap is over if the gap holds the byte back.
+    // When to look again after writable_now() said 0: once about a millisecond's worth (at least
+    // a character) has drained, or when the gap is over if the gap holds the byte back.
     qint64 next_chance(qint64 gap_ns) const;
     // `count` bytes were handed to the port now, each `gap_ns` after the one before.
     void wrote(int count, qint64 gap_ns = 0);
@@ -45,8 +45,6 @@ public:
     qint64 wire_free_at() const { return wire_end_; }
     // When the last byte was written (as paced).
     qint64 last_write_at() const { return last_write_; }
-    // The output queue was emptied: only the character being shifted out is still on its way.
-    void output_cleared();
     // The port was closed or opened: nothing is on its way.
     void reset();
 

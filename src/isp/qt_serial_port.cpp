@@ -257,19 +257,6 @@ void QtSerialPort::clear_input()
         port_.clear(QSerialPort::Input);
 }
 
-bool QtSerialPort::clear_output()
-{
-    if (!port_.isOpen())
-        return false;
-#ifdef Q_OS_UNIX
-    // A pseudo-terminal has no transmit queue: what was written already waits in the peer's
-    // input, and flushing "output" on it would take those bytes away from the peer.
-    if (pseudo_terminal_)
-        return false;
-#endif
-    return port_.clear(QSerialPort::Output);
-}
-
 void QtSerialPort::set_dtr(bool on)
 {
     hold_modem_lines();

@@ -24,7 +24,6 @@ public:
     void write(const QByteArray& bytes) override;
     qint64 bytes_to_send() override;
     void clear_input() override;
-    bool clear_output() override;
     QString error_string() const override { return error_string_; }
     PortErrorKind error_kind() const override { return error_kind_; }
     QString low_latency_note() const override { return low_latency_note_; }

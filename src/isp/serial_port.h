@@ -61,9 +61,6 @@ public:
     // flight too): information only, never a clock.
     virtual qint64 bytes_to_send() = 0;
     virtual void clear_input() = 0;
-    // Discards what is queued for sending; false when nothing was discarded (a pseudo-terminal,
-    // whose "queue" is already the peer's input).
-    virtual bool clear_output() = 0;
     virtual QString error_string() const = 0;
     // The kind of the last open failure (Other where the layer cannot tell).
     virtual PortErrorKind error_kind() const { return PortErrorKind::Other; }
