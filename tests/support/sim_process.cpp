@@ -29,12 +29,12 @@ bool SimProcess::available()
     return fi.exists() && fi.isExecutable();
 }
 
-bool SimProcess::start(const QStringList& args, int timeout_ms)
+bool SimProcess::start(const QStringList& args, int timeout_ms, const QString& program)
 {
     port_.clear();
     out_.clear();
     err_.clear();
-    proc_.setProgram(binary());
+    proc_.setProgram(program.isEmpty() ? binary() : program);
     proc_.setArguments(args);
     proc_.start();
     if (!proc_.waitForStarted(timeout_ms))

@@ -17,8 +17,9 @@ public:
     static QString binary();
     static bool available();
 
-    // Starts it with `args`; true once the PORT line came within timeout_ms.
-    bool start(const QStringList& args = {}, int timeout_ms = 5000);
+    // Starts it (or `program`, which announces its port the same way) with `args`; true once the
+    // PORT line came within timeout_ms.
+    bool start(const QStringList& args = {}, int timeout_ms = 5000, const QString& program = {});
     QString port() const { return port_; }
     bool running() const { return proc_.state() != QProcess::NotRunning; }
     // SIGTERM, then waits; true when it ended on its own (exit code in exit_code()).
