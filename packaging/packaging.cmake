@@ -3,7 +3,7 @@
 #   share/applications/zvkisp.desktop                     desktop menu entry
 #   share/icons/hicolor/scalable/apps/zvkisp.svg          its icon
 #   share/zvkisp/README.md                                the Soft ICE monitor files go here
-#   share/doc/zvkisp/user-guide.md
+#   share/doc/zvkisp/user-guide.md, board-record.schema.json
 #   lib/udev/rules.d/60-zvkisp-usb-serial.rules           FTDI adapters: 1 ms latency timer, group dialout
 include(GNUInstallDirs)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -14,6 +14,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-zvkisp-usb-serial.rules DESTINATION l
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
+install(FILES ${PROJECT_SOURCE_DIR}/docs/board-record.schema.json DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME zvkisp)
 set(CPACK_PACKAGE_VENDOR "zvkisp developers")
@@ -28,7 +29,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The Qt libraries by name (Debian 12); dpkg-shlibdeps adds the versions and the C/C++ runtime.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins")
+# The production store on a shared PostgreSQL server needs Qt's PostgreSQL driver.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql (>= 6.4)")
 find_program(ZVKISP_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZVKISP_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -76,7 +76,9 @@ private slots:
             << QStringList{"Now baud is: / 当前波特率为: 1200 bps."};
         QTest::newRow("wrong model")
             << c11 << QStringList{"connect", "--model", "ZVK7H16B+"} << false << 3
-            << QStringList{"Now baud is: / 当前波特率为: 115200 bps.", "MCU Type is wrong. / MCU 型号错, 请重选"}
+            << QStringList{"Now baud is: / 当前波特率为: 115200 bps.", "MCU Type is wrong. / MCU 型号错, 请重选",
+                           "Chip found / 找到的芯片: ZVK7H/L12A, identity/标识 F004, firmware/固件 2.8C; "
+                           "chosen / 选择的型号: ZVK7H16B+ (F104)"}
             << QStringList{};
     }
     void connect_runs()

@@ -1,6 +1,7 @@
 // The window's Gang dialog offscreen, over zvkisp-sim boards on pseudo-terminals: two boards
 // programmed at once (with and without the serial number, which then continues in the window),
-// Stop ending every port, and the checks made before anything is opened.
+// Stop ending every port, a board removed while the next is awaited, the log following its last
+// line, and the checks made before anything is opened.
 
 #include "device/gang_run.h"
 #include "device/sequencer.h"
@@ -128,7 +129,7 @@ private slots:
 
         GangDialog* d = f.open_dialog();
         QVERIFY(d && d->isVisible());
-        QCOMPARE(d->windowTitle(), QStringLiteral("Gang"));
+        QCOMPARE(d->windowTitle(), QStringLiteral("Gang / 多口下载"));
         // The window's port is the first row until the list is changed.
         QCOMPARE(d->ports(), QStringList{f.w->combCommPort->currentText().trimmed()});
         d->set_ports(ports);
@@ -146,12 +147,12 @@ private slots:
         const QString log = d->log->toPlainText();
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(f.cell(d, i, GangDialog::ColPort), ports.at(i));
-            QVERIFY2(f.cell(d, i, GangDialog::ColState) == QStringLiteral("OK"), qPrintable(log));
+            QVERIFY2(f.cell(d, i, GangDialog::ColState) == QStringLiteral("OK/成功"), qPrintable(log));
             QCOMPARE(f.cell(d, i, GangDialog::ColOk), QStringLiteral("1"));
             QCOMPARE(f.cell(d, i, GangDialog::ColFailed), QStringLiteral("0"));
             QVERIFY(log.contains(QStringLiteral("[%1] Program OK / 下载 OK ").arg(ports.at(i))));
         }
-        QVERIFY(log.contains(QStringLiteral("all ports: 2 programmed, 0 failed")));
+        QVERIFY(log.contains(QStringLiteral("all ports/全部: 2 programmed/已下载, 0 failed/失败")));
         QCOMPARE(f.dialogs.beeps, 2);
         QVERIFY(d->startButton->isEnabled());
         QVERIFY(!d->stopButton->isEnabled());
@@ -160,8 +161,12 @@ private slots:
 
         QSet<QByteArray> numbers;
         for (int i = 0; i < 2; ++i) {
+            // The board writes its flash out when it runs the program, which may come a moment
+            // after the tool has sent the run command and called the board done.
+            const QString out = f.dir.filePath(QStringLiteral("flash%1.bin").arg(i));
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(out).size() >= size, 10000);
             QVERIFY(sims[i]->stop());
-            const QByteArray flash = e2e::read_file(f.dir.filePath(QStringLiteral("flash%1.bin").arg(i)));
+            const QByteArray flash = e2e::read_file(out);
             QVERIFY(flash.size() >= size);
             if (!serial) {
                 QCOMPARE(flash.left(size).toHex(), f.image.toHex());
@@ -213,7 +218,7 @@ private slots:
         QVERIFY(finished.wait(60000) || finished.count() == 1);
         for (int i = 0; i < 2; ++i) {
             // The board that never came and the one cut off in the middle both end as stopped.
-            QCOMPARE(f.cell(d, i, GangDialog::ColState), QStringLiteral("stopped"));
+            QCOMPARE(f.cell(d, i, GangDialog::ColState), QStringLiteral("stopped/已停止"));
             QCOMPARE(f.cell(d, i, GangDialog::ColOk), QStringLiteral("0"));
             QVERIFY(!d->run()->rows()[size_t(i)].running);
             QVERIFY(!bar(i)->isVisibleTo(d));
@@ -222,9 +227,55 @@ private slots:
         QVERIFY(!d->stopButton->isEnabled());
         QVERIFY(d->portList->isEnabled());
         QVERIFY(f.w->comDownload[0]->isEnabled());
-        QVERIFY(d->log->toPlainText().contains(QStringLiteral("all ports: 0 programmed")));
+        QVERIFY(d->log->toPlainText().contains(QStringLiteral("all ports/全部: 0 programmed")));
         off.stop();
         slow.stop();
+    }
+    void board_removed_while_waiting()
+    {
+        // Re-Download on one port: the board is programmed, then the adapter goes away during the
+        // pause before the next board. That board was not a failure. The port is a link to the
+        // board's pseudo-terminal, and unplugging removes the link: the terminal itself stays, so
+        // no other test's board can take its name meanwhile.
+        if (!SimProcess::available())
+            QSKIP("zvkisp-sim is not built");
+        Fixture f;
+        QVERIFY(f.load(256, 9));
+        f.w->comDalay_ReDownLoad->setCurrentIndex(7);   // 2 s
+        SimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--model"), kModel}));
+        const QString adapter = f.dir.filePath(QStringLiteral("ttyUSB-gang"));
+        QVERIFY(QFile::link(sim.port(), adapter));
+        GangDialog* d = f.open_dialog();
+        d->append_log(QStringLiteral("from an earlier run"));
+        d->set_ports({adapter});
+        d->repeat->setChecked(true);
+        QSignalSpy finished(d, &GangDialog::run_finished);
+        d->startButton->click();
+        QVERIFY(d->run());
+        QVERIFY(!d->log->toPlainText().contains(QStringLiteral("from an earlier run")));   // a new run, a new log
+        QTRY_VERIFY_WITH_TIMEOUT(d->run()->rows()[0].boards_ok == 1, 60000);
+        QVERIFY(QFile::remove(adapter));
+        QVERIFY(finished.wait(30000) || finished.count() == 1);
+        sim.stop();
+        QCOMPARE(f.cell(d, 0, GangDialog::ColState), QStringLiteral("board removed/已拔出"));
+        QCOMPARE(f.cell(d, 0, GangDialog::ColOk), QStringLiteral("1"));
+        QCOMPARE(f.cell(d, 0, GangDialog::ColFailed), QStringLiteral("0"));
+        QVERIFY(d->run()->all_last_ok());
+        QVERIFY(f.cell(d, 0, GangDialog::ColTime).contains(QLatin1Char(':')));
+    }
+    void log_follows_the_last_line()
+    {
+        Fixture f;
+        GangDialog* d = f.open_dialog();
+        // The lines come one by one, as a port's lines do; the end of the last one is in view.
+        for (int i = 0; i < 62; ++i) {
+            d->append_log(i < 60 ? QStringLiteral("line %1").arg(i) : i == 60 ? QString(500, QLatin1Char('x')) : "last");
+            QCoreApplication::processEvents();
+            QTextCursor end = d->log->textCursor();
+            end.movePosition(QTextCursor::End);
+            QVERIFY2(d->log->viewport()->rect().contains(d->log->cursorRect(end)), qPrintable(QString::number(i)));
+        }
     }
     void refused_before_any_port_opens_data()
     {

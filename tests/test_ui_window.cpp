@@ -1,10 +1,13 @@
 // The main window offscreen: control enabling per state code as seen on the widgets, the pages
 // and their "_no_" tabs, the layout rules, the two-step close, the editor's confirm-then-edit
-// flow, the first-run settings and the serial port choice.
+// flow, scrolling the viewer, the first-run settings, the serial port choice, shortcuts, dropped
+// and recent files.
 
 #include "device/workbench.h"
 #include "image/buffer_view.h"
 #include "image/file_loader.h"
+#include "models/model_catalogue.h"
+#include "settings/recent_files.h"
 #include "settings/settings_store.h"
 #include "support/e2e_util.h"
 #include "support/fake_serial_port.h"
@@ -20,12 +23,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -51,6 +56,20 @@ struct Fixture {
     Workbench& wb() { return w->workbench(); }
     template <class T = QWidget>
     T* get(const QString& name) { return w->findChild<T*>(name); }
+    // The range boxes the loader reads, filled by the deferred save (its tick, now).
+    void fill_ranges()
+    {
+        if (w->settings().Timer3.enabled())
+            w->settings().Timer3_Timer();
+    }
+    // Opens `path` with Open File.
+    bool load(const QString& path)
+    {
+        fill_ranges();
+        dialogs.open_answers << path;
+        w->comLoadFile->click();
+        return wb().image.file_loaded;
+    }
 };
 
 void clear_settings()
@@ -172,8 +191,17 @@ private slots:
         QCOMPARE(f.w->ProgressBar1->x() + f.w->ProgressBar1->width(),
                  f.w->comDownload[1]->x() + f.w->comDownload[1]->width());
         QCOMPARE(f.w->ProgressBar1->x(), f.w->twips().px(840));
+        // The status bar adds the figures (the used range 0..1023 is 1024 bytes).
+        QVERIFY(f.w->labStatusProgress->isVisible());
+        QVERIFY2(f.w->labStatusProgress->text().startsWith(QStringLiteral("256/1024 bytes/字节  25%  0:00 elapsed")),
+                 qPrintable(f.w->labStatusProgress->text()));
         c.show_progress(QStringLiteral("FILL GRID"));
         QCOMPARE(f.w->ProgressBar1->x(), f.w->twips().px(1440));
+        // The end of an operation (done, failed or stopped) takes the bar and the figures away.
+        c.set_busy_state(3);
+        QVERIFY(!f.w->ProgressBar1->isVisible());
+        QVERIFY(!f.w->labStatusProgress->isVisible());
+        QCOMPARE(f.w->labKbyte->text(), QStringLiteral("   .050K"));
         c.show_progress(QStringLiteral("HIDE"));
         QVERIFY(!f.w->ProgressBar1->isVisible());
         QCOMPARE(f.w->labKbyte->text(), QString());
@@ -237,8 +265,64 @@ private slots:
         QVERIFY(f.w->txtBuffer->height() > h1);
         QCOMPARE(f.w->txtBuffer2->geometry(), f.w->txtBuffer->geometry());
         QCOMPARE(f.w->VScroll1->x(), f.w->txtBuffer->x() + f.w->txtBuffer->width());
-        // The tab strip's bottom edge stays 600 twips above the window's bottom.
-        QVERIFY(qAbs(t.tw(f.w->Picture1->y() + f.w->Picture1->height()) + 30 + 600 - f.w->form_height()) <= 30);
+        // The tab strip's bottom edge stays 600 twips above the bottom, here the status bar's top.
+        QCOMPARE(f.w->StatusBar1->geometry().bottom(), f.w->height() - 1);
+        QVERIFY(qAbs(t.tw(f.w->Picture1->y() + f.w->Picture1->height() + f.w->StatusBar1->height()) + 630 -
+                     f.w->form_height()) <= 30);
+    }
+    void all_tabs_in_view_at_default_size()
+    {
+        Fixture f;
+        f.w->show();
+        // The captions change with the model ("_no_" or the page's own).
+        for (const QString& model : McuModelTable::list_names()) {
+            f.wb().select_model(model);
+            for (int i = 0; i < 8; ++i)
+                QVERIFY2(f.w->TabStrip1->rect().contains(f.w->TabStrip1->tabRect(i)),
+                         qPrintable(model + QLatin1Char(' ') + f.w->TabStrip1->tabText(i)));
+        }
+    }
+    void viewer_scrolls_by_wheel_and_keys_data()
+    {
+        // Keys pressed on the dump, 0 for a wheel notch down and 1 for one up.
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("first_row");
+        QTest::newRow("wheel") << QList<int>{0} << 0x30;
+        QTest::newRow("wheel down twice, up") << QList<int>{0, 0, 1} << 0x30;
+        QTest::newRow("arrow down") << QList<int>{Qt::Key_Down} << 0x10;
+        QTest::newRow("page down twice, up") << QList<int>{Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp} << 0x100;
+        QTest::newRow("end") << QList<int>{Qt::Key_End} << 0xFC0;
+        QTest::newRow("end, arrow up") << QList<int>{Qt::Key_End, Qt::Key_Up} << 0xFB0;
+        QTest::newRow("end, home") << QList<int>{Qt::Key_End, Qt::Key_Home} << 0;
+        QTest::newRow("arrow up at the top") << QList<int>{Qt::Key_Up} << 0;
+    }
+    void viewer_scrolls_by_wheel_and_keys()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(int, first_row);
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("4k.bin"));
+        QVERIFY(e2e::write_file(bin, e2e::pattern(4096, 7)));
+        Fixture f;
+        f.w->show();
+        QVERIFY(f.load(bin));   // rows 000000..000FF0, scroll positions 0..252
+        BufferEditor* ed = f.w->txtBuffer2;
+        const QRect header = f.w->txtBufferAddress[1]->geometry();
+        for (int key : keys) {
+            if (key > 1) {
+                QTest::keyClick(ed, Qt::Key(key));
+                continue;
+            }
+            const QPointF at(ed->width() / 2.0, ed->height() / 2.0);
+            QWheelEvent wheel(at, ed->mapToGlobal(at), QPoint(), QPoint(0, key == 0 ? -120 : 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(ed, &wheel);
+        }
+        QCOMPARE(f.w->view().drawn_first, qint64(first_row));
+        const QString row = QStringLiteral("\r\n\r\n %1   ").arg(first_row, 6, 16, QLatin1Char('0')).toUpper();
+        QVERIFY2(ed->dump_text().startsWith(row), qPrintable(ed->dump_text().left(20)));
+        QCOMPARE(f.w->VScroll1->value(), first_row / 16);
+        QCOMPARE(f.w->txtBufferAddress[1]->geometry(), header);   // the header stays put
     }
     void close_when_idle_takes_two_steps()
     {
@@ -286,11 +370,7 @@ private slots:
         QVERIFY(e2e::write_file(bin, QByteArray::fromHex("11223344")));
         Fixture f;
         f.w->show();
-        // The range boxes the loader reads are filled by the first deferred save.
-        QTRY_VERIFY_WITH_TIMEOUT(!f.w->settings().Timer3.enabled(), 2000);
-        f.dialogs.open_answers << bin;
-        f.w->comLoadFile->click();
-        QVERIFY(f.wb().image.file_loaded);
+        QVERIFY(f.load(bin));
         QCOMPARE(f.wb().image.program_buffer[0], quint8(0x11));
         QVERIFY(f.w->Frame7->title().endsWith(QStringLiteral("four.bin")));
 
@@ -558,8 +638,9 @@ private slots:
         w.findChild<QLineEdit*>(QStringLiteral("txt_length"))->setText(QStringLiteral("100"));
         w.findChild<QPushButton*>(QStringLiteral("comStoreFile"))->click();
         QCOMPARE(seen.size(), 2);
-        QCOMPARE(seen[0], (QStringList{"Open .hex or .bin file", "(*.hex, *.bin) (*.hex *.bin)",
-                                       "(*.hex, *.bin) (*.hex *.bin)", "(*.bin) (*.bin)", "All Files (*.*) (*)"}));
+        QCOMPARE(seen[0], (QStringList{"Open .hex or .bin file", "(*.hex, *.ihx, *.bin) (*.hex *.ihx *.bin)",
+                                       "(*.hex, *.ihx, *.bin) (*.hex *.ihx *.bin)", "(*.bin) (*.bin)",
+                                       "All Files (*.*) (*)"}));
         QCOMPARE(seen[1], (QStringList{"Save .bin file", "(*.bin) (*.bin)", "(*.bin) (*.bin)", "All Files (*.*) (*)"}));
     }
     void operations_want_a_file()
@@ -579,6 +660,85 @@ private slots:
             QCOMPARE(f.port.open_calls, opens);   // the port is not touched
             QVERIFY(f.w->comDownload[0]->isEnabled());
         }
+    }
+    void shortcuts_press_their_buttons()
+    {
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("p.bin"));
+        QVERIFY(e2e::write_file(bin, e2e::pattern(256, 3)));
+        Fixture f;
+        f.w->show();
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        // F5 without a file: Download's own refusal. Ctrl+O: the open dialog.
+        QTest::keyClick(f.w.get(), Qt::Key_F5);
+        QCOMPARE(f.dialogs.texts(), QStringList{QStringLiteral("    Please open file./请打开文件。    ")});
+        QTest::keyClick(f.w.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(f.dialogs.open_requests.size(), 1);
+        QVERIFY(f.load(bin));
+
+        // Esc while the download waits for a board (that never answers) stops it.
+        bool returned = false;
+        QTimer::singleShot(300, f.w.get(), [&] { QTest::keyClick(f.w.get(), Qt::Key_Escape); });
+        QTimer::singleShot(0, f.w.get(), [&] {
+            QTest::keyClick(f.w.get(), Qt::Key_F5);
+            returned = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(returned, 5000);
+        QVERIFY(f.wb().link.stop_requested);
+        QVERIFY(f.w->textMsg->toPlainText().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
+        QVERIFY(f.w->comDownload[0]->isEnabled());
+        QVERIFY(!f.w->comStop_Download->isEnabled());
+    }
+    void dropped_file_loads_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("sdcc HEX output") << "p.ihx" << QByteArray(":0400000011223344AE\r\n:00000001FF\r\n") << true;
+        QTest::newRow("binary, upper-case name") << "P.BIN" << QByteArray::fromHex("11223344") << true;
+        QTest::newRow("other file") << "p.txt" << QByteArray::fromHex("11223344") << false;
+    }
+    void dropped_file_loads()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(e2e::write_file(path, content));
+        Fixture f;
+        f.w->show();
+        f.fill_ranges();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.w.get(), &enter);
+        QCOMPARE(enter.isAccepted(), taken);
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.w.get(), &drop);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.wb().image.file_loaded, taken);
+        QCOMPARE(f.w->recent_files(), taken ? QStringList{path} : QStringList{});
+        if (!taken)
+            return;
+        QCOMPARE(f.wb().image.program_buffer[0], quint8(0x11));
+        QCOMPARE(f.w->Frame7->title(), QStringLiteral("File: ") + path);
+        QCOMPARE(f.w->labStatusFile->text(), QStringLiteral("File/文件: ") + name);
+
+        // Five recent files, newest first; opening one again puts it first.
+        RecentFiles recent(f.w->settings());
+        for (int i = 1; i <= 5; ++i)
+            recent.add(dir.filePath(QStringLiteral("r%1.bin").arg(i)));
+        QCOMPARE(f.w->recent_files().size(), 5);
+        QCOMPARE(f.w->recent_files().last(), dir.filePath(QStringLiteral("r1.bin")));
+        recent.add(dir.filePath(QStringLiteral("r3.bin")));
+        QCOMPARE(f.w->recent_files().mid(0, 2), (QStringList{dir.filePath(QStringLiteral("r3.bin")),
+                                                             dir.filePath(QStringLiteral("r5.bin"))}));
+        // A recent file that has gone: the loader's message, and it leaves the list.
+        f.w->open_program_path(dir.filePath(QStringLiteral("r3.bin")));
+        QCOMPARE(f.dialogs.texts().last(), QStringLiteral("Can not find the file./找不到文件"));
+        QCOMPARE(f.w->recent_files().size(), 4);
     }
 };
 

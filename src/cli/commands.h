@@ -16,6 +16,8 @@ int cmd_store(const QStringList& args);
 int cmd_send_user_code(const QStringList& args);
 int cmd_custom_download(const QStringList& args);
 int cmd_softice(const QStringList& args);
+int cmd_series(const QStringList& args);
+int cmd_records(const QStringList& args);
 
 // Prints the parser's --help text with the usage line naming "zvkisp-cli <command>".
 void print_command_help(const QCommandLineParser& parser, const QString& command);

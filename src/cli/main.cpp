@@ -29,6 +29,8 @@ const std::map<QString, Command>& command_table()
         {QStringLiteral("send-user-code"), {"send the running application its download command, then download", cmd_send_user_code}},
         {QStringLiteral("custom-download"), {"download through the application's own download routine (ISP DEMO)", cmd_custom_download}},
         {QStringLiteral("softice"), {"program the Soft ICE monitor (ZVK7H/V64B, ZVK7H/V32B)", cmd_softice}},
+        {QStringLiteral("series"), {"shared serial-number series: list, show, create, reset", cmd_series}},
+        {QStringLiteral("records"), {"production records of the boards, as JSON lines or CSV", cmd_records}},
     };
     return table;
 }

@@ -320,6 +320,7 @@ bool CustomDownload::read_custom_id()
     if (!identity_matches(identity, bench_.model.model_code)) {
         link.beep_times(3);
         bench_.log.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        bench_.log.append(Connection::wrong_model_detail(bench_.status, bench_.results, bench_.model));
         bench_.controls.set_busy_state(ControlStates::Idle);
         // As for the boot loader's connect: the file is to be opened again for the right model.
         bench_.image.file_loaded = false;

@@ -23,6 +23,7 @@ GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repe
         connect(station.get(), &GangStation::line, this, &GangRun::on_line);
         connect(station.get(), &GangStation::progress, this, &GangRun::on_progress);
         connect(station.get(), &GangStation::board_finished, this, &GangRun::on_board);
+        connect(station.get(), &GangStation::board_removed, this, &GangRun::on_board_removed);
         connect(station.get(), &GangStation::message, this, &GangRun::message);
         connect(station.get(), &GangStation::beeped, this, &GangRun::beep);
         connect(station.get(), &QThread::finished, this, [this, i] { on_station_finished(i); });
@@ -118,34 +119,50 @@ void GangRun::on_board(int index, bool ok, const QString& serial_text)
     emit board_finished(index, ok);
 }
 
+void GangRun::on_board_removed(int index)
+{
+    Row& row = rows_[size_t(index)];
+    row.state = QStringLiteral("board removed");
+    row.percent = -1;
+    emit row_changed(index);
+}
+
 void GangRun::on_station_finished(int index)
 {
     Row& row = rows_[size_t(index)];
     row.running = false;
-    if (row.boards_ok + row.boards_failed == 0)
+    if (row.boards_ok + row.boards_failed == 0 && row.state != QLatin1String("board removed"))
         row.state = QStringLiteral("stopped");
     emit row_changed(index);
     if (--active_ == 0)
         emit finished();
 }
 
-QStringList GangRun::summary() const
+QStringList GangRun::summary(bool bilingual) const
 {
+    // English words, with the Chinese ones after a slash when asked for.
+    auto w = [bilingual](const char* english, const char* chinese) {
+        return bilingual ? QStringLiteral("%1/%2").arg(QLatin1String(english), QString::fromUtf8(chinese))
+                         : QString::fromLatin1(english);
+    };
+    const QString counts = QStringLiteral("%1 ") + w("programmed", "已下载") + QStringLiteral(", %2 ") + w("failed", "失败");
     QStringList out;
     int ok = 0, failed = 0;
     for (const Row& r : rows_) {
-        QString text = QStringLiteral("%1: %2 programmed, %3 failed").arg(r.device).arg(r.boards_ok).arg(r.boards_failed);
+        QString text = QStringLiteral("%1: ").arg(r.device) + counts.arg(r.boards_ok).arg(r.boards_failed);
         if (!r.serials.isEmpty())
-            text += QStringLiteral(", serial numbers ") + r.serials.join(QStringLiteral(", "));
-        text += QStringLiteral("; last board ") + (r.boards_ok + r.boards_failed == 0 ? QStringLiteral("not started")
-                                                   : r.last_ok                         ? QStringLiteral("OK")
-                                                                                       : r.state);
+            text += QStringLiteral(", ") + w("serial numbers", "序列号") + QLatin1Char(' ') +
+                    r.serials.join(QStringLiteral(", "));
+        text += QStringLiteral("; ") + w("last board", "最后一块") + QLatin1Char(' ') +
+                (r.boards_ok + r.boards_failed == 0 ? w("not started", "未开始")
+                 : r.last_ok                         ? QStringLiteral("OK")
+                                                     : r.state);
         out << text;
         ok += r.boards_ok;
         failed += r.boards_failed;
     }
-    out << QStringLiteral("all ports: %1 programmed, %2 failed").arg(ok).arg(failed);
+    out << w("all ports", "全部") + QStringLiteral(": ") + counts.arg(ok).arg(failed);
     if (pool_)
-        out << QStringLiteral("next serial number: %1").arg(pool_->next_text().trimmed());
+        out << w("next serial number", "下一个序列号") + QStringLiteral(": %1").arg(pool_->next_text().trimmed());
     return out;
 }

@@ -20,7 +20,7 @@ class GangRun : public QObject {
 public:
     struct Row {
         QString device;
-        QString state;              // "waiting", "programming", "OK", "failed", "stopped"
+        QString state;              // "waiting", "programming", "OK", "failed", "stopped", "board removed"
         int percent = -1;           // -1 while the bar is hidden
         QString kbyte;
         QString last_line;          // the last non-empty line of the port's log
@@ -47,8 +47,9 @@ public:
     bool all_last_ok() const;
     // Null when the serial number is not in use.
     const SerialPool* serial_pool() const { return pool_.get(); }
-    // The summary: a line per port, then the serial numbers; in English as the CLI prints it.
-    QStringList summary() const;
+    // The summary: a line per port, then the serial numbers; in English as the CLI prints it, or
+    // with the Chinese words beside the English ones for the window.
+    QStringList summary(bool bilingual = false) const;
 
 signals:
     void line(int index, const QString& text);
@@ -63,6 +64,7 @@ private:
     void on_line(int index, const QString& text);
     void on_progress(int index, int percent, const QString& kbyte);
     void on_board(int index, bool ok, const QString& serial_text);
+    void on_board_removed(int index);
     void on_station_finished(int index);
 
     std::unique_ptr<SerialPool> pool_;

@@ -27,9 +27,23 @@ private:
     GangStation& station_;
 };
 
-// The real port, counting the bytes that came back from the board.
+// The real port, counting the bytes that came back from the board and noticing an adapter that
+// was there and went away.
 class CountingPort : public QtSerialPort {
 public:
+    CountingPort()
+    {
+        connect(this, &SerialPort::failed, this, [this] { vanished = opened; });
+    }
+    int open(const QString& device, const SerialFormat& format) override
+    {
+        const int rc = QtSerialPort::open(device, format);
+        if (rc == 0)
+            opened = true;
+        else if (opened && error_kind() == PortErrorKind::Missing)
+            vanished = true;
+        return rc;
+    }
     QByteArray read(qint64 max = 0) override
     {
         QByteArray bytes = QtSerialPort::read(max);
@@ -37,6 +51,8 @@ public:
         return bytes;
     }
     qint64 received = 0;
+    bool opened = false;     // the device opened once in this run
+    bool vanished = false;   // and then went away
 };
 
 } // namespace
@@ -136,10 +152,13 @@ void GangStation::run()
         const QString text = taken >= 0 ? pool_->text(taken) : QString();
         resolve(ok);
         // Stopped while waiting for a board that never answered: with Re-Download that is the
-        // end of the run, not a failed board.
+        // end of the run, not a failed board. The adapter unplugged while waiting: no board either.
         const bool no_board = !ok && stop_ && repeat_ && port.received == 0;
+        const bool removed = !ok && port.vanished && port.received == 0;
         port.received = 0;
-        if (!no_board)
+        if (removed)
+            emit board_removed(index);
+        else if (!no_board)
             emit board_finished(index, ok, text);
     };
 

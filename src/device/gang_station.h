@@ -35,6 +35,8 @@ signals:
     void beeped(int index);
     // After every board: the success lines reached or not, and the serial number it carries.
     void board_finished(int index, bool ok, const QString& serial_text);
+    // The port's device went away while it waited for a board (an unplugged adapter).
+    void board_removed(int index);
 
 protected:
     void run() override;

@@ -25,6 +25,12 @@ void append_address(QString& s, qint64 address)
     s += QLatin1String("   ");
 }
 
+// The address of the dump line that holds `address` (rounded down to a multiple of 16).
+qint64 line_of(qint64 address)
+{
+    return address >= 0 ? (address / 16) * 16 : -(((-address) + 15) / 16) * 16;
+}
+
 bool is_hex_key(QChar c)
 {
     const ushort u = c.unicode();
@@ -142,36 +148,38 @@ QString BufferView::dump_text(const ProgramImage& image, qint64 first_address, q
                               int* hl_length)
 {
     QString text = QStringLiteral("\r\n\r\n");
-    const qint64 first = first_address >= 0 ? (first_address / 16) * 16 : -(((-first_address) + 15) / 16) * 16;
+    const qint64 first = line_of(first_address);
     qint64 stop = first + 16 * max_lines;
     if (stop > last_address)
         stop = last_address;
     if (stop >= first)
         text.reserve(static_cast<int>(std::min<qint64>((stop - first) / 16 + 2, 5000) * 60));
-    QString line;
     for (qint64 address = first; address <= stop; address += 16) {
-        line.clear();
-        append_address(line, address);
-        for (qint64 a = address; a < address + 16 && a <= stop; ++a) {
-            const quint8 b = ProgramImage::in_buffer(a) ? image.program_buffer[static_cast<size_t>(a)] : 0;
-            append_hex2(line, b);
-            line += QLatin1Char(' ');
-            if (a == marker) {
-                if (sel_start)
-                    *sel_start = text.size() + line.size();
-                if (hl_length) {
-                    int hl = marker_count * 3 - 1;
-                    const qint64 column = ((marker % 16) + 16) % 16;
-                    if (column + marker_count > 16)
-                        hl += 12;
-                    *hl_length = hl;
-                }
+        if (marker >= address && marker < address + 16 && marker <= stop) {
+            // The highlight starts after the marker byte's two digits and their space.
+            if (sel_start)
+                *sel_start = text.size() + 10 + (marker - address + 1) * 3;
+            if (hl_length) {
+                int hl = marker_count * 3 - 1;
+                const qint64 column = ((marker % 16) + 16) % 16;
+                if (column + marker_count > 16)
+                    hl += 12;
+                *hl_length = hl;
             }
         }
-        text += line;
+        append_line(text, image, address, stop);
         text += QLatin1String("\r\n");
     }
     return text;
+}
+
+void BufferView::append_line(QString& out, const ProgramImage& image, qint64 line_address, qint64 stop)
+{
+    append_address(out, line_address);
+    for (qint64 a = line_address; a < line_address + 16 && a <= stop; ++a) {
+        append_hex2(out, ProgramImage::in_buffer(a) ? image.program_buffer[static_cast<size_t>(a)] : 0);
+        out += QLatin1Char(' ');
+    }
 }
 
 void BufferView::render_buffer_lines(qint64 first_address, qint64 last_address)
@@ -185,6 +193,8 @@ void BufferView::render_buffer_lines(qint64 first_address, qint64 last_address)
     qint64 sel = serial_sel_start;
     int hl = highlight_length;
     back_text = dump_text(image_, first_address, last_address, visible_lines(), marker, count, &sel, &hl);
+    drawn_first = line_of(first_address);
+    drawn_stop = std::min<qint64>(drawn_first + 16 * qint64(visible_lines()), last_address);
     serial_sel_start = sel;
     highlight_length = hl;
     back_caret = 0;

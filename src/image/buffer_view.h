@@ -79,6 +79,14 @@ public:
     static QString dump_text(const ProgramImage& image, qint64 first_address, qint64 last_address,
                              qint64 max_lines, qint64 marker, int marker_count, qint64* sel_start,
                              int* hl_length);
+    // One line of the dump without its CR LF: the address column of `line_address` (a multiple
+    // of 16) and its bytes up to `stop`. Appends to `out`.
+    static void append_line(QString& out, const ProgramImage& image, qint64 line_address, qint64 stop);
+
+    // The lines the last render drew: the address of the first and the last address shown
+    // (drawn_stop < drawn_first when no line was drawn). A window paints them from the buffer.
+    qint64 drawn_first = 0;
+    qint64 drawn_stop = -1;
 
     // Resets the main window's progress bar and kilobyte label (every render does).
     std::function<void()> reset_progress;

@@ -24,8 +24,10 @@ const QString FileLoader::kTitleOpen = QStringLiteral("Open HEX file");
 namespace {
 
 const QString kOpenTitle = QStringLiteral("Open .hex or .bin file");
-// "(*.hex, *.bin)|*.hex;*.bin|(*.bin)|*.bin|All Files (*.*)|*.*" in the form file dialogs take.
-const QString kOpenFilter = QStringLiteral("(*.hex, *.bin) (*.hex *.bin);;(*.bin) (*.bin);;All Files (*.*) (*)");
+// "(*.hex, *.ihx, *.bin)|*.hex;*.ihx;*.bin|(*.bin)|*.bin|All Files (*.*)|*.*" in the form file
+// dialogs take (.ihx: the name sdcc gives its HEX output).
+const QString kOpenFilter =
+    QStringLiteral("(*.hex, *.ihx, *.bin) (*.hex *.ihx *.bin);;(*.bin) (*.bin);;All Files (*.*) (*)");
 
 int hex_digit(char c)
 {

@@ -41,6 +41,16 @@ QString Connection::wrong_model_box_text()
                           "         Chinese:MCU 型号错。请重选 MCU、重新打开文件。");
 }
 
+QString Connection::wrong_model_detail(const McuStatus& status, const LinkResults& results, const SelectedModel& model)
+{
+    const QString name = status.mcu_type_name.isEmpty() ? QStringLiteral("?") : status.mcu_type_name;
+    const QString code = model.model_code.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(model.model_code);
+    return QStringLiteral("Chip found / 找到的芯片: %1, identity/标识 %2%3, firmware/固件 %4%5; "
+                          "chosen / 选择的型号: %6%7")
+        .arg(name, results.chip_id_hex, results.chip_subid_hex, status.firmware_version, status.firmware_variant,
+             model.combo_text, code);
+}
+
 bool Connection::model_is_wrong(const McuStatus& status, const LinkResults& results, const SelectedModel& model)
 {
     const QString& v = status.firmware_variant;
@@ -227,6 +237,7 @@ void Connection::connect(bool read_only)
     if (model_is_wrong(status_, results_, model_)) {
         link_.beep_times(3);
         log_.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        log_.append(wrong_model_detail(status_, results_, model_));
         controls_.set_busy_state(ControlStates::Idle);
         image_.file_loaded = false;
         dialogs_.message_box(wrong_model_box_text());

@@ -39,6 +39,8 @@ public:
     // A clock in MHz as the log writes it: up to 15 significant digits, no trailing zeros.
     static QString format_mhz(double mhz);
     static QString wrong_model_box_text();
+    // The line after "MCU Type is wrong.": the chip that answered and the model chosen.
+    static QString wrong_model_detail(const McuStatus& status, const LinkResults& results, const SelectedModel& model);
 
 private:
     void stop_line();

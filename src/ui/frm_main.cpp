@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabBar>
 
 namespace {
@@ -66,6 +67,7 @@ frmMain::frmMain(const Options& options, QWidget* parent)
     build_left_column();
     build_viewer();
     build_tab_strip();
+    build_status_bar();
     setMinimumSize(tw_.px(kMinWidth - kNonClientWidth), tw_.px(kMinHeight - kNonClientHeight));
 
     connect(&TimerUnload, &OneShotTimer::tick, this, [this] { close(); });
@@ -132,7 +134,10 @@ void frmMain::Form_Resize()
         return;
     }
     const int W = W0;
-    const int H = H0;
+    // The status bar takes a strip off the bottom; the rest is laid out above it.
+    const int H = H0 - status_bar_twips_;
+    const int bar_h = tw_.px(status_bar_twips_);
+    StatusBar1->setGeometry(0, height() - bar_h, width(), bar_h);
     auto geo = [this](QWidget* w, int l, int t, int wd, int h) { w->setGeometry(tw_.rect(l, t, qMax(wd, 0), qMax(h, 0))); };
 
     // Left column.
@@ -171,14 +176,13 @@ void frmMain::Form_Resize()
     geo(VScroll1, 120 + vw, 220, sbw, vh);
     // The two labels lie over the two blank lines the dump starts with.
     {
-        const QFontMetrics fm(txtBuffer->font());
-        const int margin = int(txtBuffer->document()->documentMargin()) + txtBuffer->frameWidth();
-        const int x0 = txtBuffer->x() + margin;
-        const int y0 = txtBuffer->y() + margin + fm.lineSpacing() / 2;
-        txtBufferAddress[0]->setGeometry(x0 + fm.horizontalAdvance(QLatin1Char(' ')), y0,
-                                         fm.horizontalAdvance(QStringLiteral("000000")) + 8, fm.height());
-        txtBufferAddress[1]->setGeometry(x0 + fm.horizontalAdvance(QStringLiteral(" 000000   ")), y0,
-                                         fm.horizontalAdvance(QString(48, QLatin1Char('0'))) + 4, fm.height());
+        const QFontMetrics fm(txtBuffer2->font());
+        const QPointF origin = txtBuffer2->text_origin();
+        const qreal cw = txtBuffer2->char_width();
+        const int x0 = txtBuffer2->x() + qRound(origin.x());
+        const int y0 = txtBuffer2->y() + qRound(origin.y() + (2 * txtBuffer2->line_pitch() - fm.height()) / 2);
+        txtBufferAddress[0]->setGeometry(x0 + qRound(cw), y0, qRound(6 * cw) + 8, fm.height());
+        txtBufferAddress[1]->setGeometry(x0 + qRound(10 * cw), y0, qRound(48 * cw) + 4, fm.height());
         txtBufferAddress[0]->raise();
         txtBufferAddress[1]->raise();
     }
@@ -195,6 +199,7 @@ void frmMain::Form_Resize()
     for (QGroupBox* page : pages)
         geo(page, 65, 30, picW - 130, picH - 100);
     TabStrip1->raise();
+    fit_tab_font();
 }
 
 // ---- Pages -----------------------------------------------------------------------------------

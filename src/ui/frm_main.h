@@ -8,6 +8,7 @@
 #include "isp/one_shot_timer.h"
 #include "ui/twips.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QStringList>
@@ -29,6 +30,8 @@ class QScrollBar;
 class QTabBar;
 class QTextEdit;
 class QFrame;
+class QStatusBar;
+class QToolButton;
 
 class SerialPort;
 class UserDialogs;
@@ -80,6 +83,11 @@ public:
     UserDialogs& dialogs() { return *dialogs_; }
     const Twips& twips() const { return tw_; }
 
+    // Opens a program file as Open File does after its dialog (dropped files, recent files).
+    void open_program_path(const QString& path);
+    // The recent program files, newest first.
+    QStringList recent_files() const;
+
     // The control with this name ("comDownload(1)"), or nullptr.
     QWidget* control(const QString& name) const { return controls_.value(name); }
     QStringList control_names() const { return controls_.keys(); }
@@ -129,6 +137,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Construction (frm_main_build.cpp / frm_main_pages.cpp).
@@ -145,10 +155,19 @@ private:
     void build_page_softice(QGroupBox* page);
     void build_option_rows();
     void build_status_rows();
+    void build_status_bar();
+    // The tab captions' font: the largest up to the window's own that shows all eight tabs.
+    void fit_tab_font();
 
     // Wiring (frm_main.cpp / frm_main_bind.cpp).
     void bind_core();
     void bind_operations();
+    void bind_shortcuts_and_files();
+    void remember_program_file();
+    void fill_recent_menu();
+    void update_status_bar();
+    void update_progress_status();
+    void reset_progress_after_operation();
     void sync_operation_choices();
     void apply_control_states();
     void apply_progress();
@@ -198,6 +217,8 @@ private:
     std::array<QString, 8> port_devices_;   // the devices COM1..COM8 open
     GangDialog* gang_dialog_ = nullptr;     // a child window, made on first use
     bool gang_active_ = false;
+    QElapsedTimer progress_clock_;          // since the progress bar appeared
+    int status_bar_twips_ = 0;              // the strip the status bar takes off the bottom
 
 public:
     // ---- Controls (names as the documentation gives them) -------------------------------------
@@ -210,6 +231,7 @@ public:
     QComboBox* combMcuModel = nullptr;
     std::array<QLineEdit*, 4> txtISP_reange{};
     QPushButton* comLoadFile = nullptr;
+    QToolButton* comRecentFiles = nullptr;   // the recent program files
     QCheckBox* Check6 = nullptr;
     QLineEdit* Text4 = nullptr;
     std::array<QRadioButton*, 2> optFillbyte{};
@@ -229,6 +251,14 @@ public:
     QPlainTextEdit* textMsg = nullptr;
     QLabel* LabUpdataVersion = nullptr;
     QLineEdit* Text1 = nullptr;
+
+    // Status bar: port, baud, model, file, and the figures of a running programming.
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* labStatusPort = nullptr;
+    QLabel* labStatusBaud = nullptr;
+    QLabel* labStatusModel = nullptr;
+    QLabel* labStatusFile = nullptr;
+    QLabel* labStatusProgress = nullptr;
 
     BufferEditor* txtBuffer = nullptr;
     BufferEditor* txtBuffer2 = nullptr;

@@ -29,6 +29,7 @@
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTextCursor>
+#include <QToolButton>
 
 namespace {
 const QString kComDeviceKey = QStringLiteral("COM_device");
@@ -206,6 +207,7 @@ void frmMain::save_settings_now()
 void frmMain::comb_mcu_model_click()
 {
     wb_->select_model(combMcuModel->currentText());
+    update_status_bar();
 }
 
 // ---- Serial port choice ----------------------------------------------------------------------
@@ -277,6 +279,7 @@ void frmMain::on_port_choice_changed()
             settings_->set_value(SettingsStore::kSettings, kComDeviceKey, custom_device_);
     }
     wb_->link.set_port_device(chosen_port_device());
+    update_status_bar();
 }
 
 // ---- Core -> widgets -------------------------------------------------------------------------
@@ -287,11 +290,14 @@ void frmMain::apply_control_states()
     for (auto it = c.enabled.constBegin(); it != c.enabled.constEnd(); ++it)
         if (QWidget* w = controls_.value(it.key()))
             w->setEnabled(it.value());
-    if (TabStrip1->tabText(7) != c.tab_softice_caption)
+    if (TabStrip1->tabText(7) != c.tab_softice_caption || TabStrip1->tabText(2) != c.tab_isp_demo_caption) {
         TabStrip1->setTabText(7, c.tab_softice_caption);
-    if (TabStrip1->tabText(2) != c.tab_isp_demo_caption)
         TabStrip1->setTabText(2, c.tab_isp_demo_caption);
+        fit_tab_font();
+    }
     comWrite->setText(c.comWrite_caption);
+    if (c.last_code == ControlStates::Idle)
+        reset_progress_after_operation();
     if (gang_active_) {
         // A gang run owns ports of its own: nothing on the window may open one meanwhile.
         for (QWidget* w : std::initializer_list<QWidget*>{comDownload[0], comDownload[1], comSendUserCode, comWrite,
@@ -299,6 +305,8 @@ void frmMain::apply_control_states()
                                                           com_Demo_Re_DownLoad, comDownSoft_ICE})
             w->setEnabled(false);
     }
+    comRecentFiles->setEnabled(comLoadFile->isEnabled());
+    update_status_bar();
 }
 
 void frmMain::apply_progress()
@@ -312,6 +320,7 @@ void frmMain::apply_progress()
                               ProgressBar1->height());
     ProgressBar1->setVisible(p.visible);
     labKbyte->setText(p.kbyte_label);
+    update_progress_status();
 }
 
 void frmMain::apply_option_panel()
@@ -382,6 +391,7 @@ void frmMain::apply_image_texts()
         Check6->setChecked(im.clear_buffer_on_load);
     }
     comStoreFile->setEnabled(BufferStore::store_enabled(txt_Start_Address->text(), txt_length->text()));
+    update_status_bar();
 }
 
 void frmMain::apply_serial_fields()
@@ -410,9 +420,6 @@ void frmMain::apply_view()
     VScroll1->setSingleStep(v.small_change);
     VScroll1->setPageStep(v.large_change);
     VScroll1->setEnabled(v.scroll_enabled);
-    txtBuffer2->raise();
-    txtBufferAddress[0]->raise();
-    txtBufferAddress[1]->raise();
 }
 
 void frmMain::apply_link_choices()
@@ -423,6 +430,7 @@ void frmMain::apply_link_choices()
     c.wdt_pin = comb_WDT->currentText();
     c.power_cycle = power_cycle::from_stored(QString::number(cob_PowerCycle->currentIndex()));
     wb_->controls.wdt_pin_option_selected = c.wdt_pin_enabled;
+    update_status_bar();
 }
 
 void frmMain::apply_option_choices()
@@ -493,6 +501,8 @@ void frmMain::bind_core()
     Workbench& wb = *wb_;
     settings_ = std::make_unique<SettingsStore>();
     view_ = std::make_unique<BufferView>(wb.image, dialogs_);
+    txtBuffer->set_source(view_.get(), &wb.image);
+    txtBuffer2->set_source(view_.get(), &wb.image);
     serial_ = std::make_unique<SerialNumber>(wb.image, wb.model, *view_, settings_.get(), dialogs_);
     view_->set_serial_number(serial_.get());
     loader_ = std::make_unique<FileLoader>(wb.image, wb.model, *serial_, *view_, settings_.get(), dialogs_);
@@ -557,7 +567,6 @@ void frmMain::bind_core()
         wb_->select_model(text);
         wb_->options.arrange_option_panel(wb_->model.model_family);
     });
-    connect(comLoadFile, &QPushButton::clicked, this, [this] { loader_->comLoadFile_Click(); });
     connect(Check6, &QCheckBox::toggled, this, [this](bool on) { wb_->image.clear_buffer_on_load = on; });
     connect(Text4, &QLineEdit::textChanged, this, [this](const QString& t) { wb_->image.buffer_start_text = t; });
     for (int i = 0; i < 2; ++i) {

@@ -13,11 +13,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabBar>
+#include <QToolButton>
 
 template <class W>
 W* frmMain::reg(W* widget, const QString& name)
@@ -36,6 +39,8 @@ template QRadioButton* frmMain::reg<QRadioButton>(QRadioButton*, const QString&)
 template QCheckBox* frmMain::reg<QCheckBox>(QCheckBox*, const QString&);
 template QGroupBox* frmMain::reg<QGroupBox>(QGroupBox*, const QString&);
 template QWidget* frmMain::reg<QWidget>(QWidget*, const QString&);
+template QToolButton* frmMain::reg<QToolButton>(QToolButton*, const QString&);
+template QStatusBar* frmMain::reg<QStatusBar>(QStatusBar*, const QString&);
 
 QWidget* frmMain::place(QWidget* w, int left, int top, int width, int height)
 {
@@ -48,6 +53,16 @@ QString idx(const char* name, int i)
 {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i);
 }
+
+// The application's style with a third of the usual space beside a tab's caption.
+class CompactTabStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 3 : value;
+    }
+};
 } // namespace
 
 void frmMain::build_left_column()
@@ -78,7 +93,14 @@ void frmMain::build_left_column()
     // Step 2: file.
     Frame5 = reg(new QGroupBox(QStringLiteral("Step2/步骤2: Open File / 打开文件"), this), QStringLiteral("Frame5"));
     comLoadFile = reg(new QPushButton(QStringLiteral("Open File/打开文件"), Frame5), QStringLiteral("comLoadFile"));
-    place(comLoadFile, 150, 300, 1750, 700);
+    place(comLoadFile, 150, 280, 1750, 500);
+    // The files opened last, under the button.
+    comRecentFiles = reg(new QToolButton(Frame5), QStringLiteral("comRecentFiles"));
+    comRecentFiles->setText(QStringLiteral("Recent/最近文件"));
+    comRecentFiles->setAutoRaise(true);
+    comRecentFiles->setPopupMode(QToolButton::InstantPopup);
+    comRecentFiles->setToolTip(QStringLiteral("Open a file opened before / 打开最近打开过的文件"));
+    place(comRecentFiles, 150, 820, 1750, 270);
     Check6 = reg(new QCheckBox(QStringLiteral("Clear Buffer"), Frame5), QStringLiteral("Check6"));
     Check6->setChecked(true);
     place(Check6, 2050, 280, 2000, 270);
@@ -102,7 +124,8 @@ void frmMain::build_left_column()
     combCommPort = reg(new QComboBox(Frame3), QStringLiteral("combCommPort"));
     combCommPort->setEditable(true);
     combCommPort->setInsertPolicy(QComboBox::NoInsert);
-    combCommPort->setToolTip(QStringLiteral("COM1..COM8, or type a device path such as /dev/ttyUSB0 or /dev/pts/3"));
+    combCommPort->setToolTip(QStringLiteral("COM1..COM8, or type a device path such as /dev/ttyUSB0 or /dev/pts/3 / "
+                                            "COM1..COM8, 或输入设备路径, 例如 /dev/ttyUSB0 或 /dev/pts/3"));
     place(combCommPort, 150, 320, 2850, 330);
     LabMaxBaud = reg(new QLabel(QStringLiteral("Max Buad:"), Frame3), QStringLiteral("LabMaxBaud"));
     place(LabMaxBaud, 3130, 345, 900, 270);
@@ -129,7 +152,8 @@ void frmMain::build_left_column()
     place(comStop_Download, 3880, 290, 1550, 450);
     // Several ports at once: right of the progress bar, which ends at Re-Download's right edge.
     comGang = reg(new QPushButton(QStringLiteral("Gang.../多口"), Frame6), QStringLiteral("comGang"));
-    comGang->setToolTip(QStringLiteral("Program one board per port on several ports at the same time"));
+    comGang->setToolTip(QStringLiteral("Program one board per port on several ports at the same time / "
+                                       "多个串口同时下载, 每个串口一块板"));
     place(comGang, 3880, 775, 1550, 300);
     labKbyte = reg(new QLabel(QStringLiteral("0.000K"), Frame6), QStringLiteral("labKbyte"));
     place(labKbyte, 60, 800, 780, 270);
@@ -180,10 +204,13 @@ void frmMain::build_viewer()
     txtBuffer2 = reg(new BufferEditor(Frame7), QStringLiteral("txtBuffer2"));
     txtBuffer->setFont(mono);
     txtBuffer2->setFont(mono);
+    // The front box paints every line; the back box only keeps the dump it was given.
+    txtBuffer->setVisible(false);
     txtBuffer2->setToolTip(QStringLiteral("点击, 当一个字符高亮时可以修改缓冲区"));
     VScroll1 = reg(new QScrollBar(Qt::Vertical, Frame7), QStringLiteral("VScroll1"));
     VScroll1->setMinimum(0);
     VScroll1->setMaximum(64);
+    txtBuffer2->set_scroll_bar(VScroll1);
     txtBufferAddress[0] = reg(new QLabel(QStringLiteral("地 址"), Frame7), idx("txtBufferAddress", 0));
     txtBufferAddress[1] = reg(new QLabel(QStringLiteral("00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F "), Frame7),
                               idx("txtBufferAddress", 1));
@@ -196,6 +223,10 @@ void frmMain::build_tab_strip()
     TabStripBox = new QFrame(this);
     TabStripBox->setFrameShape(QFrame::StyledPanel);
     TabStrip1 = reg(new QTabBar(this), QStringLiteral("TabStrip1"));
+    // Narrow tab margins, so the eight captions fit the strip (fit_tab_font picks the font).
+    auto* compact = new CompactTabStyle;
+    compact->setParent(this);
+    TabStrip1->setStyle(compact);
     TabStrip1->setDrawBase(false);
     TabStrip1->setExpanding(false);
     TabStrip1->setUsesScrollButtons(true);

@@ -103,6 +103,7 @@ void frmMain::bind_operations()
             custom_->opt_ISP_DEMO_WDT_Click(i);
             apply_link_choices();
         });
+    bind_shortcuts_and_files();
 }
 
 // ---- Gang programming ------------------------------------------------------------------------

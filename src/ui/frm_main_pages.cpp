@@ -26,10 +26,13 @@ void frmMain::build_page_options(QGroupBox* page)
 {
     // A pair of option buttons lives in its own borderless container, so each pair is exclusive.
     // Captions on the left, the choices in one column from 3000 to 5700.
-    auto row = [&](int top, const QString& caption, QWidget* box) {
+    // A row's caption, with the English beside the Chinese in its tooltip.
+    auto row = [&](int top, const QString& caption, QWidget* box, const QString& tip = QString()) {
         auto* lab = new QLabel(caption, page);
         place(lab, 120, top + 15, 2870, 270);
         place(box, 3000, top, 2700, 300);
+        lab->setToolTip(tip);
+        box->setToolTip(tip);
         return box;
     };
     auto pair = [&](QWidget* box, QRadioButton*& a, const QString& na, const QString& ta, QRadioButton*& b,
@@ -42,6 +45,8 @@ void frmMain::build_page_options(QGroupBox* page)
 
     // The pin list follows its caption; the two choices stand in the column of the other rows.
     auto* labWdt = new QLabel(QStringLiteral("外部看门狗 / WDT pin:"), page);
+    labWdt->setToolTip(QStringLiteral("An external watchdog fed from one I/O pin during the download / "
+                                      "下载时用1个I/O口喂外部看门狗"));
     place(labWdt, 120, 255, 1870, 270);
     picWDT = reg(new QWidget(page), QStringLiteral("picWDT"));
     place(picWDT, 2000, 240, 3700, 300);
@@ -55,25 +60,30 @@ void frmMain::build_page_options(QGroupBox* page)
     opt_ISP_DEMO_WDT[0]->setChecked(true);
 
     auto* eraseBox = new QWidget(page);
-    row(560, QStringLiteral("擦除 AP 区时一并擦除 data flash 区:"), eraseBox);
+    row(560, QStringLiteral("擦除 AP 区时一并擦除 data flash 区:"), eraseBox,
+        QStringLiteral("Erase the data flash with the AP area / 擦除 AP 区时一并擦除 data flash 区"));
     pair(eraseBox, opt_erase_data[0], idx("opt_erase_data", 0), QStringLiteral("YES"), opt_erase_data[1],
          idx("opt_erase_data", 1), QStringLiteral("NO"));
     opt_erase_data[1]->setChecked(true);
 
     auto* p10Box = new QWidget(page);
-    row(880, QStringLiteral("下载时 P1.0, P1.1 须短路到地:"), p10Box);
+    row(880, QStringLiteral("下载时 P1.0, P1.1 须短路到地:"), p10Box,
+        QStringLiteral("P1.0 and P1.1 must be tied to ground for a download / 下载时 P1.0, P1.1 须短路到地"));
     pair(p10Box, optShot_P10_P11_to_GND[0], idx("optShot_P10_P11_to_GND", 0), QStringLiteral("YES"),
          optShot_P10_P11_to_GND[1], idx("optShot_P10_P11_to_GND", 1), QStringLiteral("NO"));
     optShot_P10_P11_to_GND[1]->setChecked(true);
 
     picExtRAM = reg(new QWidget(page), QStringLiteral("picExtRAM"));
-    row(1200, QStringLiteral("内部扩展RAM (AUX-RAM):"), picExtRAM);
+    row(1200, QStringLiteral("内部扩展RAM (AUX-RAM):"), picExtRAM,
+        QStringLiteral("Internal expanded RAM (AUX-RAM): disabled or enabled / 内部扩展RAM: 禁止访问或允许访问"));
     pair(picExtRAM, optAUX_RAM_NO, QStringLiteral("optAUX_RAM_NO"), QStringLiteral("禁止访问"), optAUX_RAM_YES,
          QStringLiteral("optAUX_RAM_YES"), QStringLiteral("允许访问"), 1300);
     optAUX_RAM_YES->setChecked(true);
 
     auto* rstBox = new QWidget(page);
-    row(1520, QStringLiteral("用户软件启动看门狗后:"), rstBox);
+    row(1520, QStringLiteral("用户软件启动看门狗后:"), rstBox,
+        QStringLiteral("A watchdog started by the user program stops only at power-off, or also at a reset / "
+                       "用户软件启动看门狗后, 只有停电关或复位关"));
     pair(rstBox, optRST_CLOSE_WDT_NO, QStringLiteral("optRST_CLOSE_WDT_NO"), QStringLiteral("只有停电关"),
          optRST_CLOSE_WDT_YES, QStringLiteral("optRST_CLOSE_WDT_YES"), QStringLiteral("复位关"), 1300);
     optRST_CLOSE_WDT_YES->setChecked(true);

@@ -9,6 +9,7 @@
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 #include "isp/user_dialogs.h"
+#include "ui/clock_text.h"
 #include "ui/frm_main.h"
 
 #include <QCheckBox>
@@ -23,12 +24,24 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 const QString GangDialog::kNoPortText = QStringLiteral("Add a port to the list first. / 请先添加串口。");
 const QString GangDialog::kPortTwiceText = QStringLiteral("Port %1 is in the list twice (%2). / 串口 %1 重复 (%2)。");
 const QString GangDialog::kWindowBusyText =
     QStringLiteral("Stop the running operation first. / 请先停止当前操作。");
+
+QString GangDialog::state_text(const QString& state)
+{
+    static const QHash<QString, QString> chinese = {
+        {QStringLiteral("waiting"), QStringLiteral("等待")},      {QStringLiteral("programming"), QStringLiteral("下载中")},
+        {QStringLiteral("OK"), QStringLiteral("成功")},           {QStringLiteral("failed"), QStringLiteral("失败")},
+        {QStringLiteral("stopped"), QStringLiteral("已停止")},    {QStringLiteral("board removed"), QStringLiteral("已拔出")},
+    };
+    const QString c = chinese.value(state);
+    return c.isEmpty() ? state : state + QLatin1Char('/') + c;
+}
 
 namespace {
 
@@ -45,7 +58,7 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment align = Qt::AlignLeft 
 GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), window_(window)
 {
     setObjectName(QStringLiteral("GangDialog"));
-    setWindowTitle(QStringLiteral("Gang"));
+    setWindowTitle(QStringLiteral("Gang / 多口下载"));
     setModal(false);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -61,7 +74,7 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     addPort->setObjectName(QStringLiteral("comGangAddPort"));
     removePort = new QPushButton(QStringLiteral("Remove/删除"), this);
     removePort->setObjectName(QStringLiteral("comGangRemovePort"));
-    repeat = new QCheckBox(QStringLiteral("Repeat (Re-Download)"), this);
+    repeat = new QCheckBox(QStringLiteral("Repeat (Re-Download) / 重复下载"), this);
     repeat->setObjectName(QStringLiteral("cheGangRepeat"));
     startButton = new QPushButton(QStringLiteral("Start/开始"), this);
     startButton->setObjectName(QStringLiteral("comGangStart"));
@@ -71,25 +84,28 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     // A row per port.
     table = new QTableWidget(0, ColumnCount, this);
     table->setObjectName(QStringLiteral("tblGang"));
-    table->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("State"), QStringLiteral("Progress"),
-                                      QStringLiteral("OK"), QStringLiteral("Failed"), QStringLiteral("Serial numbers"),
-                                      QStringLiteral("Last message")});
+    table->setHorizontalHeaderLabels({QStringLiteral("Port/串口"), QStringLiteral("State/状态"),
+                                      QStringLiteral("Progress/进度"), QStringLiteral("Time/用时"),
+                                      QStringLiteral("OK/成功"), QStringLiteral("Failed/失败"),
+                                      QStringLiteral("Serial numbers/序列号"), QStringLiteral("Last message/最后消息")});
     table->verticalHeader()->setVisible(false);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->horizontalHeader()->setSectionResizeMode(ColLast, QHeaderView::Stretch);
-    table->setColumnWidth(ColPort, 150);
-    table->setColumnWidth(ColState, 90);
-    table->setColumnWidth(ColProgress, 130);
-    table->setColumnWidth(ColOk, 45);
-    table->setColumnWidth(ColFailed, 55);
-    table->setColumnWidth(ColSerials, 140);
+    table->setColumnWidth(ColPort, 140);
+    table->setColumnWidth(ColState, 110);
+    table->setColumnWidth(ColProgress, 120);
+    table->setColumnWidth(ColTime, 65);
+    table->setColumnWidth(ColOk, 60);
+    table->setColumnWidth(ColFailed, 65);
+    table->setColumnWidth(ColSerials, 130);
 
     log = new QPlainTextEdit(this);
     log->setObjectName(QStringLiteral("txtGangLog"));
     log->setReadOnly(true);
     log->setMaximumBlockCount(kLogLines);
-    log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap: a horizontal scroll bar coming and going would stop the log following.
+    log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     auto* portButtons = new QVBoxLayout;
     portButtons->addWidget(addPort);
@@ -113,7 +129,7 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     layout->addLayout(portRow);
     layout->addLayout(runRow);
     layout->addWidget(split, 1);
-    resize(860, 560);
+    resize(940, 560);
 
     // The window's port is the first row.
     const QString current = window_.combCommPort->currentText().trimmed();
@@ -128,6 +144,8 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     // The window tells the end of its operation a moment before it lets go of the port.
     busy_check_.setInterval(250);
     connect(&busy_check_, &QTimer::timeout, this, &GangDialog::update_buttons);
+    clock_.setInterval(1000);
+    connect(&clock_, &QTimer::timeout, this, &GangDialog::show_times);
     update_buttons();
 }
 
@@ -262,9 +280,16 @@ void GangDialog::start()
     connect(run, &GangRun::beep, this, [this] { window_.dialogs().beep(); });
     connect(run, &GangRun::finished, this, &GangDialog::on_finished);
 
-    append_log(QStringLiteral("Gang: %1 port(s)%2").arg(texts.size()).arg(repeat->isChecked() ? QStringLiteral(", repeat")
-                                                                                            : QString()));
+    log->clear();
+    append_log(QStringLiteral("Gang / 多口下载: %1 port(s)/个串口%2")
+                   .arg(texts.size())
+                   .arg(repeat->isChecked() ? QStringLiteral(", repeat/重复下载") : QString()));
     window_.set_gang_active(true);
+    started_.assign(size_t(texts.size()), QElapsedTimer());
+    ended_ms_.assign(size_t(texts.size()), -1);
+    for (QElapsedTimer& t : started_)
+        t.start();
+    clock_.start();
     run->start();
     update_buttons();
 }
@@ -284,6 +309,7 @@ void GangDialog::build_table(const QStringList& texts, const QStringList& device
         port->setToolTip(devices.at(i));
         table->setItem(i, ColPort, port);
         table->setItem(i, ColState, cell(QString()));
+        table->setItem(i, ColTime, cell(QString(), Qt::AlignRight | Qt::AlignVCenter));
         table->setItem(i, ColOk, cell(QString(), Qt::AlignRight | Qt::AlignVCenter));
         table->setItem(i, ColFailed, cell(QString(), Qt::AlignRight | Qt::AlignVCenter));
         table->setItem(i, ColSerials, cell(QString()));
@@ -306,7 +332,10 @@ void GangDialog::show_row(int index)
     if (!run_ || index < 0 || size_t(index) >= run_->rows().size() || index >= table->rowCount())
         return;
     const GangRun::Row& r = run_->rows()[size_t(index)];
-    table->item(index, ColState)->setText(r.state);
+    table->item(index, ColState)->setText(state_text(r.state));
+    if (!r.running && size_t(index) < ended_ms_.size() && ended_ms_[size_t(index)] < 0 && started_[size_t(index)].isValid())
+        ended_ms_[size_t(index)] = started_[size_t(index)].elapsed();
+    show_times();
     table->item(index, ColOk)->setText(QString::number(r.boards_ok));
     table->item(index, ColFailed)->setText(QString::number(r.boards_failed));
     table->item(index, ColSerials)->setText(r.serials.join(QStringLiteral(", ")));
@@ -328,9 +357,10 @@ void GangDialog::on_finished()
 {
     for (int i = 0; i < table->rowCount(); ++i)
         show_row(i);
+    clock_.stop();
     append_log(QString());
-    append_log(QStringLiteral("Gang summary:"));
-    for (const QString& l : run_->summary())
+    append_log(QStringLiteral("Gang summary: / 多口下载汇总:"));
+    for (const QString& l : run_->summary(true))
         append_log(QStringLiteral("  ") + l);
 
     // The next single download continues the count where the gang left it.
@@ -367,6 +397,20 @@ void GangDialog::update_buttons()
 void GangDialog::append_log(const QString& text)
 {
     log->appendPlainText(text);
+    QTextCursor end = log->textCursor();
+    end.movePosition(QTextCursor::End);
+    log->setTextCursor(end);
+    log->ensureCursorVisible();
+}
+
+void GangDialog::show_times()
+{
+    for (int i = 0; i < table->rowCount() && size_t(i) < started_.size(); ++i) {
+        const qint64 ms = ended_ms_[size_t(i)] >= 0 ? ended_ms_[size_t(i)] : started_[size_t(i)].elapsed();
+        const QString text = clock_text(ms);
+        if (QTableWidgetItem* item = table->item(i, ColTime); item && item->text() != text)
+            item->setText(text);
+    }
 }
 
 void GangDialog::showEvent(QShowEvent* event)

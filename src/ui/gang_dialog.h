@@ -1,15 +1,17 @@
 #pragma once
 // The "Gang" dialog: one board per port on several ports at the same time. A list of ports to
-// use, the Repeat choice, Start and Stop, and a table with a row per port (state, progress, boards
-// programmed and failed, serial numbers, the port's last log line) above a log of every port's
-// lines prefixed with its name. Non-modal; the window's port operations wait while a run is
+// use, the Repeat choice, Start and Stop, and a table with a row per port (state, progress, time
+// since the port started, boards programmed and failed, serial numbers, the port's last log line)
+// above a log of every port's lines prefixed with its name; the log follows its last line. Non-modal; the window's port operations wait while a run is
 // active, and Start waits while the window itself uses a port.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class GangRun;
 class QCheckBox;
@@ -22,7 +24,7 @@ class frmMain;
 class GangDialog : public QDialog {
     Q_OBJECT
 public:
-    enum Column { ColPort, ColState, ColProgress, ColOk, ColFailed, ColSerials, ColLast, ColumnCount };
+    enum Column { ColPort, ColState, ColProgress, ColTime, ColOk, ColFailed, ColSerials, ColLast, ColumnCount };
 
     explicit GangDialog(frmMain& window, QWidget* parent = nullptr);
     ~GangDialog() override;
@@ -38,6 +40,8 @@ public:
     bool running() const;
     // The current (or last) run; null before the first Start.
     GangRun* run() const { return run_.get(); }
+    // A line at the end of the log, which then shows it.
+    void append_log(const QString& text);
 
     // The lines of the log view (bounded to the newest kLogLines).
     static constexpr int kLogLines = 5000;
@@ -45,6 +49,8 @@ public:
     static const QString kNoPortText;
     static const QString kPortTwiceText;        // %1 the port text, %2 the device
     static const QString kWindowBusyText;
+    // The state of a row as the table shows it ("OK" -> "OK/成功").
+    static QString state_text(const QString& state);
 
     QListWidget* portList = nullptr;
     QPushButton* addPort = nullptr;
@@ -73,10 +79,13 @@ private:
     void show_row(int index);
     void on_finished();
     void update_buttons();
-    void append_log(const QString& text);
+    void show_times();
 
     frmMain& window_;
     std::unique_ptr<GangRun> run_;
     QStringList names_;         // the port texts of the running rows, for the log prefix
     QTimer busy_check_;         // looks again while the window's own operation winds down
+    QTimer clock_;              // the time column of the running ports
+    std::vector<QElapsedTimer> started_;   // per row, since Start
+    std::vector<qint64> ended_ms_;         // per row, the time at which the port ended (-1 running)
 };
