@@ -102,11 +102,12 @@ int IspLink::open_port()
         // Closed moments ago and still held: it opens again in place, as empty as a fresh port.
         linger_.stop();
         closed_in_place_ = false;
-        if (!(port_->format() == format_) && !set_settings(format_.text()))
-            return -1;
-        port_->clear_input();
-        last_open_error_.clear();
-        return 0;
+        if (port_->format() == format_ || set_settings(format_.text())) {
+            port_->clear_input();
+            last_open_error_.clear();
+            return 0;
+        }
+        closed_in_place_ = true;   // it refuses the settings: a fresh open says why
     }
     release_port();
     const int err = port_->open(device_, format_);
@@ -281,12 +282,8 @@ void IspLink::send_custom_command(quint8 code)
 
 void IspLink::wait_transmit_empty()
 {
-    while (port_open() && writer_.writable_now(0, 1) == 0 && !relevant_stop()) {
-        const quint64 failures = port_failures_;
+    while (port_open() && writer_.writable_now(0, 1) == 0 && !relevant_stop())
         wait_until(writer_.next_chance(0));
-        if (failures != port_failures_)
-            break;
-    }
     pump_now_and_then();
 }
 
