@@ -36,6 +36,7 @@ struct PortFigures {
     double first_write = 0, last_write = 0, first_read = 0;   // seconds, CLOCK_MONOTONIC
     double wire = 0;                                          // seconds
     long pairs = 0;
+    long pairs_before_reply = 0;
 };
 
 struct Run {
@@ -47,7 +48,8 @@ struct Run {
     double handshake_wire = 0;    // the handshake's bytes after the greeting and its waits, seconds
 };
 
-// The shim's report: "port P opens N greeting-pairs G first-write T last-write T first-read T",
+// The shim's report: "port P opens N greeting-pairs G first-write T last-write T first-read T
+// pairs-before-reply B",
 // "port P wrote|read BAUD COUNT BITS", "cpu SECONDS".
 void read_report(const QString& path, const QStringList& ports, Run& run)
 {
@@ -66,8 +68,9 @@ void read_report(const QString& path, const QStringList& ports, Run& run)
         if (i < 0)
             continue;
         PortFigures& p = run.ports[size_t(i)];
-        if (w[2] == "opens" && w.size() >= 12) {
+        if (w[2] == "opens" && w.size() >= 14) {
             p.pairs = w[5].toLong();
+            p.pairs_before_reply = w[13].toLong();
             p.first_write = w[7].toDouble() / 1e9;
             p.last_write = w[9].toDouble() / 1e9;
             p.first_read = w[11].toDouble() / 1e9;
@@ -180,8 +183,9 @@ void print(const char* name, const Run& run)
     const PortFigures& p = run.ports.front();
     const double time = p.last_write - p.first_write;
     const double limit = p.wire + run.delays;
-    std::printf("  %-34s %7.3f s  limit %7.3f s  = %5.3f x   CPU %6.3f s   (%ld greeting pairs)\n", name, time, limit,
-                time / limit, run.cpu, p.pairs);
+    std::printf("  %-34s %7.3f s  limit %7.3f s  = %5.3f x   CPU %6.3f s   (greeting: %ld pairs, %ld before the "
+                "first reply)\n",
+                name, time, limit, time / limit, run.cpu, p.pairs, p.pairs_before_reply);
 }
 
 } // namespace

@@ -9,9 +9,9 @@
 //    when ZVKISP_LINE_USB is "refuse";
 //  - every open costs kOpenResetUs, as the reset and purge of a real adapter do.
 //
-// With ZVKISP_LINE_REPORT naming a file it appends, per watched device: every open, and at exit
-// the bytes written and read (by baud), the greeting pairs, the first and last write and the first
-// read (CLOCK_MONOTONIC ns); and the process's CPU time.
+// With ZVKISP_LINE_REPORT naming a file it appends at exit, per watched device: the opens, the
+// bytes written and read (by baud), the greeting pairs (and those before the first reply), the
+// first and last write and the first read (CLOCK_MONOTONIC ns); and the process's CPU time.
 #include "line_format.h"
 
 #include <algorithm>
@@ -52,6 +52,7 @@ struct Stats {
     std::map<long, long long> written;   // baud -> bytes
     std::map<long, long long> read;
     long long greeting_pairs = 0;
+    long long pairs_before_reply = 0;
     int64_t first_write = 0, last_write = 0, first_read = 0;
     double bits = 10;                    // of the last format seen (the report's wire times)
 };
@@ -128,9 +129,11 @@ __attribute__((destructor)) void report()
     if (!out)
         return;
     for (const auto &[path, s] : *g_stats) {
-        std::fprintf(out, "port %s opens %d greeting-pairs %lld first-write %lld last-write %lld first-read %lld\n",
+        std::fprintf(out,
+                     "port %s opens %d greeting-pairs %lld first-write %lld last-write %lld first-read %lld "
+                     "pairs-before-reply %lld\n",
                      path.c_str(), s.opens, s.greeting_pairs, (long long)s.first_write, (long long)s.last_write,
-                     (long long)s.first_read);
+                     (long long)s.first_read, s.pairs_before_reply);
         for (const auto &[baud, n] : s.written)
             std::fprintf(out, "port %s wrote %ld %lld %.0f\n", path.c_str(), baud, n, s.bits);
         for (const auto &[baud, n] : s.read)
@@ -236,8 +239,10 @@ ssize_t write(int fd, const void *buf, size_t n)
         s.first_write = t;
     s.last_write = t;
     const auto *b = static_cast<const unsigned char *>(buf);
-    if (done == 2 && b[0] == 0x7F && b[1] == 0x7F)
+    if (done == 2 && b[0] == 0x7F && b[1] == 0x7F) {
         ++s.greeting_pairs;
+        s.pairs_before_reply += s.first_read ? 0 : 1;
+    }
     return done;
 }
 
