@@ -97,13 +97,14 @@ std::string resolved(const char *path)
     return realpath(path, buf) ? std::string(buf) : std::string();
 }
 
-void note_open(int fd, const char *path)
+// Notes an open of a watched device (and charges it the adapter's reset); returns `fd`.
+int note_open(int fd, const char *path)
 {
     if (fd < 0 || fd >= kMaxFd)
-        return;
+        return fd;
     const std::string p = resolved(path);
     if (!watched_path(p))
-        return;
+        return fd;
     if (usb())
         usleep(kOpenResetUs);
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -111,6 +112,7 @@ void note_open(int fd, const char *path)
     if (!g_stats)
         g_stats = new std::map<std::string, Stats>;
     ++(*g_stats)[p].opens;
+    return fd;
 }
 
 int64_t char_ns(int fd, line::Format *f)
@@ -150,64 +152,42 @@ __attribute__((destructor)) void report()
 
 extern "C" {
 
+// The mode argument, where the flags call for one.
+#define ZVKISP_MODE(flags)                        \
+    mode_t mode = 0;                              \
+    if ((flags) & (O_CREAT | O_TMPFILE)) {        \
+        va_list ap;                               \
+        va_start(ap, flags);                      \
+        mode = mode_t(va_arg(ap, int));           \
+        va_end(ap);                               \
+    }
+
 int open(const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = mode_t(va_arg(ap, int));
-        va_end(ap);
-    }
+    ZVKISP_MODE(flags)
     static auto next = real<int (*)(const char *, int, ...)>("open");
-    const int fd = next(path, flags, mode);
-    note_open(fd, path);
-    return fd;
+    return note_open(next(path, flags, mode), path);
 }
 
 int open64(const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = mode_t(va_arg(ap, int));
-        va_end(ap);
-    }
+    ZVKISP_MODE(flags)
     static auto next = real<int (*)(const char *, int, ...)>("open64");
-    const int fd = next(path, flags, mode);
-    note_open(fd, path);
-    return fd;
+    return note_open(next(path, flags, mode), path);
 }
 
 int openat(int dir, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = mode_t(va_arg(ap, int));
-        va_end(ap);
-    }
+    ZVKISP_MODE(flags)
     static auto next = real<int (*)(int, const char *, int, ...)>("openat");
-    const int fd = next(dir, path, flags, mode);
-    note_open(fd, path);
-    return fd;
+    return note_open(next(dir, path, flags, mode), path);
 }
 
 int openat64(int dir, const char *path, int flags, ...)
 {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list ap;
-        va_start(ap, flags);
-        mode = mode_t(va_arg(ap, int));
-        va_end(ap);
-    }
+    ZVKISP_MODE(flags)
     static auto next = real<int (*)(int, const char *, int, ...)>("openat64");
-    const int fd = next(dir, path, flags, mode);
-    note_open(fd, path);
-    return fd;
+    return note_open(next(dir, path, flags, mode), path);
 }
 
 int close(int fd)
