@@ -129,6 +129,7 @@ void Board::enter_boot_loader()
     prefix_active_ = false;
     sync_count_ = 0;
     command_parser_.reset();
+    rx_bytes_.clear();
     last_rx_note_.clear();
 }
 
@@ -138,6 +139,7 @@ void Board::enter_routine()
     uart_ = cfg_.demo_format;
     check_framing_ = true;
     custom_parser_.reset();
+    rx_bytes_.clear();
     last_rx_note_.clear();
     trace_.line("routine format=%s", format_text(uart_).c_str());
 }
@@ -233,10 +235,14 @@ void Board::handle_byte(uint8_t b)
             send_status_frame();
         return;
     case State::Command:
+        if (cfg_.trace_bytes)
+            rx_bytes_.push_back(b);
         handle_parsed(command_parser_.feed(b));
         arm_frame_timeout();
         return;
     case State::Routine:
+        if (cfg_.trace_bytes)
+            rx_bytes_.push_back(b);
         handle_parsed(custom_parser_.feed(b));
         arm_frame_timeout();
         return;
@@ -292,6 +298,17 @@ void Board::arm_frame_timeout()
 
 void Board::handle_parsed(const ParsedFrame &f)
 {
+    if (f.kind != ParsedFrame::None && cfg_.trace_bytes) {
+        // The frame with whatever came before it since the last one (a prefix, stray bytes).
+        std::string hex = "rx";
+        char byte[4];
+        for (uint8_t b : rx_bytes_) {
+            std::snprintf(byte, sizeof byte, " %02X", b);
+            hex += byte;
+        }
+        rx_bytes_.clear();
+        trace_.line("%s", hex.c_str());
+    }
     if (f.kind == ParsedFrame::Reject) {
         reject(f.reason);
         return;

@@ -105,6 +105,7 @@ private:
     CommandParser command_parser_;
     CustomParser custom_parser_;
     uint64_t frame_timer_ = 0;
+    std::vector<uint8_t> rx_bytes_;  // --trace-bytes: received since the last frame ended
 
     long accepted_frames_ = 0;
     bool mute_noted_ = false;

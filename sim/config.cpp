@@ -22,6 +22,7 @@ const char kUsage[] =
     "line and process:\n"
     "  --link PATH              symlink PATH -> the slave device (removed at exit)\n"
     "  --trace FILE             one line per accepted command / rejected frame\n"
+    "  --trace-bytes            also trace the bytes of each frame received (\"rx 6A 00 06 ...\")\n"
     "  --flash-out FILE         flash image written when the board runs (FILE.opt: option byte)\n"
     "  --baud-tolerance PCT     baud mismatch the UART still understands (default 3)\n"
     "  --power-on-delay MS      board stays off that long after start (default 0)\n"
@@ -387,6 +388,8 @@ int parse_command_line(int argc, char **argv, Config *cfg)
             if (!int_arg(0, 10000, &v))
                 return fail("bad --switch-delay");
             cfg->switch_delay_ms = int(v);
+        } else if (opt == "--trace-bytes") {
+            cfg->trace_bytes = true;
         } else if (opt == "--instant-line") {
             cfg->instant_line = true;
         } else if (opt == "--switch-wait") {

@@ -22,6 +22,7 @@ struct Config {
     // Line and process.
     std::string link_path;
     std::string trace_path;
+    bool trace_bytes = false;  // also trace the bytes of every frame received, as hex
     std::string flash_out;
     std::string power_control_path;  // FIFO carrying "on"/"off" lines for the board's power
     double baud_tolerance_pct = 3.0;

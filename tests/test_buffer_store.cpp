@@ -1,5 +1,5 @@
-// Storing a buffer range as a binary file: the three checks, the byte-exact writer, replacing an
-// existing file, the dialog, and the store button's enabling.
+// Storing a buffer range as a binary file: the three checks, the byte-exact writer and replacing
+// an existing longer file.
 
 #include "support/image_rig.h"
 
@@ -78,31 +78,6 @@ private slots:
         rig.dialogs.save_answers.enqueue(out);
         QVERIFY(rig.store.comStoreFile_Click());
         QCOMPARE(read_file(out), QByteArray::fromHex("0102"));
-    }
-    void cancelled_dialog_writes_nothing()
-    {
-        ImageRig rig;
-        rig.settings.set_file_path(QStringLiteral("/some/where/prog.hex"));
-        rig.image.store_start_text = QStringLiteral("0");
-        rig.image.store_length_text = QStringLiteral("10");
-        QVERIFY(!rig.store.comStoreFile_Click());
-        QCOMPARE(rig.dialogs.save_requests.size(), 1);
-        QCOMPARE(rig.dialogs.save_requests[0].title, QStringLiteral("Save .bin file"));
-        QCOMPARE(rig.dialogs.save_requests[0].initial, QStringLiteral("/some/where/prog.hex"));
-        QVERIFY(rig.dialogs.messages.isEmpty());
-    }
-    void default_length_follows_view()
-    {
-        // The viewer puts image_end + 1 into the length field: by default the used range from 0.
-        QTemporaryDir dir;
-        ImageRig rig;
-        const QByteArray data = HexText::pattern(0x123, 8);
-        QVERIFY(rig.load(HexText::write(dir, QStringLiteral("p.hex"), HexText::file(0x100, data))));
-        QCOMPARE(rig.image.store_length_text, QStringLiteral("223"));
-        const QString out = dir.filePath(QStringLiteral("whole.bin"));
-        rig.dialogs.save_answers.enqueue(out);
-        QVERIFY(rig.store.comStoreFile_Click());
-        QCOMPARE(read_file(out), QByteArray(0x100, '\0') + data);
     }
 
 private:

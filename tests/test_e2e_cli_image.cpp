@@ -1,10 +1,12 @@
-// zvkisp-cli dump and store: the dump of the whole used range on standard output, the loader's
-// messages on standard error, the exit status, and the store's checks and output file.
+// zvkisp-cli without a board: the dump of the whole used range on standard output, the loader's
+// messages on standard error, the exit status, the store's checks and output file, and the Soft
+// ICE download refused for a missing monitor file or a No.
 
 #include "support/cli_process.h"
 #include "support/e2e_util.h"
 #include "support/image_rig.h"
 
+#include <QDir>
 #include <QtTest>
 
 class TestE2eCliImage : public QObject {
@@ -93,6 +95,36 @@ private slots:
             QVERIFY2(r.err().contains(message), qPrintable(r.err()));
             QVERIFY(!QFile::exists(out));
         }
+    }
+    // The Soft ICE monitor files and the questions, before any port is opened.
+    void softice_refusals_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("message");   // on standard error; %1 is the folder
+        QTest::newRow("no ZVK2000.rom") << QStringList{"ZVK64_2003.ROM"} << "找不到文件 ZVK2000.rom.";
+        QTest::newRow("no model monitor: its full path") << QStringList{"ZVK2000.rom", "ZVK32_2003.ROM"}
+                                                         << "找不到文件 %1/ZVK64_2003.ROM";
+        QTest::newRow("no terminal to answer: No")
+            << QStringList{"ZVK2000.rom", "ZVK64_2003.ROM"}
+            << "Write SoftICE program, the DownLoad Code will be erased!\n Chinese: 烧录 SoftICE 程序, 将会删除下载引导码。\n\n"
+               "          Continue?/ 继续吗?  (Y/N) -> No";
+    }
+    void softice_refusals()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, message);
+        QTemporaryDir data;
+        for (const QString& name : files)
+            QVERIFY(e2e::write_file(data.filePath(name), QByteArray(384, '\x01')));
+        qputenv("ZVKISP_DATA_DIR", data.path().toLocal8Bit());
+        CliProcess r;
+        r.start({"softice", "--port", "/dev/null/none", "--model", "ZVK7H64B"});
+        r.process().closeWriteChannel();
+        QVERIFY(r.finish(20000));
+        qunsetenv("ZVKISP_DATA_DIR");
+        QCOMPARE(r.exit_code(), 1);
+        QVERIFY2(r.err().contains(message.arg(QDir::cleanPath(data.path()))), qPrintable(r.err()));
+        QVERIFY(!r.err().contains(QStringLiteral("Please check MCU type")));
     }
 };
 

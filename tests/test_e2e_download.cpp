@@ -1,16 +1,14 @@
-// zvkisp-cli download against zvkisp-sim over a pseudo-terminal: what lands in the chip's flash,
-// the erase and option commands the chip saw, the top-area cut, Re-Download with serial numbers
-// and the option read-back.
+// zvkisp-cli against zvkisp-sim over a pseudo-terminal: Re-Download board after board with serial
+// numbers, and the connection advice while the board stays off. (The frames of each download:
+// test_e2e_frames.)
 #include "support/e2e_util.h"
 
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
 
 using e2e::pattern;
 using e2e::read_file;
-const QString kProgramOk = QStringLiteral("Program OK / 下载 OK ");
 
 } // namespace
 
@@ -21,80 +19,6 @@ private slots:
     {
         if (!SimProcess::available() || !CliProcess::available())
             QSKIP("zvkisp-sim or zvkisp-cli is not built");
-    }
-
-    void per_family_and_variant_data()
-    {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QStringList>("sim_args");
-        QTest::addColumn<QStringList>("cli_args");
-        QTest::addColumn<int>("pages");
-        QTest::addColumn<QString>("options");   // start of the options trace line, empty: none sent
-        QTest::addColumn<QString>("log_line");  // a line the log must hold
-        // Family 2, C 2.8: erase up to the image end (2999 -> 6 pages), option byte with bit 1 clear.
-        QTest::newRow("family 2 C 2.8") << "ZVK7H64B+" << QStringList{} << QStringList{} << 6 << "options o=0xED reload="
-                                        << "Config option OK. / 设置选项成功。";
-        // Older firmware: the whole application area is erased, the option command is only acknowledged.
-        QTest::newRow("family 2 C 2.7 double speed")
-            << "ZVK7H32B+" << QStringList{"--version", "2.7"} << QStringList{"--double-speed", "yes", "--gain", "full"}
-            << 124 << "options o=0xFC reload=" << "Set 6 Clock OK/设置双倍速 OK";
-        QTest::newRow("family 2 C 2.6 A model") << "ZVK7L12A" << QStringList{"--version", "2.6"}
-                                                << QStringList{"--erase-data", "yes", "--aux-ram", "no"} << 28
-                                                << "options o=0xA5 reload=" << "Set OSC Control OK";
-        // The chips of the other families report their own variant letters: B (family 1), A (family 0).
-        QTest::newRow("family 1 B") << "ZVK7L32D" << QStringList{} << QStringList{} << 64 << QString() << kProgramOk;
-        QTest::newRow("family 0 A double speed") << "ZVK7H64B" << QStringList{} << QStringList{"--double-speed", "yes"}
-                                               << 255 << "options v=0x48" << kProgramOk;
-    }
-    void per_family_and_variant()
-    {
-        QFETCH(QString, model);
-        QFETCH(QStringList, sim_args);
-        QFETCH(QStringList, cli_args);
-        QFETCH(int, pages);
-        QFETCH(QString, options);
-        QFETCH(QString, log_line);
-        e2e::SimCliRun r;
-        const QByteArray image = pattern(3000, 7);
-        const QString file = r.write_binary(image);
-        QVERIFY(r.start_sim(model, sim_args));
-        r.start_cli("download", QStringList{file, "--port", r.sim.port(), "--model", model} + cli_args);
-        QVERIFY2(r.finish(60000), qPrintable(r.cli.out()));
-        QVERIFY2(r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
-        QVERIFY(r.cli.lines().contains(kProgramOk));
-        QVERIFY(r.cli.out().contains(QStringLiteral("Verify  OK / 校验 OK  ( Total: ")));
-        QVERIFY(r.cli.lines().contains(QStringLiteral("Have already encrypt. / 已加密")));
-        QVERIFY2(r.cli.out().contains(log_line), qPrintable(r.cli.out()));
-
-        const QStringList trace = r.trace();
-        QVERIFY2(trace.contains(QStringLiteral("erase pages=%1").arg(pages)), qPrintable(trace.join('\n')));
-        const QStringList option_lines = trace.filter(QRegularExpression(QStringLiteral("^options ")));
-        // A busy machine may make the tool repeat the option command; every copy carries the same byte.
-        QCOMPARE(option_lines.isEmpty(), options.isEmpty());
-        for (const QString& line : option_lines)
-            QVERIFY2(line.startsWith(options), qPrintable(line));
-        QCOMPARE(read_file(r.flash_path()).left(image.size()).toHex(), image.toHex());
-    }
-
-    void top_area_cut()
-    {
-        e2e::SimCliRun r;
-        const QByteArray image = pattern(0xF800, 11);
-        const QString file = r.write_binary(image);
-        QVERIFY(r.start_sim("ZVK7H64B+", {"--top-size", "2048"}));
-        r.start_cli("download", {file, "--port", r.sim.port(), "--model", "ZVK7H64B+"});
-        r.finish(120000);
-        QVERIFY2(r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
-        QVERIFY(r.cli.lines().contains(QStringLiteral("Enable 61K file size for this Version firmware.")));
-        QVERIFY(r.cli.lines().contains(QStringLiteral("Chinese:此版本固件最多可编程 61K, 文件超长部分不下载。")));
-        const QByteArray flash = read_file(r.flash_path());
-        QVERIFY(flash.size() >= 62464);
-        QCOMPARE(flash.left(62464).toHex(), image.left(62464).toHex());
-        // Nothing above 62463 was programmed.
-        for (const QString& line : r.trace().filter(QStringLiteral("program addr="))) {
-            const QStringList parts = line.split(QLatin1Char(' '));
-            QVERIFY2(parts.at(1).mid(7).toInt(nullptr, 16) + parts.at(2).mid(4).toInt() - 1 <= 62463, qPrintable(line));
-        }
     }
 
     void redownload_two_boards_with_serial_numbers()
@@ -125,18 +49,26 @@ private slots:
         QCOMPARE(second.left(2048).toHex(), expected.toHex());
     }
 
-    void option_read_back_mismatch()
+    void late_power_on_gets_advice_once()
     {
         e2e::SimCliRun r;
-        const QString file = r.write_binary(pattern(1000, 9));
-        QVERIFY(r.start_sim("ZVK7H64B+", {"--ignore-options"}));
-        r.start_cli("download", {file, "--port", r.sim.port(), "--model", "ZVK7H64B+"});
+        QVERIFY(r.start_sim("ZVK7H12A", {"--power-on-delay", "6000"}));
+        r.start_cli("test-option", {"--model", "ZVK7H12A", "--port", r.sim.port()});
         QVERIFY(r.finish(60000));
-        QCOMPARE(r.cli.exit_code(), 1);
-        QVERIFY2(r.cli.lines().contains(QStringLiteral("Config option are error! / 设置选项失败!")), qPrintable(r.cli.out()));
-        QVERIFY(!r.cli.lines().contains(kProgramOk));
-        QVERIFY(!r.cli.out().contains(QStringLiteral("Verify  OK")));
-        QCOMPARE(r.trace().filter(QStringLiteral("options o=")).size(), 1);
+        QCOMPARE(r.cli.exit_code(), 0);
+        const QStringList lines = r.cli.lines();
+        const int advice = lines.indexOf(QStringLiteral("Connection is failure. You can try:"));
+        QCOMPARE(r.cli.beeps(), 2);
+        QCOMPARE(lines.count(lines.value(advice)), 1);
+        QCOMPARE(lines.mid(advice, 12),
+                 (QStringList{"Connection is failure. You can try:", " 1.Give your MCU Power On Reset.",
+                              " 2.Stop operation, then re-select COM Port.",
+                              " 3.Because PLCC-DIP/PQFP-DIP Socket trace too long.", " 4.Update the ZVK ISP.exe version.",
+                              " 5.If still error, your MCU Firmware is error", "   or null.", "Chinese:连接失败，请尝试以下操作：",
+                              " 1.给 MCU/单片机上电复位(冷启动，先没有电，再上电)。", " 2.停止下载，重新选择 RS-232 串口, 接好电缆。",
+                              " 3.因 PLCC、PQFP 转换座引线过长而引起时钟振荡不对，请调整参数。", " 4.可能要升级电脑端的 ZVK ISP.exe 软件。"}));
+        QVERIFY2(advice < lines.indexOf(QStringLiteral("MCU Firmware Version: 2.8C")), qPrintable(lines.join('\n')));
+        QCOMPARE(r.cli.out().trimmed().split(QLatin1Char('\n')).last(), QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功."));
     }
 };
 

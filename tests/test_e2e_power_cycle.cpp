@@ -1,16 +1,14 @@
 // Automatic power cycling against zvkisp-sim: the board is wired to DTR or RTS through the sim's
 // power line and stays off until the tool switches it on; the tool cycles it before every
 // greeting, for a single Download and for each board of a Re-Download.
-#include "device/workbench.h"
 #include "isp/power_cycle.h"
+#include "support/bench_rig.h"
 #include "support/e2e_util.h"
 #include "support/power_line_port.h"
-#include "support/scripted_dialogs.h"
 #include "support/sim_process.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -36,14 +34,21 @@ QStringList power_story(const QStringList& trace)
     return story;
 }
 
-// One sim with a power line and a workbench over the port that drives it.
+// The end of the sim's trace, for a failure message.
+QStringList last_lines(const QString& trace)
+{
+    const QStringList lines = e2e::read_lines(trace);
+    return lines.mid(qMax(0, int(lines.size()) - 12));
+}
+
+// One sim with a power line and the core over the port that drives it.
 struct Rig {
     QTemporaryDir dir;
     SimProcess sim;
     std::unique_ptr<PowerLinePort> port;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Workbench> bench;
-    QByteArray image;
+    std::unique_ptr<BenchRig> rig;
+    Workbench* bench = nullptr;
+    QByteArray image = pattern(3000, 7);
 
     QString fifo() const { return dir.filePath(QStringLiteral("power")); }
     QString trace() const { return dir.filePath(QStringLiteral("trace.txt")); }
@@ -51,32 +56,22 @@ struct Rig {
 
     bool start(PowerCycle wired, bool asserted_on_open, PowerCycle chosen, int boards)
     {
-        const QStringList args = {QStringLiteral("--model"), QStringLiteral("ZVK7H64B+"),
-                                  QStringLiteral("--power-control"), fifo(),
-                                  QStringLiteral("--power-on-delay"), QStringLiteral("600000"),
-                                  QStringLiteral("--boards"), QString::number(boards),
-                                  QStringLiteral("--trace"), trace(),
-                                  QStringLiteral("--flash-out"), flash()};
-        if (!sim.start(args))
+        if (!sim.start({"--model", "ZVK7H64B+", "--power-control", fifo(), "--power-on-delay", "600000", "--boards",
+                        QString::number(boards), "--trace", trace(), "--flash-out", flash()}))
+            return false;
+        if (!sim.preset_line(115200))
             return false;
         port = std::make_unique<PowerLinePort>(fifo(), wired, asserted_on_open);
         if (!port->power_line_ok())
             return false;
-        bench = std::make_unique<Workbench>(port.get(), &dialogs);
-        bench->select_model(QStringLiteral("ZVK7H64B+"));
+        rig = std::make_unique<BenchRig>(port.get(), QStringLiteral("ZVK7H64B+"), sim.port());
+        bench = &rig->bench;
         bench->choices.max_baud = 115200;
         bench->choices.power_cycle = chosen;
-        bench->link.set_port_device(sim.port());
         bench->link.calibrate_delay_loop();
         bench->sequencer.choices.beep_on_success = false;
         bench->sequencer.choices.redownload_delay_text = QStringLiteral("0");
-
-        image = pattern(3000, 7);
-        for (int i = 0; i < image.size(); ++i)
-            bench->image.program_buffer[size_t(i)] = quint8(image.at(i));
-        bench->image.image_start = 0;
-        bench->image.image_end = image.size() - 1;
-        bench->image.file_loaded = true;
+        rig->set_image(image);
         return true;
     }
 
@@ -95,43 +90,6 @@ private slots:
             QSKIP("zvkisp-sim is not built");
     }
 
-    // The --power-cycle texts (a bad one is refused, -1) and the stored index (anything else is off).
-    void texts_and_stored_values_data()
-    {
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("choice");
-        QTest::newRow("dtr") << false << "dtr" << int(PowerCycle::Dtr);
-        QTest::newRow("RTS upper case") << false << "RTS" << int(PowerCycle::Rts);
-        QTest::newRow("none") << false << "none" << int(PowerCycle::None);
-        QTest::newRow("off") << false << "off" << int(PowerCycle::None);
-        QTest::newRow("cts is an input") << false << "cts" << -1;
-        QTest::newRow("empty") << false << "" << -1;
-        QTest::newRow("stored: missing") << true << "" << int(PowerCycle::None);
-        QTest::newRow("stored: 1 is DTR") << true << "1" << int(PowerCycle::Dtr);
-        QTest::newRow("stored: 2 is RTS") << true << "2" << int(PowerCycle::Rts);
-        QTest::newRow("stored: beyond the list") << true << "3" << int(PowerCycle::None);
-        QTest::newRow("stored: not a number") << true << "dtr" << int(PowerCycle::None);
-    }
-    void texts_and_stored_values()
-    {
-        QFETCH(bool, stored);
-        QFETCH(QString, text);
-        QFETCH(int, choice);
-        QCOMPARE(power_cycle::choice_texts().size(), 3);
-        if (stored) {
-            QCOMPARE(int(power_cycle::from_stored(text)), choice);
-            QCOMPARE(power_cycle::from_stored(power_cycle::to_stored(PowerCycle(choice))), PowerCycle(choice));
-            return;
-        }
-        PowerCycle c = PowerCycle::Rts;
-        QCOMPARE(power_cycle::parse(text, c), choice >= 0);
-        if (choice >= 0) {
-            QCOMPARE(int(c), choice);
-            PowerCycle back = PowerCycle::None;   // the name reads back as the same choice
-            QVERIFY(power_cycle::parse(power_cycle::name(c), back) && back == c);
-        }
-    }
     void download_cycles_board_data()
     {
         QTest::addColumn<int>("line");
@@ -151,7 +109,7 @@ private slots:
         rig.bench->sequencer.comDownload_Click(0);
 
         QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
-        QVERIFY(rig.wait_sim_exit());
+        QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
         // The chip holds the image.
         QCOMPARE(read_file(rig.flash()).left(rig.image.size()), rig.image);
 
@@ -176,22 +134,6 @@ private slots:
             QVERIFY2(story.filter(QStringLiteral("power-off")).size() >= 1, qPrintable(story.join(QLatin1String(" | "))));
         QCOMPARE(story.filter(QRegularExpression(QStringLiteral("^greeting"))).size(), 1);
     }
-    void without_cycling_board_stays_off()
-    {
-        // The negative control: the same wiring with no power cycling chosen never powers the board,
-        // so the greeting runs until Stop.
-        Rig rig;
-        QVERIFY(rig.dir.isValid());
-        QVERIFY(rig.start(PowerCycle::Dtr, false, PowerCycle::None, 1));
-        QTimer::singleShot(1500, [&] { rig.bench->stop_run.comStop_Download_Click(); });
-        rig.bench->sequencer.comDownload_Click(0);
-
-        QVERIFY(!rig.bench->sequencer.last_board_ok);
-        QVERIFY(rig.bench->log.lines().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
-        QVERIFY(rig.port->line_events.filter(QStringLiteral("dtr")).isEmpty());
-        QVERIFY(!rig.port->line_events.filter(QStringLiteral("greeting")).isEmpty());
-        QVERIFY(power_story(e2e::read_lines(rig.trace())).isEmpty());
-    }
     void redownload_cycles_three_boards()
     {
         Rig rig;
@@ -206,7 +148,7 @@ private slots:
         rig.bench->sequencer.comDownload_Click(1);
 
         QCOMPARE(results, (QList<bool>{true, true, true}));
-        QVERIFY(rig.wait_sim_exit());
+        QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
         for (int k = 1; k <= 3; ++k)
             QCOMPARE(read_file(rig.flash() + QStringLiteral(".%1").arg(k)).left(rig.image.size()), rig.image);
 

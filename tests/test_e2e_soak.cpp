@@ -1,4 +1,4 @@
-// A short soak: 12 downloads of random images while the simulated boot loader's answers are
+// A short soak: a dozen downloads of random images while the simulated boot loader's answers are
 // corrupted on the line (1 %). The retries must carry almost every download through, a failure
 // must say so in the log, and no download may report success while the flash differs from the
 // image. bench/bench_soak runs the long version.
@@ -15,9 +15,9 @@ private slots:
     {
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<int>("downloads");
-        QTest::newRow("1 % corrupted answers") << QStringList{} << 12;
+        QTest::newRow("1 % corrupted answers") << QStringList{} << 8;
         // Lost answers as well as corrupted ones: the same retries must cover them.
-        QTest::newRow("corrupted and dropped answers") << QStringList{"--drop-reply", "0.01"} << 6;
+        QTest::newRow("corrupted and dropped answers") << QStringList{"--drop-reply", "0.01"} << 4;
     }
     void corrupted_answers()
     {

@@ -1,5 +1,5 @@
-// IspLink over a real pseudo-terminal with the real port layer: open errors, bytes on the line
-// and line settings as the far end sees them. (Replies and a vanishing line run end to end.)
+// IspLink over a real pseudo-terminal with the real port layer: bytes on the line and line settings
+// as the far end sees them. (Open errors, replies and a vanishing line run end to end.)
 #include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "isp/qt_serial_port.h"
@@ -15,27 +15,6 @@ QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 class TestLinkPty : public QObject {
     Q_OBJECT
 private slots:
-    void missing_port_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::newRow("no such node") << "/dev/zvkisp-no-such-port";
-        QTest::newRow("no such directory") << "/nonexistent/dir/ttyS99";
-    }
-    void missing_port()
-    {
-        QFETCH(QString, device);
-        QtSerialPort port;
-        IspLink link(&port, nullptr);
-        link.set_port_device(device);
-        const int err = link.open_port();
-        QVERIFY2(err > 0, qPrintable(QString::number(err)));
-        QVERIFY2(link.last_open_error().contains(device), qPrintable(link.last_open_error()));
-        QVERIFY(!link.port_open());
-        // Nothing is sent, nothing breaks, on a port that never opened.
-        link.send_byte(0x7F);
-        link.flush_receive();
-        QVERIFY(!link.wait_reply(5));
-    }
     void bytes_arrive()
     {
         Pty pty;

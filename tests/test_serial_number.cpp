@@ -1,9 +1,8 @@
-// The auto-increment serial number: checks, the three storage formats, counting up, the display
-// widths, the messages, and its settings.
+// The auto-increment serial number: the checks and their messages, and counting up after a
+// download. (The number written in each format, on the wire: test_e2e_frames.)
 
 #include "support/image_rig.h"
 
-#include <QSettings>
 #include <QtTest>
 
 namespace {
@@ -32,56 +31,6 @@ class TestSerialNumber : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { settings_dir_ = use_throwaway_settings(); }
-    void write_formats_data()
-    {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("next");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<int>("first");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("binary 2 bytes") << "ZVK7H64B" << 0 << "1FFF" << 2 << "258" << "000258" << 0x1FFE
-                                        << QByteArray::fromHex("0102");
-        QTest::newRow("binary 4 bytes") << "ZVK7H64B" << 0 << "0103" << 4 << "2147483647" << "02147483647" << 0x100
-                                        << QByteArray::fromHex("7FFFFFFF");
-        QTest::newRow("decimal padded") << "ZVK7H64B" << 1 << "0FFF" << 3 << "42" << "000042" << 0xFFD
-                                        << QByteArray::fromHex("000042");
-        QTest::newRow("ascii 3 bytes") << "ZVK7H64B" << 2 << "0100" << 3 << "42" << "042" << 0xFE
-                                       << QByteArray::fromHex("303432");
-        QTest::newRow("ascii non-digit") << "ZVK7H64B" << 2 << "0100" << 3 << "4x2" << "4x2" << 0xFE
-                                         << QByteArray::fromHex("343032");
-        QTest::newRow("address from last five digits") << "ZVK7H64B" << 1 << "10001F" << 1 << "99" << "99" << 0x1F
-                                                       << QByteArray::fromHex("99");
-        QTest::newRow("family 2 up to user flash end") << "ZVK7H04A" << 1 << "37FF" << 1 << "7" << "07" << 0x37FF
-                                                       << QByteArray::fromHex("07");
-    }
-    void write_formats()
-    {
-        QFETCH(QString, model);
-        QFETCH(int, format);
-        QFETCH(QString, address);
-        QFETCH(int, count);
-        QFETCH(QString, next);
-        QFETCH(QString, shown);
-        QFETCH(int, first);
-        QFETCH(QByteArray, bytes);
-        QTemporaryDir dir;
-        ImageRig rig(model);
-        load_something(rig, dir);
-        set_fields(rig, address, QString::number(count), next, QStringLiteral("1"), format);
-        rig.serial.set_checked(true);
-        QVERIFY2(rig.dialogs.messages.isEmpty(), qPrintable(rig.dialogs.texts().join(QLatin1Char('|'))));
-        QVERIFY(rig.serial.serial_active);
-        QVERIFY(!rig.serial.fields_enabled);
-        QCOMPARE(rig.serial.texts[2], shown);
-        QCOMPARE(rig.at(first - 1), quint8(first - 1 < 0x40 ? 0x11 : 0x00));
-        for (int i = 0; i < bytes.size(); ++i)
-            QCOMPARE(rig.at(first + i), quint8(bytes[i]));
-        // The view shows and highlights the number.
-        QVERIFY(rig.view.front_selection > 0);
-    }
     void refusals_data()
     {
         QTest::addColumn<QString>("model");
@@ -119,27 +68,6 @@ private slots:
         QVERIFY(rig.serial.checked);
         QVERIFY(!rig.serial.fields_enabled);
     }
-    void display_width_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("width");
-        QTest::newRow("binary 2") << 0 << 2 << 6;
-        QTest::newRow("binary 3") << 0 << 3 << 8;
-        QTest::newRow("binary 4") << 0 << 4 << 11;
-        QTest::newRow("ascii 5") << 2 << 5 << 5;
-    }
-    void display_width()
-    {
-        QFETCH(int, format);
-        QFETCH(int, count);
-        QFETCH(int, width);
-        QCOMPARE(SerialNumber::display_width(format, count), width);
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral(" 7 "), format, count).size(), width);
-        // Longer texts are cut from the left; at most 15 zeros are added.
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral("123456789012345678"), 1, 4), QStringLiteral("12345678"));
-        QCOMPARE(SerialNumber::padded_next_value(QStringLiteral("1"), 1, 10), QStringLiteral("0000000000000001"));
-    }
     void advance_after_download_data()
     {
         QTest::addColumn<int>("format");
@@ -176,89 +104,6 @@ private slots:
         for (int i = 0; i < bytes.size(); ++i)
             QCOMPARE(rig.at(0x200 - count + 1 + i), quint8(bytes[i]));
         QCOMPARE(rig.settings.value(SettingsStore::kAutoIncrease, QStringLiteral("next_value"), QString()), shown);
-    }
-    void binary_refusal_keeps_active()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        load_something(rig, dir);
-        set_fields(rig, QStringLiteral("0100"), QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("1"), 0);
-        rig.serial.set_checked(true);
-        QVERIFY(rig.serial.serial_active);
-        rig.dialogs.clear();
-        rig.serial.advance_serial_number();
-        QCOMPARE(rig.serial.texts[2], QStringLiteral("00000000000002").right(SerialNumber::display_width(0, 5)));
-        rig.serial.write_serial_number();
-        QCOMPARE(rig.dialogs.texts(), QStringList{kBinaryBytes});
-    }
-    void field_change_deactivates()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        load_something(rig, dir);
-        set_fields(rig, QStringLiteral("0100"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("1"), 1);
-        rig.serial.set_checked(true);
-        QVERIFY(rig.serial.serial_active);
-        rig.serial.texAuto_Increase_Change(3, QStringLiteral("2"));
-        QVERIFY(!rig.serial.serial_active);
-        QVERIFY(rig.serial.check_serial_settings() == 0);
-        rig.serial.optAuto_Increase_Click(2);
-        QVERIFY(!rig.serial.serial_active);
-        // Nothing is advanced while the number is not active.
-        const QString before = rig.serial.texts[2];
-        rig.serial.advance_serial_number();
-        QCOMPARE(rig.serial.texts[2], before);
-    }
-    void used_range_covers_number()
-    {
-        QTemporaryDir dir;
-        ImageRig rig;
-        rig.image.buffer_start_text = QStringLiteral("1000");
-        QVERIFY(rig.load(HexText::write(dir, QStringLiteral("p.hex"), HexText::file(0, QByteArray(0x20, '\x11')))));
-        QCOMPARE(rig.image.image_start, 0x1000);
-        set_fields(rig, QStringLiteral("2003"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("1"), 1);
-        rig.serial.set_checked(true);
-        QCOMPARE(rig.image.image_end, 0x2003);
-        QCOMPARE(rig.image.image_start, 0x1000);
-        set_fields(rig, QStringLiteral("0803"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("1"), 1);
-        rig.serial.set_checked(false);
-        rig.serial.set_checked(true);
-        QCOMPARE(rig.image.image_start, 0x7FF);   // from the byte before the number
-        rig.view.set_scroll_value(0);
-        QVERIFY(rig.view.front_text.contains(QStringLiteral(" 000800   00 00 00 01 ")));
-    }
-    void settings_round_trip()
-    {
-        {
-            ImageRig rig;
-            set_fields(rig, QStringLiteral("1234"), QStringLiteral("3"), QStringLiteral("77"), QStringLiteral("5"), 2);
-            rig.serial.save_serial_settings();
-        }
-        ImageRig rig;
-        rig.serial.load_serial_settings();
-        QCOMPARE(rig.serial.texts[0], QStringLiteral("1234"));
-        QCOMPARE(rig.serial.texts[1], QStringLiteral("3"));
-        QCOMPARE(rig.serial.texts[2], QStringLiteral("77"));
-        QCOMPARE(rig.serial.texts[3], QStringLiteral("5"));
-        QCOMPARE(rig.serial.format, 2);
-        QVERIFY(!rig.serial.serial_active);
-    }
-    void settings_defaults_and_bad_format()
-    {
-        ImageRig rig;
-        {
-            QSettings s(QSettings::NativeFormat, QSettings::UserScope, "ZVK_ISP", "ZVK_ISP");
-            s.remove(QStringLiteral("Auto_Increase"));
-        }
-        rig.serial.load_serial_settings();
-        QCOMPARE(rig.serial.texts[0], QStringLiteral("FFFF"));
-        QCOMPARE(rig.serial.texts[1], QStringLiteral("8"));
-        QCOMPARE(rig.serial.texts[2], QStringLiteral("0000"));
-        QCOMPARE(rig.serial.texts[3], QStringLiteral("1"));
-        QCOMPARE(rig.serial.format, 1);
-        rig.settings.set_value(SettingsStore::kAutoIncrease, QStringLiteral("numeral_system"), QStringLiteral("7"));
-        rig.serial.load_serial_settings();
-        QCOMPARE(rig.serial.format, 0);
     }
 
 private:

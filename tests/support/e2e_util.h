@@ -21,6 +21,18 @@ bool write_file(const QString& path, const QByteArray& bytes);
 // The file's non-empty lines (the simulator's trace).
 QStringList read_lines(const QString& path);
 
+// The frames the board received, from the trace's "rx" lines, as upper-case hex ("6A 00 06 80 F0 16"),
+// without the tail of the greeting (0x7F bytes ahead of the first frame after a status frame) and
+// without the junk the sim noted for bytes it read while the port showed other settings.
+QStringList received_frames(const QStringList& trace);
+// Expected bytes written from the protocol: hex digits (blanks optional), "XX*N" for N copies of a
+// byte, "?" or "?*N" for bytes not compared here. Returns "6A 00 ?? 16"-style text.
+QString hex_text(const QString& spec);
+// Compares received frames with expected ones, frames separated by "|": "Nx <frame>" stands for a
+// frame sent N times, "N+x <frame>" for N times or more. Fills two lists that are equal when the
+// frames match (for QCOMPARE, which then shows the first difference).
+void align_frames(const QStringList& got, const QString& expected, QStringList& got_out, QStringList& want_out);
+
 // One simulator with a flash file and a trace in a folder of its own, and one zvkisp-cli run over it.
 class SimCliRun {
 public:
@@ -31,12 +43,14 @@ public:
     QString trace_path() const;
     QStringList trace() const { return read_lines(trace_path()); }
 
-    bool start_sim(const QString& model, const QStringList& extra);
+    // The trace holds the bytes of every frame received (--trace-bytes). The line starts at the
+    // baud the tool ends at (SimProcess::preset_line).
+    bool start_sim(const QString& model, const QStringList& extra, int final_baud = 115200);
     // Starts `zvkisp-cli <command> <args>` with the beeps written to standard error.
     bool start_cli(const QString& command, const QStringList& args) { return cli.start(QStringList{command} + args, true); }
-    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and gives
-    // the simulator time to write its flash.
-    bool finish(int timeout_ms);
+    // Waits for the CLI's end (kills it after timeout_ms; true when it ended by itself) and, when
+    // the board is to run, gives the simulator time to write its flash.
+    bool finish(int timeout_ms, bool board_runs = true);
 
     QTemporaryDir dir;   // outlives the two processes
     SimProcess sim;

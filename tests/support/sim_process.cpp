@@ -1,8 +1,13 @@
 #include "support/sim_process.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 SimProcess::~SimProcess()
 {
@@ -36,6 +41,11 @@ bool SimProcess::start(const QStringList& args, int timeout_ms, const QString& p
     err_.clear();
     proc_.setProgram(program.isEmpty() ? binary() : program);
     proc_.setArguments(args);
+    // The board is hardware and does not fall behind when the machine is busy. A sim that is not
+    // scheduled for a while reads late: the tool may have emptied its output queue by then (it
+    // clears both queues before each synchronisation) or closed the port. Where the system allows
+    // it, the sim runs at a higher priority than the tool.
+    proc_.setChildProcessModifier([] { (void)::setpriority(PRIO_PROCESS, 0, -5); });
     proc_.start();
     if (!proc_.waitForStarted(timeout_ms))
         return false;
@@ -51,7 +61,7 @@ bool SimProcess::start(const QStringList& args, int timeout_ms, const QString& p
             const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("PORT "))) {
                 port_ = line.mid(5).trimmed();
-                return true;
+                return preset_line(115200);
             }
             out_ += line.toLocal8Bit() + '\n';
         }
@@ -79,4 +89,21 @@ QString SimProcess::error_output()
 {
     err_ += proc_.readAllStandardError();
     return QString::fromLocal8Bit(err_);
+}
+
+bool SimProcess::preset_line(int baud) const
+{
+    static const std::pair<int, speed_t> kSpeeds[] = {{1200, B1200},   {9600, B9600},   {19200, B19200},
+                                                      {38400, B38400}, {57600, B57600}, {115200, B115200}};
+    speed_t speed = 0;
+    for (const auto& [value, code] : kSpeeds)
+        speed = value == baud ? code : speed;
+    const int fd = ::open(QFile::encodeName(port_).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || speed == 0)
+        return fd >= 0 && ::close(fd) != 0;
+    termios t{};
+    const bool ok = ::tcgetattr(fd, &t) == 0 && (::cfmakeraw(&t), ::cfsetspeed(&t, speed) == 0) &&
+                    ::tcsetattr(fd, TCSANOW, &t) == 0;
+    ::close(fd);
+    return ok;
 }

@@ -18,9 +18,15 @@ public:
     static bool available();
 
     // Starts it (or `program`, which announces its port the same way) with `args`; true once the
-    // PORT line came within timeout_ms.
+    // PORT line came within timeout_ms and the line is preset.
     bool start(const QStringList& args = {}, int timeout_ms = 5000, const QString& program = {});
     QString port() const { return port_; }
+    // Gives the pseudo-terminal the line settings `baud`,8,N,1 before the tool first opens it
+    // (start() sets 115200, the usual final baud). The tool's port puts back, on every close, the
+    // settings it found at its first open; the sim takes the settings when it reads. When the
+    // machine is busy the sim may read the last frame (the run command) only after the close: with
+    // the final baud preset, it still reads it right.
+    bool preset_line(int baud) const;
     bool running() const { return proc_.state() != QProcess::NotRunning; }
     // SIGTERM, then waits; true when it ended on its own (exit code in exit_code()).
     bool stop(int timeout_ms = 5000);
