@@ -1,6 +1,7 @@
 // Programs a full image (63488 bytes, ZVK7H64B+, 11.0592 MHz, 115200 baud) into zvkisp-sim over a
 // pseudo-terminal and prints how long the program phase took against the time its bytes need on
-// a real line, and how much CPU it used.
+// a real line, and how much CPU it used. The tool paces its bytes by the wire, also on a
+// pseudo-terminal, so the phase takes about the wire time; bench_line runs it over modelled lines.
 #include "device/workbench.h"
 #include "isp/qt_serial_port.h"
 #include "isp/user_dialogs.h"
@@ -130,11 +131,12 @@ int main(int argc, char** argv)
     std::printf("  bytes sent        %8lld\n", static_cast<long long>(port.sent));
     std::printf("  bytes received    %8lld\n", static_cast<long long>(port.received));
     std::printf("  wire time 115200  %8.3f s  (bytes x 10 / 115200)\n", wire);
-    std::printf("  time / wire time  %8.1f %%  (target <= 20 %%; the simulator echoes after 0.2 ms)\n",
+    std::printf("  time / wire time  %8.1f %%  (paced by the wire; the simulator echoes 0.2 ms after a frame)\n",
                 100.0 * seconds / wire);
-    std::printf("  tool's own time   %8.3f s  (%.1f %% of wire time, target <= 20 %%: frame start to last byte)\n",
-                sending, 100.0 * sending / wire);
-    std::printf("  CPU time          %8.3f s  (%.1f %% of wire time, target <= 20 %%)\n", cpu, 100.0 * cpu / wire);
+    std::printf("  tool's own time   %8.3f s  (%.1f %% of wire time: frame start to last byte written)\n", sending,
+                100.0 * sending / wire);
+    std::printf("  CPU time          %8.3f s  (%.1f %% of one core while programming, target <= 25 %%)\n", cpu,
+                100.0 * cpu / seconds);
     std::printf("  frames            %8llu  (%d resent)\n", static_cast<unsigned long long>(bench.programmer.frames_sent),
                 resent);
     sim.stop();

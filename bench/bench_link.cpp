@@ -1,6 +1,7 @@
-// Prints what the link costs on a pseudo-terminal: per byte of program frames sent one byte at a
-// time with the one-pass gap (as the programming phase sends them), against the wire time at
-// 115200 baud; and how long the busy-loop calibration takes and what it found.
+// Prints what the link costs on a pseudo-terminal: program frames sent one byte at a time with the
+// one-pass gap (as the programming phase sends them) go out paced by the wire at 115200 baud (about
+// 100 % of its time), with the main thread's CPU beside it; and how long the busy-loop calibration
+// takes and what it found.
 #include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "isp/qt_serial_port.h"

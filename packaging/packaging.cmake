@@ -4,10 +4,13 @@
 #   share/icons/hicolor/scalable/apps/zvkisp.svg          its icon
 #   share/zvkisp/README.md                                the Soft ICE monitor files go here
 #   share/doc/zvkisp/user-guide.md, board-record.schema.json
+#   lib/udev/rules.d/60-zvkisp-usb-serial.rules           FTDI adapters: 1 ms latency timer, group dialout
 include(GNUInstallDirs)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/data-README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/zvkisp RENAME README.md)
+# udev reads lib/udev/rules.d under /usr (the package); a /usr/local install copies it to /etc/udev/rules.d.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/60-zvkisp-usb-serial.rules DESTINATION lib/udev/rules.d)
 if(EXISTS ${PROJECT_SOURCE_DIR}/docs/user-guide.md)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/user-guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()

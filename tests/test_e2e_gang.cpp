@@ -87,7 +87,6 @@ void TestE2eGang::four_boards_one_faulty()
 
     QSet<int> numbers;
     for (int i = 0; i < 4; ++i) {
-        sims[i]->stop();
         const QString prefix = QStringLiteral("[%1] ").arg(sims[i]->port());
         const QStringList lines = out.split(QLatin1Char('\n'));
         QVERIFY2(lines.contains(prefix + QStringLiteral("Connection is OK... / 握手成功...")), qPrintable(out));
@@ -101,7 +100,11 @@ void TestE2eGang::four_boards_one_faulty()
             continue;
         }
         QVERIFY2(lines.contains(prefix + kProgramOk), qPrintable(out));
-        const QByteArray flash = e2e::read_file(dir.filePath(QStringLiteral("flash%1.bin").arg(i)));
+        // The board writes its flash out when it runs the program, a moment after the tool is done.
+        const QString flash_file = dir.filePath(QStringLiteral("flash%1.bin").arg(i));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(flash_file).size() >= size, 10000);
+        sims[i]->stop();
+        const QByteArray flash = e2e::read_file(flash_file);
         QVERIFY(flash.size() >= size);
         // Everything but the four serial-number bytes is the image; those hold a decimal number.
         const int at = 0x2FFC;

@@ -358,7 +358,7 @@ private slots:
         QVERIFY(visible_after_return);
         QVERIFY(f.w->closing_requested());
         QVERIFY(f.wb().link.stop_requested);
-        QVERIFY(!f.port.is_open());
+        QVERIFY(!f.wb().link.port_open());
         QVERIFY(f.w->comDownload[0]->isEnabled());   // idle again
         QVERIFY(!f.w->comStop_Download->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!f.w->isVisible(), 3000);

@@ -5,6 +5,7 @@
 #include "isp/port_names.h"
 #include "isp/power_cycle.h"
 #include "models/model_catalogue.h"
+#include "settings/settings_store.h"
 
 #include <QCommandLineParser>
 #include <QSocketNotifier>
@@ -60,8 +61,7 @@ CliSession::CliSession() : bench(&port, &dialogs), follower_(bench.log)
 
 CliSession::~CliSession()
 {
-    if (port.is_open())
-        port.close();
+    bench.link.close_port_on_exit();
 #ifdef Q_OS_UNIX
     if (notifier_) {
         std::signal(SIGINT, SIG_DFL);
@@ -167,6 +167,15 @@ void CliSession::on_interrupt()
     emit interrupt_received();
     if (stop_bench_on_interrupt)
         bench.stop_run.comStop_Download_Click();
+}
+
+void CliSession::calibrate()
+{
+    SettingsStore store;
+    if (!bench.link.adopt_loops_per_ms(store.loops_per_ms())) {
+        bench.link.calibrate_delay_loop();
+        store.set_loops_per_ms(bench.link.loops_per_ms);
+    }
 }
 
 void CliSession::report_port_error() const

@@ -52,6 +52,10 @@ public:
     // Run around every log line printed (a progress bar on the terminal steps aside for it).
     std::function<void()> before_log_line, after_log_line;
 
+    // The busy-wait calibration: the figure kept in the settings store when it is plausible for
+    // this machine, else measured now and kept.
+    void calibrate();
+
     // Names the port and the reason on standard error when the last open failed.
     void report_port_error() const;
 

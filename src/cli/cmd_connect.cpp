@@ -32,7 +32,7 @@ int cmd_connect(const QStringList& args)
         return 2;
     }
     session.install_stop_on_interrupt();
-    session.bench.link.calibrate_delay_loop();
+    session.calibrate();
 
     session.bench.link.stop_requested = false;
     session.bench.connection.connect(false);

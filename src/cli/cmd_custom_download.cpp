@@ -119,8 +119,7 @@ int cmd_custom_download(const QStringList& args)
                          ok ? "programmed" : "failed");
     };
 
-    // The window calibrates its busy-wait loop at start; the byte gap of programming needs it.
-    bench.link.calibrate_delay_loop();
+    session.calibrate();
     // Ctrl-C is this page's Stop button.
     QObject::connect(&session, &CliSession::interrupt_received, [&custom] { custom.com_Demo_Stop_Click(); });
     session.install_stop_on_interrupt();

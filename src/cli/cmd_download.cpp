@@ -264,9 +264,7 @@ int cmd_download(const QStringList& args)
             std::fprintf(stderr, "%s: board %d %s\n", kName, boards, ok ? "programmed" : "failed");
     };
 
-    // The window calibrates its busy-wait loop at start; the byte gap of programming needs it.
-    if (bench.link.loops_per_ms == 0)
-        bench.link.calibrate_delay_loop();
+    session.calibrate();
     session.install_stop_on_interrupt();
     bench.sequencer.comDownload_Click(repeat ? 1 : 0);
     bar.finish();

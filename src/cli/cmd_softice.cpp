@@ -60,7 +60,7 @@ int cmd_softice(const QStringList& args)
     bench.image.show_memory_ranges();
 
     SoftIceDownload softice(bench, tools.loader, &tools.view);
-    bench.link.calibrate_delay_loop();
+    session.calibrate();
     session.install_stop_on_interrupt();
     softice.comDownSoft_ICE_Click();
     if (!softice.succeeded)

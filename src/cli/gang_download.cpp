@@ -130,9 +130,8 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
         devices << device;
     }
 
-    // The busy-wait calibration is measured once, here, while nothing else runs.
-    if (session.bench.link.loops_per_ms == 0)
-        session.bench.link.calibrate_delay_loop();
+    // The busy-wait calibration, once for every port, while nothing else runs.
+    session.calibrate();
     GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat);
 
     const bool terminal = ::isatty(STDERR_FILENO);

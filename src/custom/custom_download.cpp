@@ -217,6 +217,7 @@ void CustomDownload::run_custom_download(bool repeat)
     }
     link.close_port();
     bench_.stop_run.comStop_Download_Click();
+    link.release_port();
     link.custom_frame_mode = false;
     running = false;
 }

@@ -344,18 +344,9 @@ bool Programmer::send_held_back()
 
 void Programmer::write_spaced(const char* bytes, int count, quint32 gap, quint32& sum)
 {
-    SerialPort* port = link_.port();
-    // One buffer for every byte: the port copies (or shares and we detach) on each write.
-    QByteArray one(1, '\0');
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         sum += quint8(bytes[i]);
-        link_.wait_transmit_empty();
-        link_.busy_wait(gap);
-        if (port && port->is_open()) {
-            one[0] = bytes[i];
-            port->write(one);
-        }
-    }
+    link_.send_paced(bytes, count, gap);
 }
 
 void Programmer::send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status)
@@ -383,10 +374,12 @@ void Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
         write_spaced(data.constData(), data.size(), gap, sum);
         link_.spaced_checksum = quint16(sum & 0xFF);
         link_.send_checksum_spaced();
-        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
-
+        // The receive side is emptied right before the end byte goes out rather than after: the
+        // board answers only once it has the end byte, so the answer is never among what is
+        // emptied, however late this thread gets to run.
         link_.Timer7.stop();
         link_.flush_receive();
+        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
         link_.start_block_reply_timer(results_.clock_hz);
         link_.Timer7.start();
         link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
@@ -399,13 +392,14 @@ void Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
         sum &= 0xFFFF;
         link_.send_byte_spaced(quint8((sum >> 8) & 0xFF), link_.byte_gap_loops);
         link_.send_byte_spaced(quint8(sum & 0xFF), link_.byte_gap_loops);
-        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
+        // Emptied before the end byte, as above.
         link_.flush_receive();
         link_.custom_reply_received = false;
         link_.custom_stop_requested = false;
         link_.clear_queues();
         link_.Timer7.stop();
         link_.flush_receive();
+        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
         link_.start_block_reply_timer(results_.clock_hz);
         link_.Timer7.start();
         link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received; });

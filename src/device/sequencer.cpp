@@ -95,10 +95,12 @@ void Sequencer::comDownload_Click(int index)
         }
         link_.clear_queues();
         link_.close_port();
+        link_.release_port();   // the board is done: the next one gets a freshly opened port
         countdown();
         log_.clear();
     }
     stop_run_.comStop_Download_Click();
+    link_.release_port();
     running = false;
 }
 

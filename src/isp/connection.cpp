@@ -271,4 +271,5 @@ void Connection::comReadChipLock_Click()
         }
     }
     stop_run_.comStop_Download_Click();
+    link_.release_port();
 }

@@ -281,6 +281,8 @@ void Handshake::send_extern_WDT_address(bool& ok)
     ok = false;
 }
 
+// The settings change in place on the open port (the receive side keeps listening): the answer
+// at the candidate baud may come as soon as the frame has left the wire.
 void Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok)
 {
     const qint32 baud_value = baud.toInt();
@@ -297,16 +299,10 @@ void Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& o
     link_.reply_received = false;
     send_frame_bytes(test_baud_frame(baud_value, hi, lo, results_.clock_hz, model_.model_family));
 
-    link_.close_port();
     const QString remembered = link_.settings();
-    bool error = !link_.set_settings(baud + QStringLiteral(",n,8,1"));
-    if (!error)
-        error = link_.open_port() != 0;
-    if (!error)
+    if (link_.set_settings(baud + QStringLiteral(",n,8,1")) && link_.port_open())
         link_.wait_reply(650);
-    link_.close_port();
     link_.set_settings(remembered);
-    link_.open_port();
     ok = link_.reply_received;
 }
 
@@ -314,9 +310,9 @@ void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok
 {
     link_.rx_count = 0;
     link_.reply_received = false;
-    link_.close_port();
     link_.set_settings(QStringLiteral("1200,n,8,1"));
-    link_.open_port();
+    if (!link_.port_open())
+        link_.open_port();
     link_.delay_ms(1);
     if (link_.prefix_mode) {
         link_.send_byte(Frames::kPrefix0);
@@ -326,9 +322,7 @@ void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok
     link_.reply_received = false;
     send_frame_bytes(switch_baud_frame(baud.toInt(), hi, lo, results_.clock_hz));
 
-    link_.close_port();
     link_.set_settings(baud + QStringLiteral(",n,8,1"));
-    link_.open_port();
     link_.Timer8.restart(800);
     link_.wait_on(link_.Timer8, [this] { return link_.reply_received; });
     ok = link_.reply_received;
@@ -358,6 +352,9 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     link_.set_settings(QStringLiteral("1200,n,8,1"));
     const int open_result = link_.open_port();
     link_.clear_queues();
+    const QString latency_note = link_.take_low_latency_note();
+    if (!latency_note.isEmpty())
+        log_.append(latency_note);
 
     // 2. The port cannot be opened.
     if (open_result != 0 || !link_.port_open()) {
@@ -389,25 +386,23 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         link_.wait_on(off_time, [] { return false; });
     }
 
-    // 4. Greeting: 0x7F 0x7F paced by the wire time at 1200 baud until the status frame arrives.
-    //    The pacing wait ends at once on received bytes or a stop; nothing spins while the board
-    //    is still off.
-    OneShotTimer pace(QStringLiteral("greeting"), kGreetingWireMs);
+    // 4. Greeting: one 0x7F 0x7F each time the one before has left the wire at 1200 baud, until
+    //    the status frame is in (or stop). Nothing spins while the board is still off.
+    greeting_pairs = 0;
     const QByteArray greeting(2, char(Frames::kGreeting));
     while (!link_.stop_requested && !link_.reply_received) {
         link_.reply_armed = true;
         link_.pump_events();
-        link_.wait_transmit_empty();
+        link_.wait_wire_free([this] { return link_.reply_received; });
         if (link_.stop_requested || link_.reply_received)
             break;
         link_.write_bytes(greeting);
+        if (link_.port_open())
+            ++greeting_pairs;
         if (powered_off) {
             power_cycle::set_power(*link_.port(), power, true);
             powered_off = false;
         }
-        pace.restart(kGreetingWireMs);
-        const qint16 seen = link_.rx_count;
-        link_.wait_on(pace, [this, seen] { return link_.reply_received || link_.rx_count != seen; });
         link_.pump_events();
         // The adapter went away under the greeting and cannot be opened again: the attempt ends
         // as it does for a port that cannot be opened.
@@ -422,6 +417,12 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
             controls_.set_busy_state(ControlStates::Idle);
             return;
         }
+        // A port that is gone (and not back) has no wire to wait for: pace by the pair's time.
+        if (!link_.port_open()) {
+            OneShotTimer pace(QStringLiteral("greeting"), kGreetingWireMs);
+            pace.start();
+            link_.wait_on(pace, [this] { return link_.reply_received; });
+        }
     }
 
     // A stop before the first greeting leaves the board powered as it was found.
@@ -434,15 +435,8 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         return;
     }
 
-    // 6. Re-seat the port at 1200 baud.
+    // 6. Empty both queues; the port stays open at 1200 baud.
     link_.clear_queues();
-    link_.close_port();
-    link_.set_settings(QStringLiteral("115200,n,8,1"));
-    link_.open_port();
-    link_.clear_queues();
-    link_.close_port();
-    link_.set_settings(QStringLiteral("1200,n,8,1"));
-    link_.open_port();
     stop_run_.Timer9.stop();
 
     const auto& f = link_.rx_frame;
@@ -539,8 +533,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
             fail_with_time();
             return;
         }
-        if (link_.port_open())
-            link_.close_port();
+        // Can the PC port take this baud? Tried in place on the open port.
         const QString remembered = link_.settings();
         const bool refused = !link_.set_settings(QString::number(candidate) + QStringLiteral(",n,8,1"));
         link_.set_settings(remembered);
@@ -548,7 +541,8 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
             continue;
 
         ++attempts;
-        link_.open_port();
+        if (!link_.port_open())
+            link_.open_port();
         const qint32 reload = 65536 - count;
         const quint8 lo = quint8(reload % 256);
         const quint8 hi = quint8(reload / 256);

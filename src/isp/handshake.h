@@ -63,8 +63,10 @@ public:
     static QByteArray switch_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz);
     static QByteArray wdt_frame(bool enabled, const QString& pin_text);
 
-    // The greeting's pacing: two characters of 10 bits at 1200 baud.
+    // The greeting's pace where no wire can be timed (a vanished port): two characters at 1200 baud.
     static constexpr int kGreetingWireMs = 17;
+    // 0x7F pairs the last greeting sent.
+    int greeting_pairs = 0;
 
 private:
     void stop_line();

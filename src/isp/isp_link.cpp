@@ -25,20 +25,18 @@ Q_NEVER_INLINE void count_passes(quint32 last)
 
 struct IspLink::WaitStack {
     std::vector<QEventLoop*> loops;
-    QTimer transmit_timer;      // paces re-checks of a non-empty transmit queue
     QElapsedTimer since_pump;   // time since the send path last processed events
 };
 
 IspLink::IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent)
     : QObject(parent), port_(port), dialogs_(dialogs), waits_(std::make_unique<WaitStack>())
 {
-    waits_->transmit_timer.setSingleShot(true);
-    waits_->transmit_timer.setTimerType(Qt::PreciseTimer);
-    connect(&waits_->transmit_timer, &QTimer::timeout, this, &IspLink::wake);
     waits_->since_pump.start();
+    linger_.setSingleShot(true);
+    connect(&linger_, &QTimer::timeout, this, &IspLink::release_port);
+    writer_.set_format(format_);
     if (port_) {
         connect(port_, &SerialPort::ready_read, this, &IspLink::MSComm1_OnComm);
-        connect(port_, &SerialPort::bytes_sent, this, &IspLink::wake);
         connect(port_, &SerialPort::failed, this, &IspLink::on_port_failed);
         if (!port_->is_open())
             port_->set_format(format_);
@@ -58,9 +56,17 @@ bool IspLink::set_settings(const QString& text)
     const std::optional<SerialFormat> f = SerialFormat::parse(text);
     if (!f)
         return false;
-    if (port_ && !port_->set_format(*f))
+    if (port_ && port_->is_open()) {
+        // In place, on the open port: the bytes sent at the old settings leave the wire first;
+        // what arrives meanwhile stays in the receive queue and the modem lines stay as they are.
+        wait_until(writer_.wire_free_at(), {}, false);
+        if (!port_->set_format(*f))
+            return false;
+    } else if (port_ && !port_->set_format(*f)) {
         return false;
+    }
     format_ = *f;
+    writer_.set_format(format_);
     return true;
 }
 
@@ -76,7 +82,7 @@ qint32 IspLink::current_baud() const
 
 bool IspLink::port_open() const
 {
-    return port_ && port_->is_open();
+    return port_ && port_->is_open() && !closed_in_place_;
 }
 
 void IspLink::configure_port()
@@ -90,9 +96,22 @@ int IspLink::open_port()
 {
     if (!port_)
         return -1;
-    if (port_->is_open())
-        port_->close();
+    if (port_open())
+        close_port();
+    if (closed_in_place_ && port_->is_open() && open_device_ == device_) {
+        // Closed moments ago and still held: it opens again in place, as empty as a fresh port.
+        linger_.stop();
+        closed_in_place_ = false;
+        if (port_->format() == format_ || set_settings(format_.text())) {
+            port_->clear_input();
+            last_open_error_.clear();
+            return 0;
+        }
+        closed_in_place_ = true;   // it refuses the settings: a fresh open says why
+    }
+    release_port();
     const int err = port_->open(device_, format_);
+    writer_.reset();
     if (err > 0) {
         last_open_error_ = port_->error_string();
         if (last_open_error_.isEmpty())
@@ -100,50 +119,64 @@ int IspLink::open_port()
         return err;
     }
     last_open_error_.clear();
-    if (port_->is_open())
-        port_lost_ = false;
-    return port_->is_open() ? 0 : -1;
+    if (!port_->is_open())
+        return -1;
+    ++physical_opens_;
+    open_device_ = device_;
+    port_lost_ = false;
+    low_latency_note_ = port_->low_latency_note();
+    return 0;
 }
 
 bool IspLink::close_port()
 {
-    for (int i = 0; i < 3; ++i)
-        if (port_open())
-            port_->close();
+    // The device itself stays open a little longer: the road of one board closes and opens the
+    // port several times (run, stop), and every open of a USB adapter resets and purges it.
+    if (port_open()) {
+        closed_in_place_ = true;
+        linger_.start(kLingerMs);
+    }
     return port_open();
+}
+
+void IspLink::release_port()
+{
+    linger_.stop();
+    if (!port_ || !closed_in_place_ || !port_->is_open()) {
+        closed_in_place_ = false;
+        return;
+    }
+    closed_in_place_ = false;
+    const qint64 settled = writer_.last_write_at() + qint64(port_->close_settle_ms()) * 1000000;
+    wait_until(qMax(writer_.wire_free_at(), settled), {}, false);
+    if (port_->is_open())
+        port_->close();
+    writer_.reset();
 }
 
 void IspLink::reopen_port()
 {
     close_port();
-    if (port_open())
-        port_->close();
     for (int attempt = 0; attempt < 3 && port_; ++attempt) {
-        port_->open(device_, format_);
-        if (port_->is_open())
+        open_port();
+        if (port_open())
             break;
     }
 }
 
 void IspLink::close_port_on_exit()
 {
-    if (port_open())
-        port_->close();
-    if (port_open())
-        port_->close();
+    close_port();
+    release_port();
 }
 
 void IspLink::flush_receive()
 {
-    if (port_) {
-        if (port_->is_open()) {
-            port_->read(0);
-            port_->clear_input();
-        } else if (port_->open(device_, format_) == 0 && port_->is_open()) {
-            port_->read(0);
-            port_->clear_input();
-            port_->close();
-        }
+    // A closed port has nothing waiting: the next open starts empty (opening it here, as a
+    // serial control would, costs a USB adapter a reset).
+    if (port_ && port_->is_open()) {
+        port_->read(0);
+        port_->clear_input();
     }
     rx_count = 0;
     reply_received = false;
@@ -153,8 +186,9 @@ void IspLink::clear_queues()
 {
     if (!port_open())
         return;
+    // The transmit side has nothing to empty: bytes are written only as the line takes them, as a
+    // UART's FIFO would, and what a FIFO holds goes out.
     port_->clear_input();
-    port_->clear_output();
 }
 
 // ---- Sending ----------------------------------------------------------------------------------
@@ -164,35 +198,61 @@ void IspLink::send_byte(quint8 b, int delay_ms_before)
     tx_checksum = quint16((tx_checksum + b) % 256);
     wait_transmit_empty();
     delay_ms(delay_ms_before);
-    write_bytes(QByteArray(1, char(b)));
+    const char c = char(b);
+    send_paced(&c, 1, 0);
 }
 
 void IspLink::send_checksum()
 {
-    wait_transmit_empty();
-    busy_wait(1000);
-    write_bytes(QByteArray(1, char(tx_checksum & 0xFF)));
+    const char c = char(tx_checksum & 0xFF);
+    send_paced(&c, 1, kChecksumGapLoops);
 }
 
 void IspLink::send_byte_spaced(quint8 b, quint32 loops)
 {
     spaced_checksum = quint16((spaced_checksum + b) % 256);
-    wait_transmit_empty();
-    busy_wait(loops);
-    write_bytes(QByteArray(1, char(b)));
+    const char c = char(b);
+    send_paced(&c, 1, loops);
 }
 
 void IspLink::send_checksum_spaced()
 {
-    wait_transmit_empty();
-    busy_wait(byte_gap_loops);
-    write_bytes(QByteArray(1, char(spaced_checksum & 0xFF)));
+    const char c = char(spaced_checksum & 0xFF);
+    send_paced(&c, 1, byte_gap_loops);
+}
+
+void IspLink::send_paced(const char* bytes, int count, quint32 gap_loops)
+{
+    const qint64 gap = gap_ns(gap_loops);
+    int done = 0;
+    while (done < count && port_open()) {
+        int n = writer_.writable_now(gap, count - done);
+        if (n == 0 && !relevant_stop()) {
+            wait_until(writer_.next_chance(gap));
+            continue;
+        }
+        if (n == 0)
+            n = count - done;   // a stop ends the waits, not the writes
+        port_->write(QByteArray(bytes + done, n));
+        writer_.wrote(n, gap);
+        done += n;
+    }
+    pump_now_and_then();
+}
+
+qint64 IspLink::gap_ns(quint32 loops) const
+{
+    if (loops_per_ms == 0)
+        return 0;
+    return qint64(double(loops) * 1e6 / double(loops_per_ms));
 }
 
 void IspLink::write_bytes(const QByteArray& bytes)
 {
-    if (port_open())
-        port_->write(bytes);
+    if (!port_open() || bytes.isEmpty())
+        return;
+    port_->write(bytes);
+    writer_.wrote(int(bytes.size()));
 }
 
 int IspLink::send_short_command(quint8 code)
@@ -222,38 +282,46 @@ void IspLink::send_custom_command(quint8 code)
 
 void IspLink::wait_transmit_empty()
 {
-    if (!port_ || !port_->is_open() || port_->bytes_to_send() <= 0) {
-        pump_now_and_then();
-        return;
-    }
+    while (port_open() && writer_.writable_now(0, 1) == 0 && !relevant_stop())
+        wait_until(writer_.next_chance(0));
+    pump_now_and_then();
+}
+
+void IspLink::wait_wire_free(const std::function<bool()>& done)
+{
+    wait_until(writer_.wire_free_at(), done);
+}
+
+bool IspLink::wait_until(qint64 at_ns, const std::function<bool()>& done, bool stoppable)
+{
+    // A timer of its own: a wait nested in this one's event handling must not take it away.
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, this, &IspLink::wake);
     const quint64 failures = port_failures_;
-    while (port_->is_open() && !relevant_stop() && failures == port_failures_) {
-        const qint64 queued = port_->bytes_to_send();
-        if (queued <= 0)
+    for (;;) {
+        if ((done && done()) || (stoppable && relevant_stop()) || failures != port_failures_)
             break;
-        const SerialFormat f = port_->format();
-        const double bits = 1.0 + f.data_bits + (f.parity == 'N' ? 0 : 1) + f.stop_halves / 2.0;
-        const double ms = double(queued) * bits * 1000.0 / double(qMax(1, f.baud));
-        waits_->transmit_timer.start(qBound(1, int(std::ceil(ms)), 1000));
+        const qint64 left = at_ns - writer_.now();
+        if (left <= 0)
+            break;
+        // Whole milliseconds, rounded down: the look-ahead covers the rest.
+        timer.start(int(qBound<qint64>(qint64(1), left / 1000000, qint64(1000))));
         run_wait_loop();
     }
-    waits_->transmit_timer.stop();
     waits_->since_pump.restart();
+    return done ? done() : true;
 }
 
 void IspLink::pump_now_and_then()
 {
     // Often enough for received bytes and clicks to be handled promptly, rarely enough that a
-    // byte-by-byte send on an empty queue stays cheap.
+    // byte-by-byte send stays cheap.
     if (waits_->since_pump.nsecsElapsed() >= 2000000) {
         QCoreApplication::processEvents();
         waits_->since_pump.restart();
     }
-}
-
-void IspLink::busy_wait(quint32 loops) const
-{
-    count_passes(loops == std::numeric_limits<quint32>::max() ? loops : loops + 1);
 }
 
 void IspLink::compute_byte_gap(const QString& settings_text)
@@ -299,6 +367,27 @@ void IspLink::calibrate_delay_loop()
         best = qMax(best, double(passes) * 1e6 / double(again));
     }
     loops_per_ms = quint32(qBound(1.0, std::round(best), double(std::numeric_limits<quint32>::max())));
+}
+
+bool IspLink::adopt_loops_per_ms(quint32 stored)
+{
+    constexpr quint32 kLowest = 1000;
+    constexpr quint32 kHighest = 1000000000;
+    if (stored < kLowest || stored > kHighest)
+        return false;
+    // A millisecond's worth by the stored figure, best of three (being descheduled only ever
+    // makes a count look slower): half to twice a millisecond is this machine's figure.
+    qint64 best = std::numeric_limits<qint64>::max();
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer t;
+        t.start();
+        count_passes(stored);
+        best = qMin(best, t.nsecsElapsed());
+    }
+    if (best < 500000 || best > 2000000)
+        return false;
+    loops_per_ms = stored;
+    return true;
 }
 
 // ---- Timers and waits -------------------------------------------------------------------------
@@ -424,6 +513,8 @@ void IspLink::on_port_failed(const QString& reason)
 {
     ++port_failures_;
     port_lost_ = true;
+    linger_.stop();
+    closed_in_place_ = false;
     if (port_ && port_->is_open())
         port_->close();
     emit port_failed(reason);
@@ -464,6 +555,12 @@ void IspLink::MSComm1_OnComm()
 {
     if (!port_ || in_receive_handler_)
         return;
+    if (!port_open()) {
+        // Closed for the link (and only held for a moment): what arrives now is lost.
+        if (port_->is_open())
+            port_->read(0);
+        return;
+    }
     in_receive_handler_ = true;
     if (custom_frame_mode)
         assemble_custom();
@@ -475,7 +572,7 @@ void IspLink::MSComm1_OnComm()
 
 void IspLink::assemble_reply()
 {
-    while (port_->is_open() && port_->bytes_available() > 0) {
+    while (port_open() && port_->bytes_available() > 0) {
         if (prefix_mode && rx_count == 0) {
             if (!prefix_first_seen) {
                 const QByteArray b = port_->read(1);
@@ -550,7 +647,7 @@ void IspLink::assemble_reply()
 
 void IspLink::assemble_custom()
 {
-    while (port_->is_open() && port_->bytes_available() > 0) {
+    while (port_open() && port_->bytes_available() > 0) {
         if (rx_count == 0 || rx_count == 1) {
             const QByteArray b = port_->read(1);
             if (b.isEmpty())

@@ -5,16 +5,26 @@
 //
 // Waiting: every wait runs a nested QEventLoop until its condition holds; received bytes, timer
 // ticks and stop requests are handled meanwhile and wake the loop. Nothing spins.
+//
+// Pacing: the bytes go out as an ideal UART with a FIFO would put them on the wire, by the clock
+// (PacedWriter), never by the driver's transmit count.
+//
+// Opening: a board's road opens the device once. Closing the port closes it for the link at once
+// but keeps the device a moment (kLingerMs) so that the opens right after (the run command after
+// a stop) need no new open; settings change in place on the open device.
 
 #include "isp/one_shot_timer.h"
+#include "isp/paced_writer.h"
 #include "isp/serial_port.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class UserDialogs;
 
@@ -22,6 +32,10 @@ class IspLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFrameCapacity = 301;   // rx_frame indices 0..300
+    // How long the device stays open after the link closed the port.
+    static constexpr int kLingerMs = 1000;
+    // The fixed gap before a checksum byte, in busy-wait passes.
+    static constexpr quint32 kChecksumGapLoops = 1001;
 
     IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent = nullptr);
     ~IspLink() override;
@@ -32,8 +46,9 @@ public:
     // The device the COM choice maps to ("/dev/ttyUSB0", a pseudo-terminal path, "COM3" on Windows).
     void set_port_device(const QString& device) { device_ = device; }
     const QString& port_device() const { return device_; }
-    // The `Settings` text of the port ("1200,n,8,1"). Setting it on an open port applies it at once;
-    // false (and the old settings kept) when the text is malformed or the port refuses it.
+    // The `Settings` text of the port ("1200,n,8,1"). Setting it on an open port applies it in
+    // place once the bytes sent so far have left the wire; false (and the old settings kept) when
+    // the text is malformed or the port refuses it.
     bool set_settings(const QString& text);
     QString settings() const;
     qint32 current_baud() const;   // the number at the start of the settings text
@@ -47,20 +62,36 @@ public:
     int open_port();
     bool close_port();             // true if still open afterwards
     void reopen_port();
+    // Closes the device itself now when the link has closed the port (the end of a board).
+    void release_port();
     void close_port_on_exit();
     void flush_receive();
-    void clear_queues();           // empty receive and transmit queues (InBufferCount/OutBufferCount = 0)
+    // Empties the receive queue and the transmit queue (InBufferCount/OutBufferCount = 0); the
+    // latter holds nothing here, as bytes are written only when the line takes them.
+    void clear_queues();
     QString last_open_error() const { return last_open_error_; }
+    // Opens of the device itself (a reopen in place does not count).
+    int device_opens() const { return physical_opens_; }
+    // What the last open of the device said about its latency (empty when nothing is to be said);
+    // handed out once.
+    QString take_low_latency_note() { return std::exchange(low_latency_note_, QString()); }
 
     // ---- Sending ------------------------------------------------------------------------------
     void send_byte(quint8 b, int delay_ms_before = 0);
     void send_checksum();
     void send_byte_spaced(quint8 b, quint32 loops);
     void send_checksum_spaced();
+    // Sends `count` bytes one after another as the line takes them, each `gap_loops` busy-wait
+    // passes (converted to time) after the one before; no checksum is kept.
+    void send_paced(const char* bytes, int count, quint32 gap_loops);
     // Writes bytes in one write (the short commands, custom frames, greeting, trigger).
     void write_bytes(const QByteArray& bytes);
-    // Waits (event loop) until the transmit queue is empty or stop is requested.
+    // Waits (event loop) until the line has room for another byte (the transmit queue of an ideal
+    // UART is empty) or stop is requested.
     void wait_transmit_empty();
+    // Waits (event loop) until the bytes sent so far have left the wire, `done` holds or stop.
+    void wait_wire_free(const std::function<bool()>& done = {});
+    const PacedWriter& writer() const { return writer_; }
     // The short commands 0x80, 0x81, 0x82 as one six-byte write (port opened when closed).
     // 0 when sent; -1 for any other code or when the port cannot be opened.
     int send_short_command(quint8 code);
@@ -68,8 +99,9 @@ public:
     void send_custom_command(quint8 code);
     void compute_byte_gap(const QString& settings_text);
     void calibrate_delay_loop();
-    // The empty counting loop from 0 to `loops` (loops + 1 passes); not optimised away.
-    void busy_wait(quint32 loops) const;
+    // Takes a figure kept from an earlier calibration when it is plausible for this machine (in
+    // range, and a short timed count agrees with it); false leaves loops_per_ms as it was.
+    bool adopt_loops_per_ms(quint32 stored);
 
     // ---- Timers and waits ---------------------------------------------------------------------
     void delay_ms(int ms);                 // Timer6; 0 returns at once without touching the timer
@@ -133,6 +165,11 @@ private:
     void append_received(const QByteArray& bytes, int from = 0);
     // Runs one nested event loop until wake().
     void run_wait_loop();
+    // Waits (event loop) until `at_ns` on the writer's clock, `done` holds, a port failure or (when
+    // `stoppable`) stop. The bytes already sent leave the wire before a close or a new baud, stop
+    // or not: that wait is short and bounded.
+    bool wait_until(qint64 at_ns, const std::function<bool()>& done = {}, bool stoppable = true);
+    qint64 gap_ns(quint32 loops) const;
     // Processes pending events when some time has passed since the last pump (cheap otherwise).
     void pump_now_and_then();
     void on_port_failed(const QString& reason);
@@ -142,6 +179,12 @@ private:
     UserDialogs* dialogs_;
     QString device_;
     SerialFormat format_;
+    PacedWriter writer_;
+    QTimer linger_;                        // closes the held device
+    QString open_device_;                  // the device port_ has open
+    bool closed_in_place_ = false;         // closed for the link, the device still held
+    int physical_opens_ = 0;
+    QString low_latency_note_;
     QString last_open_error_;
     int expected_length_ = 0;
     struct WaitStack;

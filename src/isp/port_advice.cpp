@@ -50,4 +50,15 @@ QString for_port(const SerialPort& port, const QString& device)
     return text(kind, device, group, port.error_string());
 }
 
+QString low_latency_refused(const QString& device, const QString& tty, const QString& reason, int latency_ms)
+{
+    const QString ms = latency_ms > 0 ? QString::number(latency_ms) : QStringLiteral("16");
+    return QStringLiteral("Low latency refused on %1 (%2): every reply waits up to %3 ms for the adapter's "
+                          "latency timer, up to %3 ms more per program frame. Fix: install the udev rule of "
+                          "zvkisp (60-zvkisp-usb-serial.rules) or run 'echo 1 | sudo tee "
+                          "/sys/bus/usb-serial/devices/%4/latency_timer'. / %1 拒绝低延迟模式: 每个应答最多晚 "
+                          "%3 ms, 下载变慢; 请安装 udev 规则或把 latency_timer 设为 1。")
+        .arg(device, reason, ms, tty);
+}
+
 } // namespace port_advice

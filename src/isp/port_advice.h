@@ -16,4 +16,9 @@ QString text(PortErrorKind kind, const QString& device, const QString& group = {
 // The advice for the last open of `port` on `device`, the device's group looked up.
 QString for_port(const SerialPort& port, const QString& device);
 
+// The line for a driver that refused low latency on `device` (kernel name `tty`, `reason` its error
+// text) while the adapter hands replies over every `latency_ms` (0: not known): what it costs and
+// how to fix it.
+QString low_latency_refused(const QString& device, const QString& tty, const QString& reason, int latency_ms);
+
 } // namespace port_advice

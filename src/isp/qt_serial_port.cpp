@@ -1,9 +1,9 @@
 #include "isp/qt_serial_port.h"
 
-#include <QEventLoop>
+#include "isp/port_advice.h"
+
 #include <QFile>
-#include <QThread>
-#include <QTimer>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -12,6 +12,9 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
 #endif
 
 namespace {
@@ -81,9 +84,7 @@ QSerialPort::StopBits to_qt_stop(int halves)
 
 QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent)
 {
-    clock_.start();
     connect(&port_, &QSerialPort::readyRead, this, &SerialPort::ready_read);
-    connect(&port_, &QSerialPort::bytesWritten, this, [this](qint64) { emit bytes_sent(); });
     connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::on_error);
 }
 
@@ -91,11 +92,6 @@ QtSerialPort::~QtSerialPort()
 {
     if (port_.isOpen())
         port_.close();
-}
-
-double QtSerialPort::bits_per_char(const SerialFormat& f)
-{
-    return 1.0 + f.data_bits + (f.parity == 'N' ? 0 : 1) + f.stop_halves / 2.0;
 }
 
 int QtSerialPort::open(const QString& device, const SerialFormat& format)
@@ -128,8 +124,42 @@ int QtSerialPort::open(const QString& device, const SerialFormat& format)
         hold_modem_lines();
     error_string_.clear();
     error_kind_ = PortErrorKind::None;
-    wire_free_at_ns_ = 0;
+    pseudo_terminal_ = false;
+#ifdef Q_OS_UNIX
+    char name[64] = {0};
+    pseudo_terminal_ =
+        ::ttyname_r(int(port_.handle()), name, sizeof name) == 0 && std::strncmp(name, "/dev/pts/", 9) == 0;
+#endif
+    request_low_latency();
     return 0;
+}
+
+void QtSerialPort::request_low_latency()
+{
+    low_latency_note_.clear();
+#ifdef Q_OS_LINUX
+    const int fd = int(port_.handle());
+    serial_struct info{};
+    if (fd < 0 || ::ioctl(fd, TIOCGSERIAL, &info) != 0)
+        return;   // not a serial driver (a pseudo-terminal): nothing to ask for
+    if (info.flags & ASYNC_LOW_LATENCY)
+        return;
+    info.flags |= ASYNC_LOW_LATENCY;
+    if (::ioctl(fd, TIOCSSERIAL, &info) == 0)
+        return;
+    const int err = errno;
+    // An adapter with a latency timer (FTDI) says how long it holds replies back. A driver that
+    // has no such setting at all (ENOTTY) and no timer has nothing to refuse.
+    const QString tty = QFileInfo(QFileInfo(device_).canonicalFilePath()).fileName();
+    int latency_ms = 0;
+    QFile timer(QStringLiteral("/sys/class/tty/%1/device/latency_timer").arg(tty));
+    if (timer.open(QIODevice::ReadOnly))
+        latency_ms = timer.readAll().trimmed().toInt();
+    if (latency_ms == 1 || (err == ENOTTY && latency_ms == 0))
+        return;
+    low_latency_note_ =
+        port_advice::low_latency_refused(device_, tty, QString::fromLocal8Bit(std::strerror(err)), latency_ms);
+#endif
 }
 
 void QtSerialPort::close()
@@ -206,14 +236,6 @@ void QtSerialPort::write(const QByteArray& bytes)
     port_.write(bytes);
     // Hand the bytes to the driver now rather than at the next event-loop pass.
     port_.flush();
-    // Track when these bytes would have left a real wire. Writes that follow each other faster
-    // than the wire add up, but only to the depth of a small UART queue: on a real port the
-    // senders wait for an empty transmit queue between writes.
-    const qint64 now = clock_.nsecsElapsed();
-    const double per_byte_ns = bits_per_char(format_) * 1e9 / qMax(1, format_.baud);
-    const qint64 backlog_cap = qint64(per_byte_ns * kWireBacklogBytes);
-    wire_free_at_ns_ = qMin(qMax(now, wire_free_at_ns_) + qint64(per_byte_ns * double(bytes.size())),
-                            now + qMax(backlog_cap, qint64(per_byte_ns * double(bytes.size()))));
 }
 
 qint64 QtSerialPort::bytes_to_send()
@@ -233,20 +255,6 @@ void QtSerialPort::clear_input()
 {
     if (port_.isOpen())
         port_.clear(QSerialPort::Input);
-}
-
-void QtSerialPort::clear_output()
-{
-    if (!port_.isOpen())
-        return;
-#ifdef Q_OS_UNIX
-    // A pseudo-terminal has no transmit queue: what was written already waits in the peer's
-    // input, and flushing "output" on it would take those bytes away from the peer.
-    char name[64] = {0};
-    if (::ttyname_r(int(port_.handle()), name, sizeof name) == 0 && std::strncmp(name, "/dev/pts/", 9) == 0)
-        return;
-#endif
-    port_.clear(QSerialPort::Output);
 }
 
 void QtSerialPort::set_dtr(bool on)
@@ -297,17 +305,6 @@ void QtSerialPort::drain()
         }
     }
 #endif
-    // The wire time of the most recent bytes (a pseudo-terminal passes them on at once).
-    const qint64 remaining_ns = wire_free_at_ns_ - clock_.nsecsElapsed();
-    if (remaining_ns <= 0)
-        return;
-    if (remaining_ns <= 2000000) {
-        QThread::usleep(quint64(remaining_ns / 1000 + 1));
-        return;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(int((remaining_ns + 999999) / 1000000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 bool QtSerialPort::hung_up() const

@@ -1,12 +1,10 @@
 #pragma once
 // The real serial port: QSerialPort plus what it does not do by itself on POSIX — the driver's
-// output queue in the transmit count, and draining before a close or a change of format. A
-// pseudo-terminal has no wire, so the time the bytes would spend on one is waited out too: the
-// peer reads the line settings when the bytes arrive and must see the ones they were sent with.
+// output queue in the transmit count, draining before a close or a change of format, and asking
+// the driver for low latency (a USB adapter then hands replies over within 1 ms, not 16).
 
 #include "isp/serial_port.h"
 
-#include <QElapsedTimer>
 #include <QSerialPort>
 
 class QtSerialPort : public SerialPort {
@@ -26,23 +24,22 @@ public:
     void write(const QByteArray& bytes) override;
     qint64 bytes_to_send() override;
     void clear_input() override;
-    void clear_output() override;
     QString error_string() const override { return error_string_; }
     PortErrorKind error_kind() const override { return error_kind_; }
+    QString low_latency_note() const override { return low_latency_note_; }
+    // A pseudo-terminal's peer looks at the line settings when it gets round to reading the
+    // bytes, and closing puts back the settings the device had before the open.
+    int close_settle_ms() const override { return pseudo_terminal_ ? 50 : 0; }
 
     void set_dtr(bool on) override;
     void set_rts(bool on) override;
 
-    // Bits one character takes on the wire (start, data, parity, stop) in the given format.
-    static double bits_per_char(const SerialFormat& format);
-    // How many bytes of earlier writes may still count as on the wire (see write()).
-    static constexpr int kWireBacklogBytes = 64;
-
 private:
     bool apply_format(const SerialFormat& format);
-    // Blocks until the bytes written so far have left: Qt's buffer, the driver's queue, and the
-    // wire time of the most recent bytes.
+    // Blocks until the bytes written so far have left Qt's buffer and the driver's queue.
     void drain();
+    // TIOCSSERIAL with ASYNC_LOW_LATENCY; a refusal that costs time leaves low_latency_note_.
+    void request_low_latency();
     void on_error(QSerialPort::SerialPortError error);
     void fail(const QString& reason);
     bool hung_up() const;
@@ -54,9 +51,9 @@ private:
     SerialFormat format_;
     QString device_;
     QString error_string_;
-    QElapsedTimer clock_;
-    qint64 wire_free_at_ns_ = 0;   // when the last byte written would have left a real wire
+    QString low_latency_note_;
     bool failing_ = false;
+    bool pseudo_terminal_ = false;
     bool lines_held_ = false;
     PortErrorKind error_kind_ = PortErrorKind::None;
 };

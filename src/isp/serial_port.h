@@ -17,6 +17,8 @@ struct SerialFormat {
 
     static std::optional<SerialFormat> parse(const QString& text);
     QString text() const;    // "1200,n,8,1" style: lower-case parity, "1.5" for one and a half stop bits
+    // Bits one character takes on the wire: start, data, parity and stop bits.
+    double bits_per_char() const { return 1.0 + data_bits + (parity == 'N' ? 0 : 1) + stop_halves / 2.0; }
     bool operator==(const SerialFormat& o) const
     {
         return baud == o.baud && parity == o.parity && data_bits == o.data_bits && stop_halves == o.stop_halves;
@@ -45,8 +47,9 @@ public:
     // Closes after the bytes written so far have left the port.
     virtual void close() = 0;
     virtual bool is_open() const = 0;
-    // Applies a format to the open (or next) port; false when the port refuses it. Waits for the
-    // bytes written so far to leave first, as changing the speed of a UART mid-byte garbles them.
+    // Applies a format to the open (or next) port in place (receive queue and modem lines kept);
+    // false when the port refuses it. Lets the driver drain first, as changing the speed of a UART
+    // mid-byte garbles the byte; timing the bytes on the wire is the caller's (the link's) part.
     virtual bool set_format(const SerialFormat& format) = 0;
     virtual SerialFormat format() const = 0;
 
@@ -54,13 +57,20 @@ public:
     // Reads up to `max` waiting bytes (0 = all).
     virtual QByteArray read(qint64 max = 0) = 0;
     virtual void write(const QByteArray& bytes) = 0;
-    // Bytes still queued for sending, including the driver's queue (a real UART: not yet on the wire).
+    // Bytes still queued for sending as the driver counts them (a USB adapter counts bytes in
+    // flight too): information only, never a clock.
     virtual qint64 bytes_to_send() = 0;
     virtual void clear_input() = 0;
-    virtual void clear_output() = 0;
     virtual QString error_string() const = 0;
     // The kind of the last open failure (Other where the layer cannot tell).
     virtual PortErrorKind error_kind() const { return PortErrorKind::Other; }
+    // After an open: one log line when the driver refused low latency and replies will be late
+    // (what it costs and how to fix it); empty otherwise, and on ports without such a setting.
+    virtual QString low_latency_note() const { return {}; }
+
+    // How long the peer may still need after the last write before the device may be closed
+    // (its settings change at the close), beyond the bytes' wire time.
+    virtual int close_settle_ms() const { return 0; }
 
     // Modem control lines (no-ops where the port has none).
     virtual void set_dtr(bool) {}
@@ -69,8 +79,6 @@ public:
 signals:
     // Bytes arrived (the receive event).
     void ready_read();
-    // Queued bytes were handed on / drained; waits on an empty transmit queue re-check then.
-    void bytes_sent();
     // The device went away or failed (unplugged adapter, pseudo-terminal closed by its master).
     void failed(const QString& reason);
 };

@@ -14,6 +14,7 @@ const QString SettingsStore::kApplication = QStringLiteral("ZVK_ISP");
 const QString SettingsStore::kSettings = QStringLiteral("Settings");
 const QString SettingsStore::kAutoIncrease = QStringLiteral("Auto_Increase");
 const QString SettingsStore::kDoubleSpeedKey = QStringLiteral("安全锁");
+const QString SettingsStore::kLink = QStringLiteral("Link");
 
 namespace {
 
@@ -53,6 +54,18 @@ QString single_text(double v)
 SettingsStore::SettingsStore(QObject* parent) : QObject(parent)
 {
     connect(&Timer3, &OneShotTimer::tick, this, &SettingsStore::Timer3_Timer);
+}
+
+quint32 SettingsStore::loops_per_ms() const
+{
+    bool ok = false;
+    const uint v = value(kLink, QStringLiteral("LoopsPerMs"), QString()).toUInt(&ok);
+    return ok ? quint32(v) : 0;
+}
+
+void SettingsStore::set_loops_per_ms(quint32 loops)
+{
+    set_value(kLink, QStringLiteral("LoopsPerMs"), QString::number(loops));
 }
 
 QString SettingsStore::value(const QString& section, const QString& key, const QString& fallback) const

@@ -21,6 +21,7 @@ public:
     static const QString kSettings;          // "Settings"
     static const QString kAutoIncrease;      // "Auto_Increase"
     static const QString kDoubleSpeedKey;    // "安全锁"
+    static const QString kLink;              // "Link": what the serial link measured on this machine
 
     explicit SettingsStore(QObject* parent = nullptr);
 
@@ -50,6 +51,11 @@ public:
     void save_user_code_settings(const StoredSettings& s);
     void load_demo_settings(StoredSettings& s) const;
     void save_demo_settings(const StoredSettings& s);
+
+    // The busy-wait calibration (passes per millisecond) measured on this machine; 0 when none is
+    // kept. Shared by the window and zvkisp-cli.
+    quint32 loops_per_ms() const;
+    void set_loops_per_ms(quint32 loops);
 
     // The double-speed code kept under "安全锁": 4 for "YES", 2 for "NO".
     static QString double_speed_code(bool yes) { return yes ? QStringLiteral("4") : QStringLiteral("2"); }

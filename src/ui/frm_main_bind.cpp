@@ -68,8 +68,10 @@ void frmMain::Form_Load()
     wb.controls.progress.kbyte_label.clear();
     labKbyte->setText(QString());
     // 9.
-    if (calibrate_)
+    if (calibrate_ && !wb.link.adopt_loops_per_ms(settings_->loops_per_ms())) {
         wb.link.calibrate_delay_loop();
+        settings_->set_loops_per_ms(wb.link.loops_per_ms);
+    }
     // 10.
     wb.status.mcu_type_name.clear();
     // 11.

@@ -29,7 +29,6 @@ public:
     void write(const QByteArray& bytes) override;
     qint64 bytes_to_send() override { return 0; }
     void clear_input() override { rx_.clear(); }
-    void clear_output() override {}
     QString error_string() const override { return error_string_; }
     PortErrorKind error_kind() const override { return open_error > 0 ? open_error_kind : PortErrorKind::None; }
 

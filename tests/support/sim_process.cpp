@@ -34,19 +34,21 @@ bool SimProcess::available()
     return fi.exists() && fi.isExecutable();
 }
 
-bool SimProcess::start(const QStringList& args, int timeout_ms)
+bool SimProcess::start(const QStringList& args, int timeout_ms, const QString& program)
 {
     port_.clear();
     out_.clear();
     err_.clear();
+    // The simulator is opened through a link of the test's own; another program (the line relay)
+    // names its own port.
     QString link;
     const int at = int(args.indexOf(QStringLiteral("--link")));
     if (at >= 0)
         link = args.value(at + 1);
-    else
+    else if (program.isEmpty())
         link = link_dir_.filePath(QStringLiteral("port%1").arg(++starts_));
-    proc_.setProgram(binary());
-    proc_.setArguments(at >= 0 ? args : args + QStringList{QStringLiteral("--link"), link});
+    proc_.setProgram(program.isEmpty() ? binary() : program);
+    proc_.setArguments(at >= 0 || link.isEmpty() ? args : args + QStringList{QStringLiteral("--link"), link});
     // The board is hardware and does not fall behind when the machine is busy. A sim that is not
     // scheduled for a while reads late: the tool may have emptied its output queue by then (it
     // clears both queues before each synchronisation) or closed the port. Where the system allows
@@ -66,7 +68,7 @@ bool SimProcess::start(const QStringList& args, int timeout_ms)
         while (proc_.canReadLine()) {
             const QString line = QString::fromLocal8Bit(proc_.readLine()).trimmed();
             if (line.startsWith(QLatin1String("PORT "))) {
-                port_ = link;
+                port_ = link.isEmpty() ? line.mid(5).trimmed() : link;
                 return preset_line(115200);
             }
             out_ += line.toLocal8Bit() + '\n';

@@ -18,12 +18,13 @@ public:
     static QString binary();
     static bool available();
 
-    // Starts it with `args`; true once the PORT line came within timeout_ms and the line is preset.
-    bool start(const QStringList& args = {}, int timeout_ms = 5000);
-    // The port to open: a link of this test's own to the pseudo-terminal (unless `args` name one
-    // with --link). Pseudo-terminal numbers come round again at once, and a port's lock is named
-    // after the path opened: a tool that still holds a vanished board's /dev/pts/N must not lock
-    // out another test's new board on the same number.
+    // Starts it (or `program`, which announces its port the same way) with `args`; true once the
+    // PORT line came within timeout_ms and the line is preset.
+    bool start(const QStringList& args = {}, int timeout_ms = 5000, const QString& program = {});
+    // The port to open: for the simulator, a link of this test's own to the pseudo-terminal
+    // (unless `args` name one with --link). Pseudo-terminal numbers come round again at once, and a
+    // port's lock is named after the path opened: a tool that still holds a vanished board's
+    // /dev/pts/N must not lock out another test's new board on the same number.
     QString port() const { return port_; }
     // Gives the pseudo-terminal the line settings `baud`,8,N,1 before the tool first opens it
     // (start() sets 115200, the usual final baud). The tool's port puts back, on every close, the
