@@ -23,8 +23,10 @@ bool Pty::open(std::string *error)
     raw.c_cflag |= CLOCAL | CREAD;
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    cfsetispeed(&raw, B9600);
-    cfsetospeed(&raw, B9600);
+    // A speed no tool uses: while the slave holds these settings no tool has it open (a tool's
+    // close puts back what it found), and a relay or tool that sets 9600 is not taken for a close.
+    cfsetispeed(&raw, B50);
+    cfsetospeed(&raw, B50);
     if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
         *error = std::string("openpty: ") + std::strerror(errno);
         return false;

@@ -45,7 +45,7 @@ private slots:
         QVERIFY(r.cli.start({"download", file, "--port", line.port(), "--model", kModel, "--max-baud",
                              QString::number(max_baud)}));
         QVERIFY2(r.cli.finish(60000) && r.cli.exit_code() == 0, qPrintable(r.cli.out() + r.cli.err()));
-        QVERIFY(r.cli.out().contains(QStringLiteral("Now baud is: / 当前波特率为: %1 bps.").arg(max_baud)));
+        QVERIFY2(r.cli.out().contains(QStringLiteral("Now baud is: / 当前波特率为: %1 bps.").arg(max_baud)), qPrintable(r.cli.out()));
         line.sim.process().waitForFinished(3000);
         QCOMPARE(e2e::read_file(r.flash_path()).left(image.size()).toHex(), image.toHex());
         QCOMPARE(LineRig::report_sum(report, "port " + line.port() + " opens"), 1);
