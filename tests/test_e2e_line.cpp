@@ -57,11 +57,13 @@ private slots:
         e2e::SimCliRun r;
         LineRig line;
         const QString file = r.write_binary(e2e::pattern(16384, 9));
-        QVERIFY(line.start({"--model", kModel, "--flash-out", r.flash_path()}, 16));
+        QVERIFY(line.start({"--model", kModel, "--flash-out", r.flash_path(), "--trace", r.trace_path()}, 16));
         r.cli.process().setProcessEnvironment(
             LineRig::cli_environment({line.port()}, "accept", r.dir.filePath("report.txt")));
         QVERIFY(r.cli.start({"download", file, "--port", line.port(), "--model", kModel, "--max-baud", "9600"}));
-        QVERIFY2(r.cli.wait_for_output("Programming...", 30000), qPrintable(r.cli.out()));
+        QVERIFY2(r.cli.wait_for_output("Programming...", 30000),
+                 qPrintable(r.cli.out() + "--- trace:\n" + r.trace().mid(0, 20).join('\n') + "\n--- relay:\n" +
+                            line.relay.error_output()));
         // A frame takes 146 ms of a 160 ms round at 9600: the stop lands inside one.
         QThread::msleep(700);
         QElapsedTimer t;
