@@ -4,7 +4,7 @@
 // pseudo-terminal, so the phase takes about the wire time; bench_line runs it over modelled lines.
 #include "device/workbench.h"
 #include "isp/qt_serial_port.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "support/sim_process.h"
 
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 //
 //   bench_ui_viewer [runs]     offscreen unless QT_QPA_PLATFORM says otherwise
 
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "support/e2e_util.h"
 #include "support/fake_serial_port.h"
 #include "support/scripted_dialogs.h"

@@ -1,7 +1,7 @@
 // The handshake's baud choice at its bounds and the clock from the status frame's timing counts.
 // (The frames of the negotiation are compared on the wire in test_e2e_frames.)
 
-#include "isp/handshake.h"
+#include "device/handshake.h"
 
 #include <QtTest>
 

@@ -97,7 +97,7 @@ private slots:
         // What the download sequencer does after each good download.
         rig.serial.advance_serial_number();
         rig.serial.write_serial_number();
-        rig.view.VScroll1_Change();
+        rig.serial.refresh_image();
         rig.serial.save_serial_settings();
         rig.serial.serial_active = true;
         QCOMPARE(rig.serial.texts[2], shown);

@@ -7,7 +7,7 @@
 #include "device/sequencer.h"
 #include "device/workbench.h"
 #include "image/serial_number.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "settings/settings_store.h"
 #include "support/e2e_util.h"
 #include "support/scripted_dialogs.h"

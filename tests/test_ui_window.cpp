@@ -4,7 +4,7 @@
 // and recent files.
 
 #include "device/workbench.h"
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/file_loader.h"
 #include "models/model_catalogue.h"
 #include "settings/recent_files.h"

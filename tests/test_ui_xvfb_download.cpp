@@ -7,7 +7,7 @@
 // The test re-runs itself under xvfb-run; without xvfb-run or the simulator it is skipped.
 
 #include "device/workbench.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "settings/settings_store.h"
 #include "support/sim_process.h"
 #include "ui/buffer_editor.h"

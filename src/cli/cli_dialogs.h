@@ -3,7 +3,7 @@
 // message boxes go to standard error, confirmations take the answer given by the options, file
 // choices are the paths given by the options.
 
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <QString>
 

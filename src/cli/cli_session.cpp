@@ -1,6 +1,6 @@
 #include "cli/cli_session.h"
 
-#include "isp/handshake.h"
+#include "device/handshake.h"
 #include "isp/port_discovery.h"
 #include "isp/port_names.h"
 #include "isp/power_cycle.h"

@@ -5,7 +5,7 @@
 
 #include "cli/cli_dialogs.h"
 #include "device/workbench.h"
-#include "isp/log_follower.h"
+#include "base/log_follower.h"
 #include "isp/qt_serial_port.h"
 
 #include <QCommandLineOption>

@@ -98,7 +98,7 @@ int cmd_custom_download(const QStringList& args)
         return status;
 
     CustomDownload custom(bench);
-    custom.set_image_tools(&tools.serial, &tools.view);
+    custom.set_image_tools(&tools.serial);
     custom.cob_DEMO_DownLoad_Baud = download.baud;
     custom.cob_DEMO_DownLoad_Parity = download.parity;
     custom.cob_DEMO_DownLoad_DataBits = download.data_bits;

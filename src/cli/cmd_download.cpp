@@ -240,7 +240,7 @@ int cmd_download(const QStringList& args)
     if (ports.size() > 1)
         return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat);
 
-    bench.sequencer.set_image_tools(&tools.loader, &serial, &tools.view);
+    bench.sequencer.set_image_tools(&tools.loader, &serial);
 
     ProgressBarPrinter bar(bench.controls);
     if (::isatty(STDERR_FILENO)) {

@@ -56,10 +56,10 @@ int cmd_softice(const QStringList& args)
     session.dialogs.ask_on_terminal = !session.dialogs.answer_yes;
 
     BenchImageTools tools(bench, &session.dialogs);
-    tools.view.clear_program_buffer(0x00);
+    bench.image.clear_program_buffer(0x00);
     bench.image.show_memory_ranges();
 
-    SoftIceDownload softice(bench, tools.loader, &tools.view);
+    SoftIceDownload softice(bench, tools.loader);
     session.calibrate();
     session.install_stop_on_interrupt();
     softice.comDownSoft_ICE_Click();

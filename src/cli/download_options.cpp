@@ -1,7 +1,7 @@
 #include "cli/download_options.h"
 
 #include "device/workbench.h"
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/program_file.h"
 
 #include <QCommandLineParser>
@@ -70,8 +70,7 @@ bool parse_buffer_options(const QCommandLineParser& parser, BufferOptions& out, 
 }
 
 BenchImageTools::BenchImageTools(Workbench& bench, UserDialogs* dialogs)
-    : view(bench.image, dialogs), serial(bench.image, bench.model, view, nullptr, dialogs),
-      loader(bench.image, bench.model, serial, view, nullptr, dialogs)
+    : serial(bench.image, bench.model, nullptr, dialogs), loader(bench.image, bench.model, serial, nullptr, dialogs)
 {
     QObject::connect(&loader, &FileLoader::log_line, [](const QString& line) { QTextStream(stderr) << line << "\n"; });
 }
@@ -101,7 +100,7 @@ int load_into_bench(const char* command, Workbench& bench, BenchImageTools& tool
     bench.image.fill_ff = options.fill_ff;
     bench.image.buffer_start_text = options.start;
     bench.image.clear_buffer_on_load = true;
-    tools.view.clear_program_buffer(0x00);
+    bench.image.clear_program_buffer(0x00);
     bench.image.show_memory_ranges();
     bench.image.file_path = QFileInfo(path).absoluteFilePath();
     tools.loader.follow_address_records = !options.force;

@@ -3,7 +3,6 @@
 // the usage error, the FILE argument, the buffer options and loading the program image into the
 // workbench as the window loads it.
 
-#include "image/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 
@@ -35,10 +34,9 @@ struct BufferOptions {
 };
 bool parse_buffer_options(const QCommandLineParser& parser, BufferOptions& out, QString& error);
 
-// The window's viewer, serial number and file loader over a workbench's image.
+// The window's serial number and file loader over a workbench's image.
 struct BenchImageTools {
     BenchImageTools(Workbench& bench, UserDialogs* dialogs);
-    BufferView view;
     SerialNumber serial;
     FileLoader loader;
 };

@@ -1,13 +1,14 @@
 #include "cli/image_session.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
+#include "image/hex_dump.h"
 
 #include <QFileInfo>
 #include <QTextStream>
 
 ImageSession::ImageSession(UserDialogs* dialogs)
-    : image(model), view(image, dialogs), serial(image, model, view, nullptr, dialogs),
-      loader(image, model, serial, view, nullptr, dialogs), store(image, nullptr, dialogs)
+    : image(model), serial(image, model, nullptr, dialogs), loader(image, model, serial, nullptr, dialogs),
+      store(image, nullptr, dialogs)
 {
     QObject::connect(&loader, &FileLoader::log_line, [](const QString& line) { QTextStream(stderr) << line << "\n"; });
 }
@@ -31,7 +32,7 @@ bool ImageSession::setup(const QString& model_name, const QString& start_text, c
     image.fill_ff = f == QLatin1String("FF");
     image.buffer_start_text = start_text;
     image.clear_buffer_on_load = true;
-    view.clear_program_buffer(0x00);
+    image.clear_program_buffer(0x00);
     image.show_memory_ranges();
     return true;
 }
@@ -64,6 +65,6 @@ bool ImageSession::load(const QString& path, QString* error, bool strict)
 QString ImageSession::whole_dump() const
 {
     const qint64 lines = (qint64(image.image_end) - image.image_start) / 16 + 2;
-    return BufferView::dump_text(image, image.image_start, image.image_end, std::max<qint64>(lines, 1), -1, 0,
+    return HexDump::text(image, image.image_start, image.image_end, std::max<qint64>(lines, 1), -1, 0,
                                  nullptr, nullptr);
 }

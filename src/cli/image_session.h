@@ -3,7 +3,6 @@
 // as at start-up, the loaders, the viewer's dump and the store.
 
 #include "image/buffer_store.h"
-#include "image/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
@@ -27,7 +26,6 @@ public:
 
     SelectedModel model;
     ProgramImage image;
-    BufferView view;
     SerialNumber serial;
     FileLoader loader;
     BufferStore store;

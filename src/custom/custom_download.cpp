@@ -3,10 +3,9 @@
 #include "custom/hex_text.h"
 #include "custom/user_code.h"
 #include "device/workbench.h"
-#include "image/buffer_view.h"
 #include "image/serial_number.h"
 #include "isp/frames.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <QDateTime>
 
@@ -198,8 +197,7 @@ void CustomDownload::run_custom_download(bool repeat)
         if (serial_ && serial_->checked) {
             serial_->advance_serial_number();
             serial_->write_serial_number();
-            if (view_)
-                view_->refresh_buffer_view();
+            serial_->refresh_image();
             serial_->save_serial_settings();
             serial_->serial_active = true;
         }

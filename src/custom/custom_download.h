@@ -9,18 +9,13 @@
 
 class Workbench;
 class SerialNumber;
-class BufferView;
 
 class CustomDownload {
 public:
     explicit CustomDownload(Workbench& bench);
 
-    // The auto-increment serial number and the buffer view, when the owner has them.
-    void set_image_tools(SerialNumber* serial, BufferView* view)
-    {
-        serial_ = serial;
-        view_ = view;
-    }
+    // The auto-increment serial number, when the owner has one.
+    void set_image_tools(SerialNumber* serial) { serial_ = serial; }
 
     // ---- The page's controls -------------------------------------------------------------------
     // "ISP Demo下载程序通讯格式:" (the download routine's format)
@@ -77,5 +72,4 @@ private:
 
     Workbench& bench_;
     SerialNumber* serial_ = nullptr;
-    BufferView* view_ = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "custom/hex_text.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 
 #include <QHash>
 

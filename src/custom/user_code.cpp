@@ -2,8 +2,8 @@
 
 #include "custom/hex_text.h"
 #include "device/workbench.h"
-#include "image/number_text.h"
-#include "isp/user_dialogs.h"
+#include "base/number_text.h"
+#include "base/user_dialogs.h"
 
 // Blanks only, as the combo texts are trimmed.
 using NumberText::trim_blanks;

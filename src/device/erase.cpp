@@ -4,12 +4,12 @@
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
-#include "isp/connection.h"
+#include "device/connection.h"
 #include "isp/frames.h"
-#include "isp/handshake.h"
+#include "device/handshake.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
 #include "models/model_catalogue.h"
 
 #include <QByteArray>

@@ -4,7 +4,7 @@
 // number fields, the pause between boards), so each port can set up its own workbench from it.
 
 #include "image/program_image.h"
-#include "isp/link_results.h"
+#include "device/link_results.h"
 
 #include <QString>
 #include <array>

@@ -2,7 +2,7 @@
 
 #include "device/gang_station.h"
 #include "device/serial_pool.h"
-#include "image/number_text.h"
+#include "base/number_text.h"
 
 #include <QEventLoop>
 

@@ -2,11 +2,10 @@
 
 #include "device/serial_pool.h"
 #include "device/workbench.h"
-#include "image/buffer_view.h"
 #include "image/serial_number.h"
-#include "isp/log_follower.h"
+#include "base/log_follower.h"
 #include "isp/qt_serial_port.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <QMutexLocker>
 
@@ -99,8 +98,7 @@ void GangStation::run()
     StationDialogs dialogs(*this);
     CountingPort port;
     Workbench bench(&port, &dialogs);
-    BufferView view(bench.image, &dialogs);
-    SerialNumber serial(bench.image, bench.model, view, nullptr, &dialogs);
+    SerialNumber serial(bench.image, bench.model, nullptr, &dialogs);
     recipe_.apply(bench, serial);
     bench.link.set_port_device(device);
 

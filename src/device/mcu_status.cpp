@@ -1,7 +1,7 @@
 #include "device/mcu_status.h"
 
 #include "isp/isp_link.h"
-#include "isp/message_log.h"
+#include "base/message_log.h"
 #include "models/model_catalogue.h"
 
 #include <cmath>

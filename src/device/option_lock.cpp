@@ -4,11 +4,11 @@
 #include "device/mcu_status.h"
 #include "device/option_panel.h"
 #include "device/stop_run.h"
-#include "isp/connection.h"
+#include "device/connection.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
 #include "models/model_catalogue.h"
 
 namespace {

@@ -6,14 +6,13 @@
 #include "device/option_lock.h"
 #include "device/programmer.h"
 #include "device/stop_run.h"
-#include "image/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
-#include "isp/user_dialogs.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 
 #include <QDateTime>
@@ -141,8 +140,7 @@ bool Sequencer::run_cycle()
     if (serial_ && serial_->checked && serial_->serial_active) {
         serial_->advance_serial_number();
         serial_->write_serial_number();
-        if (view_)
-            view_->refresh_buffer_view();
+        serial_->refresh_image();
         serial_->save_serial_settings();
         serial_->serial_active = true;
     }

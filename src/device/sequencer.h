@@ -17,7 +17,6 @@ class OptionWriter;
 class ProgramImage;
 class FileLoader;
 class SerialNumber;
-class BufferView;
 class UserDialogs;
 struct McuStatus;
 struct LinkResults;
@@ -37,11 +36,10 @@ public:
               const SelectedModel& model, ProgramImage& image, UserDialogs& dialogs);
 
     // The image tools, when the owner has them (file reload and serial number).
-    void set_image_tools(FileLoader* loader, SerialNumber* serial, BufferView* view)
+    void set_image_tools(FileLoader* loader, SerialNumber* serial)
     {
         loader_ = loader;
         serial_ = serial;
-        view_ = view;
     }
 
     // index 0 = Download, 1 = Re-Download.
@@ -83,5 +81,4 @@ private:
     UserDialogs& dialogs_;
     FileLoader* loader_ = nullptr;
     SerialNumber* serial_ = nullptr;
-    BufferView* view_ = nullptr;
 };

@@ -1,6 +1,6 @@
 #include "device/serial_pool.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/serial_number.h"
 
 #include <QMutexLocker>

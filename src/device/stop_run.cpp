@@ -3,8 +3,8 @@
 #include "device/busy_state.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
 
 #include <QStringList>
 

@@ -2,7 +2,7 @@
 // The Stop and Run buttons, and the connection advice printed when the MCU has not answered
 // within four seconds of the start of a connection attempt (Timer9).
 
-#include "isp/one_shot_timer.h"
+#include "base/one_shot_timer.h"
 
 #include <QObject>
 

@@ -12,11 +12,11 @@
 #include "device/sequencer.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
-#include "isp/connection.h"
-#include "isp/handshake.h"
+#include "device/connection.h"
+#include "device/handshake.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
 #include "models/model_catalogue.h"
 
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "image/buffer_store.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/program_image.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "settings/settings_store.h"
 
 #include <QFile>

@@ -1,10 +1,9 @@
 #include "image/file_loader.h"
 
-#include "image/buffer_view.h"
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 #include "settings/settings_store.h"
 
@@ -72,10 +71,9 @@ qint64 last_other_than(const ProgramImage& image, qint64 low, qint64 high, quint
 
 } // namespace
 
-FileLoader::FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, BufferView& view,
+FileLoader::FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial,
                        SettingsStore* settings, UserDialogs* dialogs, QObject* parent)
-    : QObject(parent), image_(image), model_(model), serial_(serial), view_(view), settings_(settings),
-      dialogs_(dialogs)
+    : QObject(parent), image_(image), model_(model), serial_(serial), settings_(settings), dialogs_(dialogs)
 {
 }
 
@@ -150,7 +148,7 @@ void FileLoader::open_content_into_buffer(const std::optional<QByteArray>& conte
         load_binary_content(std::nullopt);   // not readable: taken for a binary, as a file that cannot be opened is
 
     serial_.set_checked(false);
-    view_.refresh_buffer_view();
+    serial_.refresh_image();
     serial_.cheAuto_Increase_Click();
     image_.notify();
 }

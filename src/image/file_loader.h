@@ -12,7 +12,6 @@
 #include <functional>
 #include <optional>
 
-class BufferView;
 class ProgramImage;
 class SerialNumber;
 class SettingsStore;
@@ -24,8 +23,8 @@ class FileLoader : public QObject {
 public:
     static constexpr int kMaxRecordData = ::kMaxRecordData;
 
-    FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, BufferView& view,
-               SettingsStore* settings, UserDialogs* dialogs, QObject* parent = nullptr);
+    FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, SettingsStore* settings,
+               UserDialogs* dialogs, QObject* parent = nullptr);
 
     void comLoadFile_Click();
     void choose_program_file();
@@ -84,7 +83,6 @@ private:
     ProgramImage& image_;
     const SelectedModel& model_;
     SerialNumber& serial_;
-    BufferView& view_;
     SettingsStore* settings_;
     UserDialogs* dialogs_;
 };

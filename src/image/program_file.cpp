@@ -1,6 +1,6 @@
 #include "image/program_file.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "models/model_catalogue.h"
 
 #include <QFile>

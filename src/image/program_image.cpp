@@ -1,6 +1,6 @@
 #include "image/program_image.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "models/model_catalogue.h"
 
 ProgramImage::ProgramImage(const SelectedModel& model, QObject* parent)
@@ -22,6 +22,7 @@ void ProgramImage::clear_program_buffer(quint8 value)
     image_end = 1023;
     file_end = 1023;
     emit changed();
+    emit cleared();
 }
 
 void ProgramImage::clear_before_load()
@@ -53,6 +54,13 @@ void ProgramImage::widen_used_range(bool serial_active, qint32 serial_address, q
         if (serial_address - serial_length < image_start)
             image_start = serial_address - serial_length;
     }
+}
+
+void ProgramImage::refresh(bool serial_active, qint32 serial_address, qint32 serial_length)
+{
+    widen_used_range(serial_active, serial_address, serial_length);
+    store_length_text = NumberText::hex_upper(qint64(image_end) + 1);
+    emit refreshed();
 }
 
 void ProgramImage::show_memory_ranges()

@@ -30,8 +30,8 @@ public:
     QString buffer_start_text = QStringLiteral("0");   // Text4
     std::array<QString, 4> range_texts;      // txtISP_reange(0..3)
     QString frame_caption = QStringLiteral("File: ");   // Frame7
-    // The store fields: txt_Start_Address and txt_length (the viewer writes the length on every
-    // redraw: hexadecimal image_end + 1).
+    // The store fields: txt_Start_Address and txt_length (every refresh of the used range, and
+    // every redraw of a viewer, writes the length: hexadecimal image_end + 1).
     QString store_start_text = QStringLiteral("0");
     QString store_length_text = QStringLiteral("400");
 
@@ -39,7 +39,7 @@ public:
     static bool in_buffer(qint64 address) { return address >= 0 && address < kSize; }
 
     void fill_program_buffer(quint8 value);  // bytes 0..FFFFh
-    void clear_program_buffer(quint8 value); // and used range 0..1023 (viewer redraw is the caller's)
+    void clear_program_buffer(quint8 value); // and used range 0..1023; views start over (cleared())
     void clear_before_load();                // the clear inside a load
     void show_memory_ranges();               // isp_start and the four range texts
     // The range part of refresh_buffer_view: widen the used range to the last file and, while a
@@ -47,12 +47,19 @@ public:
     void widen_used_range(bool serial_active, qint32 serial_address, qint32 serial_length);
     // Merge before a load that does not clear: widen the used range to the previous file.
     void widen_to_file();
+    // Part of every load and serial-number change: the used range widened as widen_used_range
+    // does, the store length following it; views redraw (refreshed()).
+    void refresh(bool serial_active, qint32 serial_address, qint32 serial_length);
 
     // Tells the views the buffer or ranges changed.
     void notify() { emit changed(); }
 
 signals:
     void changed();
+    // The used range was refreshed: views redraw where they are.
+    void refreshed();
+    // The buffer was cleared: views start over at the top.
+    void cleared();
 
 private:
     const SelectedModel& model_;

@@ -1,9 +1,8 @@
 #include "image/serial_number.h"
 
-#include "image/buffer_view.h"
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/program_image.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 #include "settings/settings_store.h"
 
@@ -19,11 +18,10 @@ const char* const kKeys[4] = {"address", "Length", "next_value", "Increase"};
 const char* const kDefaults[4] = {"FFFF", "8", "0000", "1"};
 } // namespace
 
-SerialNumber::SerialNumber(ProgramImage& image, const SelectedModel& model, BufferView& view,
-                           SettingsStore* settings, UserDialogs* dialogs, QObject* parent)
-    : QObject(parent), image_(image), model_(model), view_(view), settings_(settings), dialogs_(dialogs)
+SerialNumber::SerialNumber(ProgramImage& image, const SelectedModel& model, SettingsStore* settings,
+                           UserDialogs* dialogs, QObject* parent)
+    : QObject(parent), image_(image), model_(model), settings_(settings), dialogs_(dialogs)
 {
-    view_.set_serial_number(this);
 }
 
 int SerialNumber::display_width(int format, int byte_count)
@@ -106,8 +104,8 @@ void SerialNumber::cheAuto_Increase_Click()
         save_serial_settings();
         if (serial_active) {
             write_serial_number();
-            view_.refresh_buffer_view();
-            scroll_to_serial_number();
+            refresh_image();
+            emit show_number_requested();
         }
     }
 }
@@ -205,10 +203,11 @@ void SerialNumber::load_serial_settings()
     optAuto_Increase_Click(fi >= 0 && fi <= 2 ? static_cast<int>(fi) : 0);
 }
 
-void SerialNumber::scroll_to_serial_number()
+void SerialNumber::refresh_image()
 {
-    const qint64 position = (qint64(serial_address) - image_.image_start) / 16 - 3;
-    if (view_.scroll_value_valid(position))
-        view_.scroll_value = static_cast<int>(position);
-    view_.VScroll1_Change();
+    // The address from the last four digits of the address box.
+    serial_address = static_cast<qint32>(NumberText::last_hex_digits(texts[0], 4));
+    if (serial_active)
+        serial_length = static_cast<qint16>(byte_count());
+    image_.refresh(serial_active, serial_address, serial_active ? serial_length : 0);
 }

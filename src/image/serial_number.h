@@ -7,7 +7,6 @@
 #include <array>
 #include <functional>
 
-class BufferView;
 class ProgramImage;
 class SettingsStore;
 class UserDialogs;
@@ -18,8 +17,8 @@ class SerialNumber : public QObject {
 public:
     enum Format { Binary = 0, Decimal = 1, Ascii = 2 };
 
-    SerialNumber(ProgramImage& image, const SelectedModel& model, BufferView& view, SettingsStore* settings,
-                 UserDialogs* dialogs, QObject* parent = nullptr);
+    SerialNumber(ProgramImage& image, const SelectedModel& model, SettingsStore* settings, UserDialogs* dialogs,
+                 QObject* parent = nullptr);
 
     // texAuto_Increase(0..3): address (hex), byte count (decimal), next value, step.
     std::array<QString, 4> texts{QStringLiteral("FFFF"), QStringLiteral("8"), QStringLiteral("0000"),
@@ -50,7 +49,9 @@ public:
     void advance_serial_number();
     void save_serial_settings();
     void load_serial_settings();
-    void scroll_to_serial_number();
+    // The image's used range refreshed with the number's place (the address from the last four
+    // digits of the address box), as every load and number change does.
+    void refresh_image();
 
     // Width of the next-value box for a format and byte count, and the box text padded to it.
     static int display_width(int format, int byte_count);
@@ -68,13 +69,14 @@ public:
 signals:
     // Texts, format, check box or enabling changed: redraw the fields.
     void changed();
+    // The number was written on checking the box: a viewer scrolls to it.
+    void show_number_requested();
 
 private:
     void set_text(int index, const QString& text);
     void enable_fields(bool on);
     ProgramImage& image_;
     const SelectedModel& model_;
-    BufferView& view_;
     SettingsStore* settings_;
     UserDialogs* dialogs_;
 };

@@ -1,7 +1,7 @@
 #include "isp/isp_link.h"
 
 #include "isp/frames.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -13,7 +13,7 @@
 // but keeps the device a moment (kLingerMs) so that the opens right after (the run command after
 // a stop) need no new open; settings change in place on the open device.
 
-#include "isp/one_shot_timer.h"
+#include "base/one_shot_timer.h"
 #include "isp/paced_writer.h"
 #include "isp/serial_port.h"
 

@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "settings/combo_lists.h"
 
 #include <QCoreApplication>

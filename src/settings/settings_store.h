@@ -3,7 +3,7 @@
 // string values. Every load reads the persistent store and every save writes it (no copy kept).
 // On Linux the file is $XDG_CONFIG_HOME/ZVK_ISP/ZVK_ISP.conf.
 
-#include "isp/one_shot_timer.h"
+#include "base/one_shot_timer.h"
 #include "settings/stored_settings.h"
 
 #include <QMap>

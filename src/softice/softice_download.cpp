@@ -1,9 +1,9 @@
 #include "softice/softice_download.h"
 
 #include "device/workbench.h"
-#include "image/buffer_view.h"
+#include "image/program_image.h"
 #include "image/file_loader.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "softice/monitor_tables.h"
 
 #include <QCoreApplication>
@@ -22,8 +22,7 @@ const QString SoftIceDownload::kSuccessLine = QStringLiteral("Download Soft_ICE 
 const QString SoftIceDownload::kSuccessBox =
     QStringLiteral("Download Soft_ICE is succeed.\r\nChinese:下载 Soft_ICE 成功。");
 
-SoftIceDownload::SoftIceDownload(Workbench& bench, FileLoader& loader, BufferView* view)
-    : bench_(bench), loader_(loader), view_(view)
+SoftIceDownload::SoftIceDownload(Workbench& bench, FileLoader& loader) : bench_(bench), loader_(loader)
 {
 }
 
@@ -69,17 +68,14 @@ QString SoftIceDownload::monitor_path(const QString& folder, const QString& name
     return QDir::toNativeSeparators(folder + QLatin1Char('/') + name);
 }
 
-void SoftIceDownload::build_monitor_image(ProgramImage& image, FileLoader& loader, BufferView* view,
+void SoftIceDownload::build_monitor_image(ProgramImage& image, FileLoader& loader,
                                           const QString& common_path, const QString& model_path, bool variant64)
 {
     auto& buffer = image.program_buffer;
     image.frame_caption = QStringLiteral("File: ");
     image.file_loaded = true;
 
-    if (view)
-        view->clear_program_buffer(0x00);
-    else
-        image.clear_program_buffer(0x00);
+    image.clear_program_buffer(0x00);
     std::fill(buffer.begin(), buffer.begin() + kImageEnd + 1, quint8(0xFF));
 
     image.file_path = common_path;
@@ -131,7 +127,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
         return;
 
     ProgramImage& image = bench_.image;
-    build_monitor_image(image, loader_, view_, monitor_path(common_folder, common), monitor_path(model_folder, rom_name),
+    build_monitor_image(image, loader_, monitor_path(common_folder, common), monitor_path(model_folder, rom_name),
                         MonitorTables::is_64k_variant(rom_name));
 
     // First pass: the monitor body.

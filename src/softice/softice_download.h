@@ -12,7 +12,6 @@
 
 class Workbench;
 class FileLoader;
-class BufferView;
 class ProgramImage;
 
 class SoftIceDownload {
@@ -24,7 +23,7 @@ public:
     static constexpr int kModelRomBytes = 4096;
     static constexpr quint32 kImageEnd = 0x3400;           // 0x0000..0x3400 start as 0xFF
 
-    SoftIceDownload(Workbench& bench, FileLoader& loader, BufferView* view);
+    SoftIceDownload(Workbench& bench, FileLoader& loader);
 
     // The "Down SoftICE/下载 SoftICE" button.
     void comDownSoft_ICE_Click();
@@ -48,7 +47,7 @@ public:
     // Builds the monitor image (steps from the buffer caption to the jump at address 0): the buffer
     // cleared to 0x00, 0x0000..0x3400 set to 0xFF, each monitor file loaded with the binary loader
     // and moved up, the glue and tail code written, the long jump to 0x2200 at 0.
-    static void build_monitor_image(ProgramImage& image, FileLoader& loader, BufferView* view,
+    static void build_monitor_image(ProgramImage& image, FileLoader& loader,
                                     const QString& common_path, const QString& model_path, bool variant64);
 
     static const QString kConfirmErase;
@@ -61,6 +60,5 @@ private:
 
     Workbench& bench_;
     FileLoader& loader_;
-    BufferView* view_;
     bool settling_enabled_ = true;
 };

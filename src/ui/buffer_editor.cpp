@@ -1,7 +1,8 @@
 #include "ui/buffer_editor.h"
 
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/program_image.h"
+#include "image/hex_dump.h"
 
 #include <QCoreApplication>
 #include <QGlyphRun>
@@ -115,7 +116,7 @@ void BufferEditor::paintEvent(QPaintEvent*)
         if (top > height())
             break;
         line.clear();
-        BufferView::append_line(line, *image_, address, view_->drawn_stop);
+        HexDump::append_line(line, *image_, address, view_->drawn_stop);
         const int start = line_position(l);
         const int a = qBound(0, sel_from - start, int(line.size()));
         const int b = qBound(0, sel_to - start, int(line.size()));

@@ -6,7 +6,7 @@
 #include "custom/user_code.h"
 #include "device/workbench.h"
 #include "image/buffer_store.h"
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 #include "isp/qt_serial_port.h"
@@ -88,8 +88,8 @@ frmMain::~frmMain()
     user_code_.reset();
     store_.reset();
     loader_.reset();
-    serial_.reset();
     view_.reset();
+    serial_.reset();
     settings_.reset();
     wb_.reset();
 }

@@ -5,7 +5,7 @@
 // Every control carries the object name the core uses ("comDownload(0)", "combCommPort", ...), so
 // the core's enabled map applies by name and tests find the widgets with findChild().
 
-#include "isp/one_shot_timer.h"
+#include "base/one_shot_timer.h"
 #include "ui/twips.h"
 
 #include <QElapsedTimer>
@@ -190,9 +190,20 @@ private:
     void redraw_buffer();
     void comb_mcu_model_click();
 
+    // Names a control (its object name) and registers it under that name.
     template <class W>
-    W* reg(W* widget, const QString& name);
-    QWidget* place(QWidget* w, int left, int top, int width, int height);
+    W* reg(W* widget, const QString& name)
+    {
+        widget->setObjectName(name);
+        controls_.insert(name, widget);
+        return widget;
+    }
+    // Places a control at a design position in twips.
+    QWidget* place(QWidget* w, int left, int top, int width, int height)
+    {
+        w->setGeometry(tw_.rect(left, top, width, height));
+        return w;
+    }
 
     Twips tw_;
     std::unique_ptr<WindowDialogs> own_dialogs_;

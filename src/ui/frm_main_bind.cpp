@@ -5,7 +5,7 @@
 
 #include "device/workbench.h"
 #include "image/buffer_store.h"
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/serial_number.h"
 #include "isp/port_names.h"
@@ -500,12 +500,11 @@ void frmMain::bind_core()
 {
     Workbench& wb = *wb_;
     settings_ = std::make_unique<SettingsStore>();
-    view_ = std::make_unique<BufferView>(wb.image, dialogs_);
+    serial_ = std::make_unique<SerialNumber>(wb.image, wb.model, settings_.get(), dialogs_);
+    view_ = std::make_unique<BufferView>(wb.image, serial_.get(), dialogs_);
     txtBuffer->set_source(view_.get(), &wb.image);
     txtBuffer2->set_source(view_.get(), &wb.image);
-    serial_ = std::make_unique<SerialNumber>(wb.image, wb.model, *view_, settings_.get(), dialogs_);
-    view_->set_serial_number(serial_.get());
-    loader_ = std::make_unique<FileLoader>(wb.image, wb.model, *serial_, *view_, settings_.get(), dialogs_);
+    loader_ = std::make_unique<FileLoader>(wb.image, wb.model, *serial_, settings_.get(), dialogs_);
     store_ = std::make_unique<BufferStore>(wb.image, settings_.get(), dialogs_);
 
     // Core -> widgets.

@@ -22,32 +22,6 @@
 #include <QTabBar>
 #include <QToolButton>
 
-template <class W>
-W* frmMain::reg(W* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    controls_.insert(name, widget);
-    return widget;
-}
-
-// Explicit instantiations for the page builders in the other translation unit.
-template QLabel* frmMain::reg<QLabel>(QLabel*, const QString&);
-template QPushButton* frmMain::reg<QPushButton>(QPushButton*, const QString&);
-template QComboBox* frmMain::reg<QComboBox>(QComboBox*, const QString&);
-template QLineEdit* frmMain::reg<QLineEdit>(QLineEdit*, const QString&);
-template QRadioButton* frmMain::reg<QRadioButton>(QRadioButton*, const QString&);
-template QCheckBox* frmMain::reg<QCheckBox>(QCheckBox*, const QString&);
-template QGroupBox* frmMain::reg<QGroupBox>(QGroupBox*, const QString&);
-template QWidget* frmMain::reg<QWidget>(QWidget*, const QString&);
-template QToolButton* frmMain::reg<QToolButton>(QToolButton*, const QString&);
-template QStatusBar* frmMain::reg<QStatusBar>(QStatusBar*, const QString&);
-
-QWidget* frmMain::place(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(tw_.rect(left, top, width, height));
-    return w;
-}
-
 namespace {
 QString idx(const char* name, int i)
 {

@@ -5,7 +5,7 @@
 
 #include "device/workbench.h"
 #include "image/file_loader.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "settings/recent_files.h"
 #include "settings/settings_store.h"
 

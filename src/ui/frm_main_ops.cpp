@@ -48,9 +48,9 @@ void frmMain::bind_operations()
     Workbench& wb = *wb_;
     user_code_ = std::make_unique<UserCodeCommand>(wb);
     custom_ = std::make_unique<CustomDownload>(wb);
-    softice_ = std::make_unique<SoftIceDownload>(wb, *loader_, view_.get());
-    wb.sequencer.set_image_tools(loader_.get(), serial_.get(), view_.get());
-    custom_->set_image_tools(serial_.get(), view_.get());
+    softice_ = std::make_unique<SoftIceDownload>(wb, *loader_);
+    wb.sequencer.set_image_tools(loader_.get(), serial_.get());
+    custom_->set_image_tools(serial_.get());
     custom_->focus_text1 = [this] { Text1->setFocus(); };
     wb.programmer.enable_timer4 = [this] { Timer4.start(); };
 

@@ -5,10 +5,10 @@
 #include "device/sequencer.h"
 #include "device/serial_pool.h"
 #include "device/workbench.h"
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/serial_number.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "ui/clock_text.h"
 #include "ui/frm_main.h"
 
@@ -369,7 +369,7 @@ void GangDialog::on_finished()
         serial.texAuto_Increase_Change(2, pool->next_text());
         if (serial.checked && serial.check_serial_settings() == 0) {
             serial.write_serial_number();
-            window_.view().refresh_buffer_view();
+            serial.refresh_image();
         }
         serial.save_serial_settings();
     }

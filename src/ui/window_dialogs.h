@@ -2,7 +2,7 @@
 // The window's answers to the core's questions: real message boxes, Yes/No boxes with No as the
 // default button, file dialogs and the system beep.
 
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 class QWidget;
 

@@ -4,13 +4,13 @@
 // not touch memory outside the buffer, and must leave the image's other fields alone; a file the
 // strict check passes must load into a cleared buffer without a single message.
 
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 #include "image/file_loader.h"
-#include "image/number_text.h"
+#include "base/number_text.h"
 #include "image/program_file.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 
 #include <QCoreApplication>
@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SelectedModel model;
     model.select(row.name);
     auto image = std::make_unique<ProgramImage>(model);
-    BufferView view(*image, &dialogs);
-    SerialNumber serial(*image, model, view, nullptr, &dialogs);
-    FileLoader loader(*image, model, serial, view, nullptr, &dialogs);
+    SerialNumber serial(*image, model, nullptr, &dialogs);
+    FileLoader loader(*image, model, serial, nullptr, &dialogs);
+    BufferView view(*image, &serial, &dialogs);
 
     view.box_height_twips = (flags & 0x40) ? 1e9 : 4850;
     view.clear_program_buffer(0x00);
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (image->clear_buffer_on_load || !image->file_loaded)
                 image->clear_before_load();
             loader.load_binary_file(bytes);
-            view.refresh_buffer_view();
+            serial.refresh_image();
         } else {
             loader.open_content_into_buffer(bytes);
         }

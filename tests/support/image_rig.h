@@ -3,7 +3,6 @@
 // throw-away settings location of the test, plus helpers to write HEX and binary files.
 
 #include "image/buffer_store.h"
-#include "image/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
@@ -31,15 +30,14 @@ struct ImageRig {
     SelectedModel model;
     SettingsStore settings;
     ProgramImage image{model};
-    BufferView view{image, &dialogs};
-    SerialNumber serial{image, model, view, &settings, &dialogs};
-    FileLoader loader{image, model, serial, view, &settings, &dialogs};
+    SerialNumber serial{image, model, &settings, &dialogs};
+    FileLoader loader{image, model, serial, &settings, &dialogs};
     BufferStore store{image, &settings, &dialogs};
 
     explicit ImageRig(const QString& model_name = QStringLiteral("ZVK7H64B"))
     {
         select(model_name);
-        view.clear_program_buffer(0x00);
+        image.clear_program_buffer(0x00);
     }
     // A model selection and the range display that follows it.
     void select(const QString& name)

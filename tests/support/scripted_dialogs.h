@@ -2,7 +2,7 @@
 // A UserDialogs for tests: records every beep, message box and question, answers Yes/No questions
 // and file dialogs from queues (an empty queue answers No / cancelled).
 
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <QList>
 #include <QQueue>

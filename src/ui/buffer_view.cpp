@@ -1,36 +1,14 @@
-#include "image/buffer_view.h"
+#include "ui/buffer_view.h"
 
-#include "image/number_text.h"
+#include "base/number_text.h"
+#include "image/hex_dump.h"
 #include "image/program_image.h"
 #include "image/serial_number.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 
 #include <cmath>
 
 namespace {
-const char kHex[] = "0123456789ABCDEF";
-
-void append_hex2(QString& s, quint8 b)
-{
-    s += QLatin1Char(kHex[b >> 4]);
-    s += QLatin1Char(kHex[b & 15]);
-}
-
-// The dump line's address column: one space and the last six digits of the address.
-void append_address(QString& s, qint64 address)
-{
-    s += QLatin1Char(' ');
-    const QString digits = NumberText::right(QStringLiteral("00000000") + NumberText::hex_upper(address), 6);
-    s += digits;
-    s += QLatin1String("   ");
-}
-
-// The address of the dump line that holds `address` (rounded down to a multiple of 16).
-qint64 line_of(qint64 address)
-{
-    return address >= 0 ? (address / 16) * 16 : -(((-address) + 15) / 16) * 16;
-}
-
 bool is_hex_key(QChar c)
 {
     const ushort u = c.unicode();
@@ -38,10 +16,14 @@ bool is_hex_key(QChar c)
 }
 } // namespace
 
-BufferView::BufferView(ProgramImage& image, UserDialogs* dialogs, QObject* parent)
-    : QObject(parent), image_(image), dialogs_(dialogs)
+BufferView::BufferView(ProgramImage& image, SerialNumber* serial, UserDialogs* dialogs, QObject* parent)
+    : QObject(parent), image_(image), dialogs_(dialogs), serial_(serial)
 {
     connect(&Timer11, &OneShotTimer::tick, this, &BufferView::Timer11_Timer);
+    connect(&image_, &ProgramImage::refreshed, this, &BufferView::on_refreshed);
+    connect(&image_, &ProgramImage::cleared, this, &BufferView::on_cleared);
+    if (serial_)
+        connect(serial_, &SerialNumber::show_number_requested, this, &BufferView::scroll_to_serial_number);
 }
 
 int BufferView::visible_lines() const
@@ -86,30 +68,28 @@ bool BufferView::serial_checked() const
 
 void BufferView::clear_program_buffer(quint8 value)
 {
-    image_.clear_program_buffer(value);
+    image_.clear_program_buffer(value);   // on_cleared() redraws
+}
+
+void BufferView::on_cleared()
+{
     scroll_min = 0;
     scroll_max = 64;
     scroll_value = std::clamp(scroll_value, 0, 64);
     render_buffer_lines(0, 991);
 }
 
-void BufferView::refresh_buffer_view()
+void BufferView::on_refreshed()
 {
-    qint32 serial_address = 0;
-    qint32 serial_length = 0;
-    bool active = false;
-    if (serial_) {
-        // The address from the last four digits of the address box.
-        serial_->serial_address = static_cast<qint32>(NumberText::last_hex_digits(serial_->texts[0], 4));
-        active = serial_->serial_active;
-        if (active) {
-            serial_->serial_length = static_cast<qint16>(serial_->byte_count());
-            serial_length = serial_->serial_length;
-        }
-        serial_address = serial_->serial_address;
-    }
-    image_.widen_used_range(active, serial_address, serial_length);
     set_scroll_max(static_cast<int>((qint64(image_.image_end) - image_.image_start) / 16 - 3));
+    VScroll1_Change();
+}
+
+void BufferView::scroll_to_serial_number()
+{
+    const qint64 position = (qint64(serial_->serial_address) - image_.image_start) / 16 - 3;
+    if (scroll_value_valid(position))
+        scroll_value = static_cast<int>(position);
     VScroll1_Change();
 }
 
@@ -143,45 +123,6 @@ void BufferView::VScroll1_Change()
     emit focus_front();
 }
 
-QString BufferView::dump_text(const ProgramImage& image, qint64 first_address, qint64 last_address,
-                              qint64 max_lines, qint64 marker, int marker_count, qint64* sel_start,
-                              int* hl_length)
-{
-    QString text = QStringLiteral("\r\n\r\n");
-    const qint64 first = line_of(first_address);
-    qint64 stop = first + 16 * max_lines;
-    if (stop > last_address)
-        stop = last_address;
-    if (stop >= first)
-        text.reserve(static_cast<int>(std::min<qint64>((stop - first) / 16 + 2, 5000) * 60));
-    for (qint64 address = first; address <= stop; address += 16) {
-        if (marker >= address && marker < address + 16 && marker <= stop) {
-            // The highlight starts after the marker byte's two digits and their space.
-            if (sel_start)
-                *sel_start = text.size() + 10 + (marker - address + 1) * 3;
-            if (hl_length) {
-                int hl = marker_count * 3 - 1;
-                const qint64 column = ((marker % 16) + 16) % 16;
-                if (column + marker_count > 16)
-                    hl += 12;
-                *hl_length = hl;
-            }
-        }
-        append_line(text, image, address, stop);
-        text += QLatin1String("\r\n");
-    }
-    return text;
-}
-
-void BufferView::append_line(QString& out, const ProgramImage& image, qint64 line_address, qint64 stop)
-{
-    append_address(out, line_address);
-    for (qint64 a = line_address; a < line_address + 16 && a <= stop; ++a) {
-        append_hex2(out, ProgramImage::in_buffer(a) ? image.program_buffer[static_cast<size_t>(a)] : 0);
-        out += QLatin1Char(' ');
-    }
-}
-
 void BufferView::render_buffer_lines(qint64 first_address, qint64 last_address)
 {
     qint64 marker = -1;
@@ -192,8 +133,8 @@ void BufferView::render_buffer_lines(qint64 first_address, qint64 last_address)
     }
     qint64 sel = serial_sel_start;
     int hl = highlight_length;
-    back_text = dump_text(image_, first_address, last_address, visible_lines(), marker, count, &sel, &hl);
-    drawn_first = line_of(first_address);
+    back_text = HexDump::text(image_, first_address, last_address, visible_lines(), marker, count, &sel, &hl);
+    drawn_first = HexDump::line_of(first_address);
     drawn_stop = std::min<qint64>(drawn_first + 16 * qint64(visible_lines()), last_address);
     serial_sel_start = sel;
     highlight_length = hl;

@@ -1,16 +1,16 @@
-#include "isp/handshake.h"
+#include "device/handshake.h"
 
 #include "device/busy_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
-#include "isp/connection.h"
+#include "device/connection.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
 #include "isp/port_advice.h"
 #include "isp/power_cycle.h"
-#include "isp/user_dialogs.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "isp/log_follower.h"
+#include "base/log_follower.h"
 
-#include "isp/message_log.h"
+#include "base/message_log.h"
 
 LogFollower::LogFollower(MessageLog& log, QObject* parent) : QObject(parent)
 {

@@ -2,10 +2,16 @@
 // period. (The dump text itself: test_e2e_cli_image.)
 
 #include "support/image_rig.h"
+#include "ui/buffer_view.h"
 
 #include <QtTest>
 
 namespace {
+// The viewer over the rig's image and serial number, as the window has it.
+struct ViewRig : ImageRig {
+    BufferView view{image, &serial, &dialogs};
+};
+
 // Buffer bytes equal to the low byte of their address, so dumps are easy to read back.
 void address_pattern(ProgramImage& image)
 {
@@ -15,7 +21,7 @@ void address_pattern(ProgramImage& image)
 
 // Loads a small HEX file so that the buffer counts as loaded, with the used range `first..last`.
 // (A HEX file's range starts at the buffer start address, so the file goes there.)
-void load_range(ImageRig& rig, const QTemporaryDir& dir, int first, int last)
+void load_range(ViewRig& rig, const QTemporaryDir& dir, int first, int last)
 {
     const QByteArray data(last - first + 1, '\0');
     rig.image.buffer_start_text = QString::number(first, 16);
@@ -24,7 +30,7 @@ void load_range(ImageRig& rig, const QTemporaryDir& dir, int first, int last)
 }
 } // namespace
 
-class TestBufferView : public QObject {
+class TestUiBufferView : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { settings_dir_ = use_throwaway_settings(); }
@@ -43,7 +49,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(QString, highlighted);
         QTemporaryDir dir;
-        ImageRig rig;
+        ViewRig rig;
         load_range(rig, dir, 0, 0x3FF);
         rig.serial.texts = {address, QString::number(count), QStringLiteral("0"), QStringLiteral("1")};
         rig.serial.format = SerialNumber::Binary;
@@ -60,7 +66,7 @@ private slots:
     void edit_confirm_then_type()
     {
         QTemporaryDir dir;
-        ImageRig rig;
+        ViewRig rig;
         load_range(rig, dir, 0, 0x3FF);
         rig.view.set_scroll_value(0);
         const int line = rig.view.front_text.indexOf(QStringLiteral(" 000010   "));
@@ -87,7 +93,7 @@ private slots:
     void edit_refused()
     {
         QTemporaryDir dir;
-        ImageRig rig;
+        ViewRig rig;
         load_range(rig, dir, 0, 0x3FF);
         rig.view.set_scroll_value(0);
         const QString before = rig.view.front_text;
@@ -106,7 +112,7 @@ private slots:
     void edit_expires()
     {
         QTemporaryDir dir;
-        ImageRig rig;
+        ViewRig rig;
         load_range(rig, dir, 0, 0x3FF);
         rig.view.set_scroll_value(0);
         const int line = rig.view.front_text.indexOf(QStringLiteral(" 000000   "));
@@ -127,5 +133,5 @@ private:
     std::unique_ptr<QTemporaryDir> settings_dir_;
 };
 
-QTEST_GUILESS_MAIN(TestBufferView)
-#include "test_buffer_view.moc"
+QTEST_GUILESS_MAIN(TestUiBufferView)
+#include "test_ui_buffer_view.moc"

@@ -1,15 +1,15 @@
-#include "isp/connection.h"
+#include "device/connection.h"
 
 #include "device/busy_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
 #include "isp/frames.h"
-#include "isp/handshake.h"
+#include "device/handshake.h"
 #include "isp/isp_link.h"
-#include "isp/link_results.h"
-#include "isp/message_log.h"
-#include "isp/user_dialogs.h"
+#include "device/link_results.h"
+#include "base/message_log.h"
+#include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
 
 namespace {

@@ -5,7 +5,7 @@
 //
 // Text positions count characters of the dump text, where every line break is CR LF (two).
 
-#include "isp/one_shot_timer.h"
+#include "base/one_shot_timer.h"
 
 #include <QObject>
 #include <QString>
@@ -21,10 +21,9 @@ public:
     static constexpr int kTwipsPerLine = 194;
     static constexpr int kLinesPerRedraw = 992;   // addresses a redraw asks for (minus 3)
 
-    BufferView(ProgramImage& image, UserDialogs* dialogs, QObject* parent = nullptr);
-
-    // The auto-increment fields (read for the highlight). SerialNumber registers itself.
-    void set_serial_number(SerialNumber* serial) { serial_ = serial; }
+    // Follows the image (a refresh of its used range redraws, a clear starts over at the top)
+    // and the serial number (its highlight, and a scroll to it when it is written).
+    BufferView(ProgramImage& image, SerialNumber* serial, UserDialogs* dialogs, QObject* parent = nullptr);
 
     // ---- VScroll1 ------------------------------------------------------------------------------
     int scroll_min = 0;
@@ -60,9 +59,6 @@ public:
     // ---- Procedures --------------------------------------------------------------------------
     // The start-up clear: every byte `value`, used range 0..1023, scroll 0..64, lines 0..991 drawn.
     void clear_program_buffer(quint8 value);
-    // Part of every load and serial-number change: widen the used range, set the scroll range,
-    // redraw at the present scroll position.
-    void refresh_buffer_view();
     void VScroll1_Change();
     void render_buffer_lines(qint64 first_address, qint64 last_address);
     void select_hex_digit();
@@ -72,16 +68,6 @@ public:
     void Timer11_Timer();
     void txtBuffer_GotFocus();
     void txtBuffer2_GotFocus() { txtBuffer_GotFocus(); }
-
-    // The dump text itself. `max_lines` limits the lines (the box height); `marker` is the address
-    // after whose byte the highlight of `marker_count` bytes starts (-1 for none). Returns the
-    // text; sets sel_start / hl_length when the marker byte was drawn (hl_length stays 0 otherwise).
-    static QString dump_text(const ProgramImage& image, qint64 first_address, qint64 last_address,
-                             qint64 max_lines, qint64 marker, int marker_count, qint64* sel_start,
-                             int* hl_length);
-    // One line of the dump without its CR LF: the address column of `line_address` (a multiple
-    // of 16) and its bytes up to `stop`. Appends to `out`.
-    static void append_line(QString& out, const ProgramImage& image, qint64 line_address, qint64 stop);
 
     // The lines the last render drew: the address of the first and the last address shown
     // (drawn_stop < drawn_first when no line was drawn). A window paints them from the buffer.
@@ -100,8 +86,14 @@ signals:
     void front_changed();
 
 private:
+    // The image's used range changed: the scroll range follows, the view redraws where it is.
+    void on_refreshed();
+    // After the buffer was cleared: scroll 0..64, the first 992 addresses drawn.
+    void on_cleared();
+    // The serial number was written: the view scrolls to it.
+    void scroll_to_serial_number();
     bool serial_checked() const;
     ProgramImage& image_;
     UserDialogs* dialogs_;
-    SerialNumber* serial_ = nullptr;
+    SerialNumber* serial_;
 };

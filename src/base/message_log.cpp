@@ -1,4 +1,4 @@
-#include "isp/message_log.h"
+#include "base/message_log.h"
 
 #include <QStringList>
 
