@@ -1,6 +1,7 @@
 #include "cli/cli_session.h"
 
 #include "device/handshake.h"
+#include "isp/port_advice.h"
 #include "isp/port_discovery.h"
 #include "isp/port_names.h"
 #include "isp/power_cycle.h"
@@ -23,9 +24,9 @@ namespace {
 #ifdef Q_OS_UNIX
 int g_signal_pipe[2] = {-1, -1};
 
-extern "C" void on_stop_signal(int)
+extern "C" void on_stop_signal(int number)
 {
-    const char byte = 1;
+    const char byte = char(number);
     if (g_signal_pipe[1] >= 0) {
         const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
         (void)written;
@@ -51,12 +52,29 @@ const QList<qint32>& cli_baud_choices()
 CliSession::CliSession() : bench(&port, &dialogs), follower_(bench.log)
 {
     connect(&follower_, &LogFollower::line, this, [this](const QString& line) {
+        if (port.trace)
+            port.trace->line("LOG", line);
+        if (quiet)
+            return;
         if (before_log_line)
             before_log_line();
         print_line(line);
         if (after_log_line)
             after_log_line();
     });
+    connect(&port, &SerialPort::failed, this, [this] { port_vanished_ = true; });
+    timeout_.setSingleShot(true);
+    connect(&timeout_, &QTimer::timeout, this, [this] {
+        timed_out_ = true;
+        std::fprintf(stderr, "zvkisp-cli: no answer from the MCU within %d s (--timeout) / %d 秒内 MCU 无应答\n",
+                     timeout_.interval() / 1000, timeout_.interval() / 1000);
+        stop_now();
+    });
+    port.greeting_started = [this] {
+        if (timeout_.interval() > 0 && !timeout_.isActive())
+            timeout_.start();
+    };
+    port.answered = [this] { timeout_.stop(); };
 }
 
 CliSession::~CliSession()
@@ -90,6 +108,16 @@ void CliSession::add_common_options(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(QStringLiteral("max-baud"),
                                         QStringLiteral("Highest baud to negotiate (1200..115200, default 115200)."),
                                         QStringLiteral("BAUD"), QStringLiteral("115200")));
+    parser.addOption(QCommandLineOption(QStringLiteral("timeout"),
+                                        QStringLiteral("Give up (exit status 5) when the MCU has not answered "
+                                                       "SECONDS after the greeting started (default: wait)."),
+                                        QStringLiteral("SECONDS")));
+    parser.addOption(QCommandLineOption(QStringLiteral("trace"),
+                                        QStringLiteral("Write every byte sent and received, with a time stamp in "
+                                                       "microseconds, and the log lines to FILE."),
+                                        QStringLiteral("FILE")));
+    parser.addOption(QCommandLineOption({QStringLiteral("q"), QStringLiteral("quiet")},
+                                        QStringLiteral("Print only errors and one verdict line per board.")));
 }
 
 bool CliSession::apply_common_options(const QCommandLineParser& parser, QString& error)
@@ -127,6 +155,21 @@ bool CliSession::apply_common_options(const QCommandLineParser& parser, QString&
     } else {
         device = resolve_port_device(port_text);
     }
+    if (parser.isSet(QStringLiteral("timeout"))) {
+        const uint seconds = parser.value(QStringLiteral("timeout")).toUInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400) {
+            error = QStringLiteral("--timeout takes a number of seconds from 1 to 86400");
+            return false;
+        }
+        timeout_.setInterval(int(seconds) * 1000);
+    }
+    if (parser.isSet(QStringLiteral("trace"))) {
+        auto trace = std::make_unique<TraceFile>();
+        if (!trace->open(parser.value(QStringLiteral("trace")), error))
+            return false;
+        port.trace = std::move(trace);
+    }
+    quiet = parser.isSet(QStringLiteral("quiet"));
     bench.link.set_port_device(device);
     bench.choices.max_baud = max_baud;
     bench.choices.power_cycle = power;
@@ -160,10 +203,19 @@ void CliSession::on_interrupt()
 {
 #ifdef Q_OS_UNIX
     char buf[16];
-    while (::read(g_signal_pipe[0], buf, sizeof buf) > 0) {
-    }
+    while (::read(g_signal_pipe[0], buf, sizeof buf) > 0)
+        if (signal_ == 0)
+            signal_ = buf[0];
 #endif
-    interrupted_ = true;
+    stop_now();
+}
+
+void CliSession::stop_now()
+{
+    if (port.trace)
+        port.trace->line("#", timed_out_ ? QStringLiteral("time-out") : QStringLiteral("signal %1").arg(signal_));
+    stopped_in_hand_ = port.received > 0;
+    timeout_.stop();
     emit interrupt_received();
     if (stop_bench_on_interrupt)
         bench.stop_run.comStop_Download_Click();
@@ -180,9 +232,44 @@ void CliSession::calibrate()
 
 void CliSession::report_port_error() const
 {
+    if (port_vanished_)
+        std::fprintf(stderr, "zvkisp-cli: the port %s vanished / 串口 %s 已断开\n",
+                     qPrintable(bench.link.port_device()), qPrintable(bench.link.port_device()));
     const QString reason = bench.link.last_open_error();
-    if (!reason.isEmpty())
-        std::fprintf(stderr, "zvkisp-cli: %s\n", qPrintable(reason));
+    if (reason.isEmpty())
+        return;
+    std::fprintf(stderr, "zvkisp-cli: %s\n", qPrintable(reason));
+    const QString advice = port_advice::for_port(port, bench.link.port_device());
+    if (!advice.isEmpty())
+        std::fprintf(stderr, "zvkisp-cli: %s\n", advice.toUtf8().constData());
+}
+
+ExitStatus CliSession::status_after(bool ok) const
+{
+#ifdef Q_OS_UNIX
+    if (signal_ == SIGTERM)
+        return ExitStatus::Terminated;
+#endif
+    if (signal_ != 0)
+        return ExitStatus::Interrupted;
+    if (timed_out_)
+        return ExitStatus::Timeout;
+    if (!ok && (port_vanished_ || !bench.link.last_open_error().isEmpty() ||
+                log_has_line(QStringLiteral("Open COM port failure! / 打开串口失败!"))))
+        return ExitStatus::Port;
+    return ok ? ExitStatus::Ok : ExitStatus::BoardFailed;
+}
+
+void CliSession::print_verdict(bool ok, const QString& serial) const
+{
+    const QByteArray line = QStringLiteral("port=%1 serial=%2 result=%3\n")
+                                .arg(bench.link.port_device(), serial.isEmpty() ? QStringLiteral("-") : serial,
+                                     ok ? QStringLiteral("ok") : QStringLiteral("failed"))
+                                .toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+    if (port.trace)
+        port.trace->line("#", QString::fromUtf8(line).trimmed());
 }
 
 bool CliSession::log_has_line(const QString& line) const

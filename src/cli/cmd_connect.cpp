@@ -40,7 +40,5 @@ int cmd_connect(const QStringList& args)
     const bool connected = session.bench.results.connected;
     session.bench.stop_run.comStop_Download_Click();
 
-    if (session.interrupted())
-        return 130;
-    return connected ? 0 : 1;
+    return exit_code(session.status_after(connected));
 }

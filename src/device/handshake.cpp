@@ -502,6 +502,11 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         return;
     }
 
+    if (identified && !identified()) {
+        link_.beep_times(3);
+        return;
+    }
+
     // 12. Watchdog pin.
     log_.append(QStringLiteral("We are trying to run more rapid ..."));
     log_.append(QStringLiteral("Chinese:正在尝试用更高的波特率连接 ..."));
