@@ -93,6 +93,14 @@ private slots:
             << QStringList{"--repeat", "--count", "2", "--pause", "0", "-q", "--serial", "7FF0,2,0041,1,dec"} << QString()
             << 0 << QStringList{"port={PORT} serial=0041 result=ok", "port={PORT} serial=0042 result=ok", "!" + kProgramOk}
             << QString();
+        // --model auto: H and L parts program alike; a chip without identity in its status frame is refused.
+        QTest::newRow("model auto") << QStringList{"--model", "ZVK7L16B+"} << QStringList{"--model", "auto"} << QString()
+                                    << 0 << QStringList{kProgramOk} << "--model auto: ZVK7H16B+ (programmed as ZVK7L16B+";
+        QTest::newRow("model auto, no identity") << QStringList{"--model", "ZVK7H64B"} << QStringList{"--model", "auto"}
+                                                 << QString() << 2 << QStringList{"!" + kProgramOk} << "no identity";
+        QTest::newRow("model auto, file beyond its flash") << QStringList{"--model", "ZVK7H04A"}
+                                                           << QStringList{"--model", "auto"} << QString() << 4
+                                                           << QStringList{"!" + kProgramOk} << "does not fit";
         QTest::newRow("batch ended by --timeout") << QStringList{"--boards", "2", "--next-board-delay", "600000"}
                                                   << QStringList{"--repeat", "--pause", "0", "--timeout", "2"} << QString()
                                                   << 0 << QStringList{kProgramOk} << "1 of 1 boards programmed";
@@ -105,11 +113,14 @@ private slots:
         e2e::SimCliRun r;
         const QString file = r.write_binary(e2e::pattern(0x2000, 3));
         const QString tool_trace = r.dir.filePath(QStringLiteral("tool.trace"));
-        QVERIFY(r.start_sim(kModel, sim_args));
+        const QString sim_model = sim_args.value(0) == QLatin1String("--model") ? sim_args.mid(1, 1).join("") : kModel;
+        QVERIFY(r.start_sim(sim_model, sim_args.mid(sim_model == kModel ? 0 : 2)));
         QString command = QStringLiteral("download");
         if (cli_args.value(0) == QLatin1String("test-option"))
             command = cli_args.takeFirst();
-        QStringList args{"--model", kModel};
+        QStringList args;
+        if (!cli_args.contains(QLatin1String("--model")))
+            args << "--model" << kModel;
         if (!cli_args.contains(QLatin1String("--port")))
             args << "--port" << r.sim.port();
         if (command == QLatin1String("download"))
@@ -152,6 +163,8 @@ private slots:
         }
         QFETCH(QString, err);
         QVERIFY2(r.cli.err().contains(err), qPrintable(shown));
+        if (status == 2 || status == 4)   // refused: the board was neither erased nor programmed
+            QVERIFY2(r.trace().filter(QRegularExpression("^(erase|program)")).isEmpty(), qPrintable(r.trace().join('\n')));
         if (cli_args.contains(QLatin1String("{TRACE}"))) {
             // Every byte the board took in is in the tool's trace, in order (the run command is
             // sent again after the board has left its boot loader).

@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include "cli/model_auto.h"
 #include "device/handshake.h"
 #include "isp/port_advice.h"
 #include "isp/port_discovery.h"
@@ -99,7 +100,9 @@ void CliSession::add_common_options(QCommandLineParser& parser)
                                                        "serial adapter; see 'zvkisp-cli ports')."),
                                         QStringLiteral("DEVICE")));
     parser.addOption(QCommandLineOption(QStringLiteral("model"),
-                                        QStringLiteral("MCU model name as in 'zvkisp-cli models'."),
+                                        QStringLiteral("MCU model name as in 'zvkisp-cli models'; auto (download and connect "
+                                                       "on one port) picks it from the identity the chip reports, "
+                                                       "before anything is written to it."),
                                         QStringLiteral("NAME")));
     parser.addOption(QCommandLineOption(QStringLiteral("power-cycle"),
                                         QStringLiteral("Switch the MCU off and on through a modem line before the "
@@ -127,10 +130,19 @@ bool CliSession::apply_common_options(const QCommandLineParser& parser, QString&
         error = QStringLiteral("--port is required");
         return false;
     }
-    const QString model_name = parser.value(QStringLiteral("model"));
+    QString model_name = parser.value(QStringLiteral("model"));
     if (model_name.isEmpty()) {
         error = QStringLiteral("--model is required");
         return false;
+    }
+    if (model_name == QLatin1String("auto")) {
+        if (!model_auto_allowed) {
+            error = QStringLiteral("--model auto is taken by download and connect on one port only");
+            return false;
+        }
+        model_auto_ = true;
+        model_name = QString::fromLatin1(kAutoModelBeforeIdentity);
+        bench.handshake.identified = [this] { return pick_auto_model(); };
     }
     if (!McuModelTable::find(model_name)) {
         error = QStringLiteral("unknown model '%1' (see 'zvkisp-cli models')").arg(model_name);
@@ -244,6 +256,23 @@ void CliSession::report_port_error() const
         std::fprintf(stderr, "zvkisp-cli: %s\n", advice.toUtf8().constData());
 }
 
+bool CliSession::pick_auto_model()
+{
+    const AutoModel pick = pick_model(bench.status, bench.results);
+    if (pick.name.isEmpty()) {
+        std::fprintf(stderr, "zvkisp-cli: --model auto: %s; name the model with --model / 无法自动确定型号, 请用 --model "
+                             "指定型号\n", pick.why.toUtf8().constData());
+        refused_ = ExitStatus::Usage;
+        return false;
+    }
+    const QString same = pick.same.isEmpty() ? QString()
+                                             : QStringLiteral(" (programmed as %1 alike)").arg(pick.same.join(QStringLiteral(", ")));
+    std::fprintf(stderr, "zvkisp-cli: --model auto: %s%s / 自动选择型号 %s\n", qPrintable(pick.name), qPrintable(same),
+                 qPrintable(pick.name));
+    bench.select_model(pick.name);
+    return !model_picked || model_picked();
+}
+
 ExitStatus CliSession::status_after(bool ok) const
 {
 #ifdef Q_OS_UNIX
@@ -254,6 +283,8 @@ ExitStatus CliSession::status_after(bool ok) const
         return ExitStatus::Interrupted;
     if (timed_out_)
         return ExitStatus::Timeout;
+    if (!ok && refused_ != ExitStatus::Ok)
+        return refused_;
     if (!ok && (port_vanished_ || !bench.link.last_open_error().isEmpty() ||
                 log_has_line(QStringLiteral("Open COM port failure! / 打开串口失败!"))))
         return ExitStatus::Port;

@@ -52,6 +52,14 @@ public:
     bool quiet = false;
     // The verdict line of a board on standard output: port, serial number (or "-"), ok/failed.
     void print_verdict(bool ok, const QString& serial = QString()) const;
+    // --model auto, for the commands that allow it: the model is picked from the identity the chip
+    // reports when it answers, before anything is sent to it; model_picked then runs (false
+    // refuses the board, with the status given to refuse()).
+    bool model_auto_allowed = false;
+    bool model_auto() const { return model_auto_; }
+    std::function<bool()> model_picked;
+    // The board is refused before anything was written to it; the run ends with `status`.
+    void refuse(ExitStatus status) { refused_ = status; }
     // Whether Ctrl-C also presses this session's own Stop button (not when other workbenches,
     // e.g. a gang run's, do the work and only listen to interrupt_received).
     bool stop_bench_on_interrupt = true;
@@ -81,12 +89,15 @@ signals:
 private:
     void on_interrupt();
     void stop_now();
+    bool pick_auto_model();
 
     LogFollower follower_;          // the log's lines, each printed once
     int signal_ = 0;                // SIGINT or SIGTERM once one came
     bool timed_out_ = false;
     bool stopped_in_hand_ = false;
     bool port_vanished_ = false;
+    bool model_auto_ = false;
+    ExitStatus refused_ = ExitStatus::Ok;
     QTimer timeout_;                // the --timeout watch
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -104,6 +104,7 @@ int cmd_download(const QStringList& args)
         return usage_error(error);
 
     CliSession session;
+    session.model_auto_allowed = parser.values(QStringLiteral("port")).size() == 1;
     if (!session.apply_common_options(parser, error))
         return usage_error(error);
     Workbench& bench = session.bench;
@@ -123,15 +124,21 @@ int cmd_download(const QStringList& args)
             return usage_error(QStringLiteral("--gain takes half or full"));
         half_gain = g == QLatin1String("half");
     }
-    const int family = bench.model.model_family;
-    if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
-        return usage_error(QStringLiteral("this model offers no double-speed choice (a programmer sets it)"));
-    if (family != 2 && parser.isSet(QStringLiteral("gain")))
-        return usage_error(QStringLiteral("--gain applies to A and B+ models only"));
-    if (family == 0 || family == 2)
-        bench.options.set_double_speed(double_speed);
-    if (family == 2)
-        bench.options.set_half_gain(half_gain);
+    // The choices that depend on the model's family: now, and again once --model auto has picked it.
+    auto apply_family_options = [&, double_speed, half_gain]() -> QString {
+        const int family = bench.model.model_family;
+        if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
+            return QStringLiteral("this model offers no double-speed choice (a programmer sets it)");
+        if (family != 2 && parser.isSet(QStringLiteral("gain")))
+            return QStringLiteral("--gain applies to A and B+ models only");
+        if (family == 0 || family == 2)
+            bench.options.set_double_speed(double_speed);
+        if (family == 2)
+            bench.options.set_half_gain(half_gain);
+        return {};
+    };
+    if (const QString refused = session.model_auto() ? QString() : apply_family_options(); !refused.isEmpty())
+        return usage_error(refused);
     bench.options.erase_data_yes = erase_data;
     bench.options.p10_p11_to_gnd_yes = p10;
     bench.options.aux_ram_no = !aux_ram;
@@ -192,5 +199,6 @@ int cmd_download(const QStringList& args)
         return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, run, parser);
 
     bench.sequencer.set_image_tools(&tools.loader, &serial);
+    session.model_picked = [&] { return model_picked(session, tools, buffer, file, apply_family_options()); };
     return exit_code(run_download(session, &serial, repeat, run));
 }

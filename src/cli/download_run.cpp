@@ -1,6 +1,7 @@
 #include "cli/download_run.h"
 
 #include "cli/cli_session.h"
+#include "cli/download_options.h"
 #include "image/serial_number.h"
 
 #include <QCommandLineParser>
@@ -155,6 +156,29 @@ bool check_serial_option(const QStringList& parts, QString& error)
                                     : next.size() > room) {
         error = QStringLiteral("--serial: NEXT %1 does not fit %2 byte(s) in the %3 format").arg(next).arg(bytes).arg(fmt);
         return false;
+    }
+    return true;
+}
+
+bool model_picked(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer, const QString& file,
+                  const QString& family_refusal)
+{
+    if (!family_refusal.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", kName, qPrintable(family_refusal));
+        session.refuse(ExitStatus::Usage);
+        return false;
+    }
+    if (load_into_bench(kName, session.bench, tools, buffer, file) != 0) {
+        session.refuse(ExitStatus::BadInput);
+        return false;
+    }
+    if (tools.serial.checked) {
+        if (tools.serial.check_serial_settings() != 0) {
+            session.refuse(ExitStatus::Usage);
+            return false;
+        }
+        tools.serial.write_serial_number();
+        tools.serial.refresh_image();
     }
     return true;
 }

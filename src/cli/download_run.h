@@ -12,6 +12,8 @@
 #include <QString>
 
 class CliSession;
+struct BenchImageTools;
+struct BufferOptions;
 class QCommandLineParser;
 class SerialNumber;
 
@@ -35,6 +37,12 @@ bool check_serial_option(const QStringList& parts, QString& error);
 
 // Runs Download (or Re-Download with `repeat`) on the session's bench and returns the exit status.
 ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options);
+
+// --model auto has picked the model: `family_refusal` (from the family's option checks) refuses the
+// board as a usage error; else FILE is checked and loaded again for that model (a refusal: bad
+// input) and the serial number written again. False refuses the board (nothing written to it).
+bool model_picked(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer, const QString& file,
+                  const QString& family_refusal);
 
 // The lines logged after a board's own lines when frames had to be sent again (English, Chinese).
 QStringList resent_lines(quint64 resent);

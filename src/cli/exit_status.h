@@ -6,7 +6,7 @@
 enum class ExitStatus : int {
     Ok = 0,            // the command did what it was asked; a batch: every board it programmed is good
     BoardFailed = 1,   // the board failed (connect, erase, program, verify, options)
-    Usage = 2,         // bad arguments or a setting the tool refuses; nothing was opened
+    Usage = 2,         // bad arguments, a setting the tool refuses, a chip --model auto cannot tell
     Port = 3,          // the port cannot be opened, or vanished
     BadInput = 4,      // the program file is refused; nothing was written to any chip
     Timeout = 5,       // timed out waiting for the MCU (--timeout)

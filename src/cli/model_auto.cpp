@@ -22,8 +22,7 @@ AutoModel pick_model(const McuStatus& status, const LinkResults& results)
 {
     AutoModel out;
     if (!results.chip_id_known) {
-        out.why = QStringLiteral("the chip reported no identity (firmware %1%2)")
-                      .arg(status.firmware_version, status.firmware_variant);
+        out.why = QStringLiteral("the chip's status frame holds no identity");
         return out;
     }
     QVector<const ModelRow*> fit;
