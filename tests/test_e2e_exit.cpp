@@ -74,6 +74,8 @@ private slots:
                                                       << QString() << 2 << none << "--wdt-pin is not taken";
         QTest::newRow("missing port") << none << QStringList{"--port", "/nonexistent/tty"} << QString() << 3 << none
                                       << "No serial device /nonexistent/tty";
+        QTest::newRow("port path of 300 characters") << none << QStringList{"--port", "{LONG}"} << QString() << 0
+                                                     << QStringList{kProgramOk} << QString();
         QTest::newRow("port vanished") << QStringList{"--vanish-after", "20"} << none << QString() << 3
                                        << QStringList{"!" + kProgramOk} << "vanished";
         QTest::newRow("bad file") << none << QStringList{"{TEXT}"} << QString() << 4 << none << "this is text";
@@ -131,6 +133,12 @@ private slots:
                 QVERIFY(e2e::write_file(a, "This is a text file,\nnot a program.\n"));
                 args[0] = a;
                 continue;
+            }
+            if (a == QLatin1String("{LONG}")) {   // a link to the port with a path too long for a file name
+                a = r.dir.filePath(QString(120, QLatin1Char('d')) + QLatin1Char('/') + QString(120, QLatin1Char('e')));
+                QVERIFY(QDir().mkpath(a));
+                a += QStringLiteral("/") + QString(60, QLatin1Char('p'));
+                QVERIFY(QFile::link(r.sim.port(), a));
             }
             args << a.replace(QLatin1String("{TRACE}"), tool_trace);
         }

@@ -56,7 +56,7 @@ QString for_port(const SerialPort& port, const QString& device)
         const QFile::Permissions p = info.permissions();
         auto digit = [p](QFile::Permission r, QFile::Permission w) { return (p & r ? 4 : 0) + (p & w ? 2 : 0); };
         const QString mode_text = QStringLiteral("%1%2%3")
-                                      .arg(digit(QFile::ReadUser, QFile::WriteUser))
+                                      .arg(digit(QFile::ReadOwner, QFile::WriteOwner))
                                       .arg(digit(QFile::ReadGroup, QFile::WriteGroup))
                                       .arg(digit(QFile::ReadOther, QFile::WriteOther));
         return QStringLiteral("Permission denied on %1 (mode %2, owner %3, group %4): no group membership lets "
