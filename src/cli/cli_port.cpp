@@ -1,5 +1,7 @@
 #include "cli/cli_port.h"
 
+#include "isp/frames.h"
+
 #include <QDateTime>
 
 bool TraceFile::open(const QString& path, QString& error)
@@ -57,7 +59,10 @@ void CliSerialPort::write(const QByteArray& bytes)
 {
     if (trace)
         trace->bytes("TX", bytes);
-    if (!greeting_ && bytes == QByteArrayLiteral("\x7F\x7F")) {
+    // The polls that go on until the MCU answers: the greeting, and the application routine's sync.
+    static const QByteArray greeting(2, char(Frames::kGreeting));
+    static const QByteArray custom_sync = Frames::custom_frame(Frames::CustomSync);
+    if (!greeting_ && (bytes == greeting || bytes == custom_sync)) {
         greeting_ = true;
         if (greeting_started)
             greeting_started();

@@ -1,7 +1,7 @@
 #pragma once
 // The real serial port as the command line uses it: counts the bytes that came back (whether a
-// board answered at all), tells when a greeting starts and when the MCU answers (the --timeout
-// watch), and writes every byte to the --trace file.
+// board answered at all), tells when the polls for an answer start and when the MCU answers (the
+// --timeout watch), and writes every byte to the --trace file.
 
 #include "isp/qt_serial_port.h"
 
@@ -33,7 +33,8 @@ public:
 
     qint64 received = 0;
     std::unique_ptr<TraceFile> trace;
-    // Called at the first greeting pair after the MCU last answered, and when it answers.
+    // Called at the first poll (a greeting pair, or the application routine's sync frame) after the
+    // MCU last answered, and when it answers.
     std::function<void()> greeting_started, answered;
 
 private:

@@ -113,7 +113,8 @@ void CliSession::add_common_options(QCommandLineParser& parser)
                                         QStringLiteral("BAUD"), QStringLiteral("115200")));
     parser.addOption(QCommandLineOption(QStringLiteral("timeout"),
                                         QStringLiteral("Give up (exit status 5) when the MCU has not answered "
-                                                       "SECONDS after the greeting started (default: wait)."),
+                                                       "SECONDS after the greeting (or the application routine's "
+                                                       "sync) started (default: wait)."),
                                         QStringLiteral("SECONDS")));
     parser.addOption(QCommandLineOption(QStringLiteral("trace"),
                                         QStringLiteral("Write every byte sent and received, with a time stamp in "

@@ -42,5 +42,7 @@ int cmd_connect(const QStringList& args)
     const bool connected = session.bench.results.connected;
     session.bench.stop_run.comStop_Download_Click();
 
+    if (session.quiet)
+        session.print_verdict(connected);
     return exit_code(session.status_after(connected));
 }

@@ -48,5 +48,7 @@ int cmd_test_option(const QStringList& args)
 
     const bool ok = session.log_has_line(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.")) ||
                     session.log_has_line(QStringLiteral("Read MCU Firmware Version OK. / 读版本号成功."));
+    if (session.quiet)
+        session.print_verdict(ok);
     return exit_code(session.status_after(ok));
 }
