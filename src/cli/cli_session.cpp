@@ -95,33 +95,32 @@ CliSession::~CliSession()
 
 void CliSession::add_common_options(QCommandLineParser& parser)
 {
-    parser.addOption(QCommandLineOption(QStringLiteral("port"),
-                                        QStringLiteral("Serial device (a path), COM1..COM8, or auto (the only USB "
-                                                       "serial adapter; see 'zvkisp-cli ports')."),
-                                        QStringLiteral("DEVICE")));
-    parser.addOption(QCommandLineOption(QStringLiteral("model"),
-                                        QStringLiteral("MCU model name as in 'zvkisp-cli models'; auto (download and connect "
-                                                       "on one port) picks it from the identity the chip reports, "
-                                                       "before anything is written to it."),
-                                        QStringLiteral("NAME")));
-    parser.addOption(QCommandLineOption(QStringLiteral("power-cycle"),
-                                        QStringLiteral("Switch the MCU off and on through a modem line before the "
-                                                       "greeting: dtr, rts or none (default none)."),
-                                        QStringLiteral("LINE"), QStringLiteral("none")));
-    parser.addOption(QCommandLineOption(QStringLiteral("max-baud"),
-                                        QStringLiteral("Highest baud to negotiate (1200..115200, default 115200)."),
-                                        QStringLiteral("BAUD"), QStringLiteral("115200")));
-    parser.addOption(QCommandLineOption(QStringLiteral("timeout"),
-                                        QStringLiteral("Give up (exit status 5) when the MCU has not answered "
-                                                       "SECONDS after the greeting (or the application routine's "
-                                                       "sync) started (default: wait)."),
-                                        QStringLiteral("SECONDS")));
-    parser.addOption(QCommandLineOption(QStringLiteral("trace"),
-                                        QStringLiteral("Write every byte sent and received, with a time stamp in "
-                                                       "microseconds, and the log lines to FILE."),
-                                        QStringLiteral("FILE")));
-    parser.addOption(QCommandLineOption({QStringLiteral("q"), QStringLiteral("quiet")},
-                                        QStringLiteral("Print only errors and one verdict line per board.")));
+    parser.addOptions({
+        {QStringLiteral("port"),
+         QStringLiteral("Serial device (a path), COM1..COM8, or auto (the only USB serial adapter; see 'zvkisp-cli "
+                        "ports')."),
+         QStringLiteral("DEVICE")},
+        {QStringLiteral("model"),
+         QStringLiteral("MCU model name as in 'zvkisp-cli models'; auto (download and connect on one port) picks it "
+                        "from the identity the chip reports, before anything is written to it."),
+         QStringLiteral("NAME")},
+        {QStringLiteral("power-cycle"),
+         QStringLiteral("Switch the MCU off and on through a modem line before the greeting: dtr, rts or none "
+                        "(default none)."),
+         QStringLiteral("LINE"), QStringLiteral("none")},
+        {QStringLiteral("max-baud"), QStringLiteral("Highest baud to negotiate (1200..115200, default 115200)."),
+         QStringLiteral("BAUD"), QStringLiteral("115200")},
+        {QStringLiteral("timeout"),
+         QStringLiteral("Give up (exit status 5) when the MCU has not answered SECONDS after the greeting (or the "
+                        "application routine's sync) started (default: wait)."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Write every byte sent and received, with a time stamp in microseconds, and the log lines "
+                        "to FILE."),
+         QStringLiteral("FILE")},
+        {{QStringLiteral("q"), QStringLiteral("quiet")},
+         QStringLiteral("Print only errors and one verdict line per board.")},
+    });
 }
 
 bool CliSession::apply_common_options(const QCommandLineParser& parser, QString& error)
