@@ -72,6 +72,8 @@ private slots:
                                                       << QString() << 2 << none << "--wdt-pin is not taken";
         QTest::newRow("missing port") << none << QStringList{"--port", "/nonexistent/tty"} << QString() << 3 << none
                                       << "No serial device /nonexistent/tty";
+        QTest::newRow("gang, one port missing") << none << QStringList{"--port", "{PORT}", "--port", "/nonexistent/tty", "-q"}
+                                                << QString() << 3 << QStringList{"port={PORT} serial=- result=ok"} << QString();
         QTest::newRow("port path of 300 characters") << none << QStringList{"--port", "{LONG}"} << QString() << 0
                                                      << QStringList{kProgramOk} << QString();
         QTest::newRow("port vanished") << QStringList{"--vanish-after", "20"} << none << QString() << 3
@@ -138,7 +140,7 @@ private slots:
                 a += QStringLiteral("/") + QString(60, QLatin1Char('p'));
                 QVERIFY(QFile::link(r.sim.port(), a));
             }
-            args << a.replace(QLatin1String("{TRACE}"), tool_trace);
+            args << a.replace(QLatin1String("{TRACE}"), tool_trace).replace(QLatin1String("{PORT}"), r.sim.port());
         }
         QVERIFY(r.start_cli(command, args));
         if (!signal_at.isEmpty()) {

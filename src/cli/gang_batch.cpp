@@ -17,6 +17,9 @@ GangBatch::GangBatch(GangRun& run, const QStringList& ports, const RunOptions& o
     : run_(run), ports_(ports), options_(options), session_(session), tenths_(size_t(ports.size()), 0)
 {
     connect(&run_, &GangRun::board_finished, this, &GangBatch::on_board);
+    connect(&run_, &GangRun::line, this, [this](int, const QString& text) {
+        port_failed_ = port_failed_ || text == QStringLiteral("Open COM port failure! / 打开串口失败!");
+    });
     const bool plain = !session.quiet && (options.progress == RunOptions::Progress::Plain ||
                                           (options.progress == RunOptions::Progress::Auto && !::isatty(STDERR_FILENO)));
     if (plain)
@@ -74,5 +77,10 @@ ExitStatus GangBatch::status(bool repeat) const
     const bool all_good = programmed > 0 && good == programmed;
     if (session_.interrupted() && (in_hand_ || !repeat || programmed == 0))
         return session_.status_after(false);
-    return all_good ? ExitStatus::Ok : ExitStatus::BoardFailed;
+    if (all_good)
+        return ExitStatus::Ok;
+    bool removed = false;
+    for (const GangRun::Row& row : run_.rows())
+        removed = removed || row.state == QLatin1String("board removed");
+    return port_failed_ || removed ? ExitStatus::Port : ExitStatus::BoardFailed;
 }

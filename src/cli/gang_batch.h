@@ -34,4 +34,5 @@ private:
     const CliSession& session_;
     std::vector<int> tenths_;
     bool in_hand_ = false;
+    bool port_failed_ = false;   // a port could not be opened
 };
