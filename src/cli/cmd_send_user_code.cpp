@@ -120,6 +120,8 @@ int cmd_send_user_code(const QStringList& args_in)
             common_args << QStringLiteral("--port") << port_text;
         if (!model_name.isEmpty())
             common_args << QStringLiteral("--model") << model_name;
+        if (args.contains(QStringLiteral("-q")) || args.contains(QStringLiteral("--quiet")))
+            common_args << QStringLiteral("--quiet");
         if (!common.parse(common_args))
             return usage_error(common.errorText());
         if (!session->apply_common_options(common, error))
