@@ -14,11 +14,15 @@ bool gang_progress_bar(const RunOptions& options, bool quiet)
 }
 
 GangBatch::GangBatch(GangRun& run, const QStringList& ports, const RunOptions& options, const CliSession& session)
-    : run_(run), ports_(ports), options_(options), session_(session), tenths_(size_t(ports.size()), 0)
+    : run_(run), ports_(ports), options_(options), session_(session), tenths_(size_t(ports.size()), 0),
+      answered_(size_t(ports.size()), false)
 {
     connect(&run_, &GangRun::board_finished, this, &GangBatch::on_board);
-    connect(&run_, &GangRun::line, this, [this](int, const QString& text) {
+    connect(&run_, &GangRun::line, this, [this](int index, const QString& text) {
         port_failed_ = port_failed_ || text == QStringLiteral("Open COM port failure! / 打开串口失败!");
+        // The status display: the port's board has answered, it is in hand until it ends.
+        if (text.startsWith(QLatin1String("MCU Firmware Version: ")))
+            answered_[size_t(index)] = true;
     });
     const bool plain = !session.quiet && (options.progress == RunOptions::Progress::Plain ||
                                           (options.progress == RunOptions::Progress::Auto && !::isatty(STDERR_FILENO)));
@@ -45,6 +49,7 @@ void GangBatch::on_board(int index, bool ok)
 {
     const GangRun::Row& row = run_.rows()[size_t(index)];
     tenths_[size_t(index)] = 0;
+    answered_[size_t(index)] = false;
     if (session_.quiet) {
         const QString serial = ok && !row.serials.isEmpty() ? row.serials.last() : QStringLiteral("-");
         const QByteArray line = QStringLiteral("port=%1 serial=%2 result=%3\n")
@@ -59,8 +64,8 @@ void GangBatch::on_board(int index, bool ok)
 
 void GangBatch::on_stop()
 {
-    for (const GangRun::Row& row : run_.rows())
-        in_hand_ = in_hand_ || row.state == QLatin1String("programming");
+    for (bool answered : answered_)
+        in_hand_ = in_hand_ || answered;
     run_.stop_all();
 }
 

@@ -33,6 +33,7 @@ private:
     const RunOptions options_;
     const CliSession& session_;
     std::vector<int> tenths_;
+    std::vector<bool> answered_;    // per port: its board answered and has not ended yet
     bool in_hand_ = false;
     bool port_failed_ = false;   // a port could not be opened
 };
