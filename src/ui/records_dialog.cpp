@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 const QString RecordsDialog::kUnreachableText =
-    QStringLiteral("The production store cannot be reached: %1 / 无法连接生产数据库: %1");
+    QStringLiteral("The production store cannot be reached / 无法连接生产数据库: %1");
 
 namespace {
 
@@ -27,6 +27,7 @@ QTableWidget* make_table(QWidget* parent, const char* name, const QStringList& h
     t->setObjectName(QLatin1String(name));
     t->setHorizontalHeaderLabels(headers);
     t->verticalHeader()->setVisible(false);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -237,6 +238,6 @@ void RecordsDialog::show_records(const std::vector<BoardRecord>& records)
 
 void RecordsDialog::show_failure(const QString& why)
 {
-    labStatus->setText(kUnreachableText.arg(scrub_store_text(why)));
+    labStatus->setText(kUnreachableText.arg(scrub_store_text(why).simplified()));
     labStatus->setVisible(true);
 }
