@@ -122,7 +122,7 @@ void frmMain::build_page_options(QGroupBox* page)
     auto* labStore = new QLabel(QStringLiteral("数据库 / Store:"), page);
     place(labStore, 120, 3125, 1300, 255);
     txtStoreUrl = reg(new QLineEdit(page), QStringLiteral("txtStoreUrl"));
-    txtStoreUrl->setPlaceholderText(QStringLiteral("This PC's file / 本机文件 (postgresql://user@host/db)"));
+    txtStoreUrl->setPlaceholderText(QStringLiteral("Empty: this PC's file / 空: 本机文件"));
     const QString storeTip = QStringLiteral(
         "The production store: empty for an SQLite file on this PC, an SQLite file path, or "
         "postgresql://user@host/db (postgresql://user@/db?host=/socket/dir) shared by several stations. "
