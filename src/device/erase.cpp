@@ -77,7 +77,7 @@ void Eraser::connect_and_erase(bool& ok)
     log_.clear();
 
     results_.connected = false;
-    connection_.connect(false);
+    connection_.connect_to_mcu(false);
     if (!results_.connected)
         return;
 
