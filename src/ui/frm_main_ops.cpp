@@ -116,7 +116,12 @@ void frmMain::bind_operations()
 void frmMain::open_gang_dialog()
 {
     if (!gang_dialog_)
-        gang_dialog_ = new GangDialog(*this, this);
+        gang_dialog_ = new GangDialog(
+            GangHost{*wb_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
+                     [this](const QString& text) { return device_for_port_text(text); },
+                     [this] { return window_busy(); }, [this] { sync_operation_choices(); },
+                     [this](bool on) { set_gang_active(on); }},
+            this);
     gang_dialog_->show();
     gang_dialog_->raise();
     gang_dialog_->activateWindow();
