@@ -221,7 +221,7 @@ void RecordsDialog::show_series(const std::vector<SeriesInfo>& all)
                                           "没有与自动增量设置相符的系列")
                                .arg(QString::number(page_address_, 16).toUpper().rightJustified(4, u'0'))
                                .arg(page_bytes_)
-                               .arg(serial_format_text(SerialFormat(page_format_))));
+                               .arg(serial_format_text(SerialNumberFormat(page_format_))));
     else
         labSeries->setText(QStringLiteral("The serial-number settings name no series / 自动增量设置不构成系列"));
 }
