@@ -2,6 +2,7 @@
 
 #include "ui/buffer_editor.h"
 #include "ui/frm_main.h"
+#include "ui/records_dialog.h"
 
 #include "device/workbench.h"
 #include "image/buffer_store.h"
@@ -162,6 +163,7 @@ void frmMain::load_settings()
         cob_PowerCycle->setCurrentIndex(int(power));
         wb_->choices.power_cycle = power;
     }
+    txtStoreUrl->setText(strip_store_password(settings_->store_url()));
     // Setting the list indexes while loading raises their click events: the section is written
     // back half a second after start.
     request_settings_save();

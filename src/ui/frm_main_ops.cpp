@@ -7,6 +7,9 @@
 #include "device/workbench.h"
 #include "softice/softice_download.h"
 #include "ui/gang_dialog.h"
+#include "ui/records_dialog.h"
+#include "base/user_dialogs.h"
+#include "settings/settings_store.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,6 +83,8 @@ void frmMain::bind_operations()
         custom_->com_Demo_Re_DownLoad_Click();
     });
     connect(comGang, &QPushButton::clicked, this, &frmMain::open_gang_dialog);
+    connect(comRecords, &QPushButton::clicked, this, &frmMain::open_records_dialog);
+    connect(txtStoreUrl, &QLineEdit::editingFinished, this, &frmMain::store_url_edited);
     connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->com_Demo_Stop_Click(); });
     connect(comDownSoft_ICE, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
@@ -120,6 +125,36 @@ void frmMain::open_gang_dialog()
     gang_dialog_->show();
     gang_dialog_->raise();
     gang_dialog_->activateWindow();
+}
+
+void frmMain::open_records_dialog()
+{
+    int format = 0;
+    for (int i = 0; i < int(optAuto_Increase.size()); ++i)
+        if (optAuto_Increase[size_t(i)]->isChecked())
+            format = i;
+    if (!records_dialog_)
+        records_dialog_ = new RecordsDialog(this);
+    records_dialog_->set_source(txtStoreUrl->text(), texAuto_Increase[0]->text(), texAuto_Increase[1]->text(), format);
+    records_dialog_->show();
+    records_dialog_->raise();
+    records_dialog_->activateWindow();
+    records_dialog_->refresh();
+}
+
+void frmMain::store_url_edited()
+{
+    bool removed = false;
+    const QString url = strip_store_password(txtStoreUrl->text(), &removed);
+    if (url != txtStoreUrl->text())
+        txtStoreUrl->setText(url);
+    if (url != settings_->store_url())
+        settings_->set_store_url(url);
+    if (removed)
+        dialogs_->message_box(QStringLiteral("The password was taken out of the store address: put it in ~/.pgpass, "
+                                             "PGPASSWORD or a service file.\n"
+                                             "数据库地址中的密码已删除, 请把密码放在 ~/.pgpass、PGPASSWORD 或服务文件中。"),
+                              QStringLiteral("Store / 数据库"), UserDialogs::Icon::Information);
 }
 
 bool frmMain::window_busy() const
