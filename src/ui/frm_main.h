@@ -118,8 +118,6 @@ public:
     // Opens (or raises) the non-modal Gang dialog.
     void open_gang_dialog();
     GangDialog* gang_dialog() const { return gang_dialog_; }
-    // Copies the page choices (beep, pause, reload, port) into the core, as the Download button does.
-    void sync_choices() { sync_operation_choices(); }
     // ---- Production store ------------------------------------------------------------------------
     // Opens (or raises) the non-modal "Production records" dialog, read afresh from the store the
     // options page names, with the series of the serial-number settings as the current one.
