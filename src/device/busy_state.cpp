@@ -123,13 +123,10 @@ void ControlStates::enable_option_controls()
 {
     for (const char* c : {"combMcuModel", "comLoadFile", "optFillbyte(0)", "optFillbyte(1)", "combCommPort"})
         enabled.insert(QString::fromLatin1(c), true);
-    if (model_.soft_ice_capable) {
+    if (model_.soft_ice_capable)
         enabled.insert(QStringLiteral("comDownSoft_ICE"), true);
-        tab_softice_caption = QStringLiteral("仿真芯片");
-    } else {
-        tab_softice_caption = QStringLiteral("_no_");
-    }
-    tab_isp_demo_caption = model_.model_family == 2 ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
+    softice_page_offered = model_.soft_ice_capable;
+    isp_demo_page_offered = model_.model_family == 2;
     enabled.insert(QStringLiteral("comReadChipLock"), true);
     for (auto& pair : options_.Option)
         for (PanelItem& b : pair)

@@ -141,7 +141,7 @@ void Connection::connect_to_mcu(bool read_only)
 {
     // 1.
     controls_.set_busy_state(ControlStates::Busy);
-    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    controls_.write_button = ControlStates::WriteButton::Ready;
     report_.hide_status_panel_rows();
 
     // 2.

@@ -139,14 +139,14 @@ void Programmer::set_kbyte(qint64 bytes)
 
 void Programmer::comWrite_Click()
 {
-    if (controls_.comWrite_caption == QLatin1String("Stop")) {
+    if (controls_.write_button == ControlStates::WriteButton::Programming) {
         controls_.set_busy_state(ControlStates::Programming);
-        controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+        controls_.write_button = ControlStates::WriteButton::Ready;
         controls_.notify();
         return;
     }
     program_ok = false;
-    controls_.comWrite_caption = QStringLiteral("Stop");
+    controls_.write_button = ControlStates::WriteButton::Programming;
     controls_.set_busy_state(ControlStates::Programming);
     program_start_time = QDateTime::currentDateTime();
 
@@ -170,7 +170,7 @@ void Programmer::comWrite_Click()
         log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
         controls_.set_busy_state(ControlStates::Idle);
     }
-    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    controls_.write_button = ControlStates::WriteButton::Ready;
     controls_.notify();
 }
 

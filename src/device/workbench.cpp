@@ -21,11 +21,11 @@ void Workbench::select_model(const QString& text)
     model.select(text);
     controls.set_enabled(QStringLiteral("comDownSoft_ICE"), model.soft_ice_capable);
     if (model.model_family != 2) {
-        controls.tab_isp_demo_caption = QStringLiteral("_no_");
+        controls.isp_demo_page_offered = false;
         controls.notify();
         emit tab_click_requested();
     } else {
-        controls.tab_isp_demo_caption = QStringLiteral("ISP DEMO");
+        controls.isp_demo_page_offered = true;
         controls.notify();
     }
     status_report.hide_status_panel_rows();

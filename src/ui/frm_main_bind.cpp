@@ -292,12 +292,18 @@ void frmMain::apply_control_states()
     for (auto it = c.enabled.constBegin(); it != c.enabled.constEnd(); ++it)
         if (QWidget* w = controls_.value(it.key()))
             w->setEnabled(it.value());
-    if (TabStrip1->tabText(7) != c.tab_softice_caption || TabStrip1->tabText(2) != c.tab_isp_demo_caption) {
-        TabStrip1->setTabText(7, c.tab_softice_caption);
-        TabStrip1->setTabText(2, c.tab_isp_demo_caption);
+    const QString softice_caption = c.softice_page_offered ? QStringLiteral("仿真芯片") : QStringLiteral("_no_");
+    const QString isp_demo_caption = c.isp_demo_page_offered ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
+    if (TabStrip1->tabText(7) != softice_caption || TabStrip1->tabText(2) != isp_demo_caption) {
+        TabStrip1->setTabText(7, softice_caption);
+        TabStrip1->setTabText(2, isp_demo_caption);
         fit_tab_font();
     }
-    comWrite->setText(c.comWrite_caption);
+    switch (c.write_button) {
+    case ControlStates::WriteButton::First: comWrite->setText(QStringLiteral("下载,校验")); break;
+    case ControlStates::WriteButton::Ready: comWrite->setText(QStringLiteral("DownLoad,Check")); break;
+    case ControlStates::WriteButton::Programming: comWrite->setText(QStringLiteral("Stop")); break;
+    }
     if (c.last_code == ControlStates::Idle)
         reset_progress_after_operation();
     if (gang_active_) {
