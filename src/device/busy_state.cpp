@@ -61,7 +61,7 @@ void ControlStates::set_busy_state(int code)
     switch (code) {
     case Busy:
         progress.kbyte_label.clear();
-        show_progress(QStringLiteral("HIDE"));
+        show_progress(ControlStates::ProgressMode::Hide);
         set("comDownload(0)", false);
         set("comDownload(1)", false);
         set("comSendUserCode", false);
@@ -161,19 +161,12 @@ void ControlStates::disable_action_buttons()
     emit changed();
 }
 
-void ControlStates::show_progress(const QString& mode)
+void ControlStates::show_progress(ProgressMode mode)
 {
-    if (mode == QLatin1String("DOWN LOAD")) {
-        progress.left = 840;
-        progress.visible = true;
-    } else if (mode == QLatin1String("FILL GRID")) {
-        progress.left = 1440;
-        progress.visible = true;
-    } else if (mode == QLatin1String("HIDE")) {
+    if (mode == ProgressMode::Hide)
         progress.kbyte_label.clear();
-        progress.visible = false;
-    } else {
-        return;
-    }
+    else
+        progress.fill_grid = mode == ProgressMode::FillGrid;
+    progress.visible = mode != ProgressMode::Hide;
     emit progress_changed();
 }

@@ -18,7 +18,7 @@ struct ProgressDisplay {
     int value = 0;
     bool visible = false;
     bool border_single = false;
-    int left = 840;            // twips; the bar ends flush with the right edge of comDownload(1)
+    bool fill_grid = false;    // placed for filling the grid (further right) rather than a download
     QString kbyte_label;       // labKbyte: "####.000K" while programming, empty otherwise
 };
 
@@ -33,7 +33,8 @@ public:
     void enable_option_controls();
     void disable_option_controls();
     void disable_action_buttons();
-    void show_progress(const QString& mode);   // "DOWN LOAD", "FILL GRID", "HIDE"
+    enum class ProgressMode { Download, FillGrid, Hide };
+    void show_progress(ProgressMode mode);
 
     bool is_enabled(const QString& control) const { return enabled.value(control, false); }
     void set_enabled(const QString& control, bool on);

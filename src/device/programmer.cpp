@@ -151,7 +151,7 @@ void Programmer::comWrite_Click()
     program_start_time = QDateTime::currentDateTime();
 
     set_progress_range(image_.image_start, image_.image_end);
-    controls_.show_progress(QStringLiteral("DOWN LOAD"));
+    controls_.show_progress(ControlStates::ProgressMode::Download);
 
     log_.append(QStringLiteral("Programming.../ 正在下载... ( Begin: ") + MessageLog::time_of_day() +
                 QStringLiteral(" )"));

@@ -117,7 +117,7 @@ bool Sequencer::run_cycle()
     if (!programmer_.program_ok)
         return false;
 
-    controls_.show_progress(QStringLiteral("HIDE"));
+    controls_.show_progress(ControlStates::ProgressMode::Hide);
 
     if (model_.model_family != 1) {
         results_.status_read_ok = false;

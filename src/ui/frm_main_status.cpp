@@ -123,7 +123,8 @@ void frmMain::apply_progress()
     ProgressBar1->setValue(qBound(p.minimum, p.value, qMax(p.minimum, p.maximum)));
     // The bar ends flush with the right edge of Re-Download.
     const int right = tw_.tw(comDownload[1]->x() + comDownload[1]->width());
-    ProgressBar1->setGeometry(tw_.px(p.left), ProgressBar1->y(), qMax(1, tw_.px(right - p.left)),
+    const int left = p.fill_grid ? 1440 : 840;   // twips
+    ProgressBar1->setGeometry(tw_.px(left), ProgressBar1->y(), qMax(1, tw_.px(right - left)),
                               ProgressBar1->height());
     ProgressBar1->setVisible(p.visible);
     labKbyte->setText(p.kbyte_label);
