@@ -149,14 +149,12 @@ void Connection::connect_to_mcu(bool read_only)
     log_.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
 
     // 3.
-    qint32 baud = 0;
-    bool failed = true;
-    handshake_.handshake(baud, read_only, failed);
-    if (failed) {
+    const std::optional<qint32> baud = handshake_.handshake(read_only);
+    if (!baud) {
         controls_.set_busy_state(ControlStates::Idle);
         return;
     }
-    results_.baud = baud;
+    results_.baud = *baud;
 
     // 4.
     for (int i = 0; i < 5; ++i)
@@ -197,8 +195,8 @@ void Connection::connect_to_mcu(bool read_only)
 
     // 8.
     report_clock();
-    log_.append(QStringLiteral("Now baud is: / 当前波特率为: ") + QString::number(baud) + QStringLiteral(" bps."));
-    link_.compute_byte_gap(QString::number(baud) + QStringLiteral(",n,8,1"));
+    log_.append(QStringLiteral("Now baud is: / 当前波特率为: ") + QString::number(*baud) + QStringLiteral(" bps."));
+    link_.compute_byte_gap(QString::number(*baud) + QStringLiteral(",n,8,1"));
 
     // 9. / 10.
     if (model_is_wrong(status_, results_, model_)) {

@@ -22,8 +22,8 @@ public:
            const ProgramImage& image, ControlStates& controls, StopRun& stop_run, Handshake& handshake,
            Connection& connection);
 
-    // Connects (greeting, baud, status) and erases. ok = true: go on to programming.
-    void connect_and_erase(bool& ok);
+    // Connects (greeting, baud, status) and erases; true: go on to programming.
+    bool connect_and_erase();
     // The erase attempts; the outcome is left in the link's reply_received / stop_requested.
     void erase_application();
 

@@ -107,9 +107,7 @@ bool Sequencer::run_cycle()
 {
     link_.clear_prefix_mode_flags();
 
-    bool ok = false;
-    eraser_.connect_and_erase(ok);
-    if (!ok)
+    if (!eraser_.connect_and_erase())
         return false;
 
     programmer_.program_ok = false;

@@ -136,9 +136,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
     image.notify();
     IspLink& link = bench_.link;
     link.stop_requested = false;
-    bool ok = false;
-    bench_.eraser.connect_and_erase(ok);
-    if (!ok)
+    if (!bench_.eraser.connect_and_erase())
         return;
     bench_.log.clear();
     bench_.programmer.program_ok = false;
