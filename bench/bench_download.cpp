@@ -88,9 +88,7 @@ int main(int argc, char** argv)
     bench.image.file_loaded = true;
 
     bench.link.stop_requested = false;
-    bool ok = false;
-    bench.eraser.connect_and_erase(ok);
-    if (!ok) {
+    if (!bench.eraser.connect_and_erase()) {
         std::fprintf(stderr, "bench_download: connect and erase failed\n%s\n", qPrintable(bench.log.text()));
         return 1;
     }

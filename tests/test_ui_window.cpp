@@ -183,7 +183,7 @@ private slots:
         c.progress.maximum = 200;
         c.progress.value = 50;
         c.progress.kbyte_label = QStringLiteral("   .050K");
-        c.show_progress(QStringLiteral("DOWN LOAD"));
+        c.show_progress(ControlStates::ProgressMode::Download);
         QVERIFY(f.w->ProgressBar1->isVisible());
         QCOMPARE(f.w->ProgressBar1->value(), 50);
         QCOMPARE(f.w->labKbyte->text(), QStringLiteral("   .050K"));
@@ -195,14 +195,14 @@ private slots:
         QVERIFY(f.w->labStatusProgress->isVisible());
         QVERIFY2(f.w->labStatusProgress->text().startsWith(QStringLiteral("256/1024 bytes/字节  25%  0:00 elapsed")),
                  qPrintable(f.w->labStatusProgress->text()));
-        c.show_progress(QStringLiteral("FILL GRID"));
+        c.show_progress(ControlStates::ProgressMode::FillGrid);
         QCOMPARE(f.w->ProgressBar1->x(), f.w->twips().px(1440));
         // The end of an operation (done, failed or stopped) takes the bar and the figures away.
         c.set_busy_state(3);
         QVERIFY(!f.w->ProgressBar1->isVisible());
         QVERIFY(!f.w->labStatusProgress->isVisible());
         QCOMPARE(f.w->labKbyte->text(), QStringLiteral("   .050K"));
-        c.show_progress(QStringLiteral("HIDE"));
+        c.show_progress(ControlStates::ProgressMode::Hide);
         QVERIFY(!f.w->ProgressBar1->isVisible());
         QCOMPARE(f.w->labKbyte->text(), QString());
     }

@@ -175,7 +175,7 @@ void CustomDownload::run_custom_download(bool repeat)
             break;
         }
 
-        bench_.controls.show_progress(QStringLiteral("HIDE"));
+        bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
         link.send_custom_command(Frames::CustomFinish);
         link.send_custom_command(Frames::CustomFinish);
 

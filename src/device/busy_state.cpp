@@ -61,7 +61,7 @@ void ControlStates::set_busy_state(int code)
     switch (code) {
     case Busy:
         progress.kbyte_label.clear();
-        show_progress(QStringLiteral("HIDE"));
+        show_progress(ControlStates::ProgressMode::Hide);
         set("comDownload(0)", false);
         set("comDownload(1)", false);
         set("comSendUserCode", false);
@@ -123,13 +123,10 @@ void ControlStates::enable_option_controls()
 {
     for (const char* c : {"combMcuModel", "comLoadFile", "optFillbyte(0)", "optFillbyte(1)", "combCommPort"})
         enabled.insert(QString::fromLatin1(c), true);
-    if (model_.soft_ice_capable) {
+    if (model_.soft_ice_capable)
         enabled.insert(QStringLiteral("comDownSoft_ICE"), true);
-        tab_softice_caption = QStringLiteral("仿真芯片");
-    } else {
-        tab_softice_caption = QStringLiteral("_no_");
-    }
-    tab_isp_demo_caption = model_.model_family == 2 ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
+    softice_page_offered = model_.soft_ice_capable;
+    isp_demo_page_offered = model_.model_family == 2;
     enabled.insert(QStringLiteral("comReadChipLock"), true);
     for (auto& pair : options_.Option)
         for (PanelItem& b : pair)
@@ -164,19 +161,12 @@ void ControlStates::disable_action_buttons()
     emit changed();
 }
 
-void ControlStates::show_progress(const QString& mode)
+void ControlStates::show_progress(ProgressMode mode)
 {
-    if (mode == QLatin1String("DOWN LOAD")) {
-        progress.left = 840;
-        progress.visible = true;
-    } else if (mode == QLatin1String("FILL GRID")) {
-        progress.left = 1440;
-        progress.visible = true;
-    } else if (mode == QLatin1String("HIDE")) {
+    if (mode == ProgressMode::Hide)
         progress.kbyte_label.clear();
-        progress.visible = false;
-    } else {
-        return;
-    }
+    else
+        progress.fill_grid = mode == ProgressMode::FillGrid;
+    progress.visible = mode != ProgressMode::Hide;
     emit progress_changed();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Which controls of the window are usable in each phase of work, the two optional tab captions,
-// the caption of the program button, and the progress bar with its kilobyte label.
+// Which controls of the window are usable in each phase of work, the two optional pages,
+// the state of the program button, and the progress bar with its kilobyte label.
 //
 // Controls are named as on the window, array elements as "name(i)" ("comDownload(0)"). The window
 // gives its widgets these object names and copies `enabled` onto them whenever changed() fires.
@@ -18,7 +18,7 @@ struct ProgressDisplay {
     int value = 0;
     bool visible = false;
     bool border_single = false;
-    int left = 840;            // twips; the bar ends flush with the right edge of comDownload(1)
+    bool fill_grid = false;    // placed for filling the grid (further right) rather than a download
     QString kbyte_label;       // labKbyte: "####.000K" while programming, empty otherwise
 };
 
@@ -33,15 +33,21 @@ public:
     void enable_option_controls();
     void disable_option_controls();
     void disable_action_buttons();
-    void show_progress(const QString& mode);   // "DOWN LOAD", "FILL GRID", "HIDE"
+    enum class ProgressMode { Download, FillGrid, Hide };
+    void show_progress(ProgressMode mode);
 
     bool is_enabled(const QString& control) const { return enabled.value(control, false); }
     void set_enabled(const QString& control, bool on);
 
     QHash<QString, bool> enabled;
-    QString tab_softice_caption = QStringLiteral("仿真芯片");
-    QString tab_isp_demo_caption = QStringLiteral("ISP DEMO");
-    QString comWrite_caption = QStringLiteral("下载,校验");   // "DownLoad,Check" once a connect or stop ran
+    // The Soft ICE and ISP DEMO pages are offered for the model (the window names an offered page
+    // "仿真芯片" / "ISP DEMO" and one that is not "_no_").
+    bool softice_page_offered = true;
+    bool isp_demo_page_offered = true;
+    // The program button's state: as first shown, ready again after a connect or a stop, or
+    // programming (a second press stops). The window shows it as "下载,校验" / "DownLoad,Check" / "Stop".
+    enum class WriteButton { First, Ready, Programming };
+    WriteButton write_button = WriteButton::First;
     bool wdt_pin_option_selected = false;      // opt_ISP_DEMO_WDT(1) selected (comb_WDT usable)
     ProgressDisplay progress;
     int last_code = 0;

@@ -78,40 +78,7 @@ bool Connection::model_is_wrong(const McuStatus& status, const LinkResults& resu
 
 void Connection::read_status(bool slow)
 {
-    results_.status_read_ok = false;
-    link_.reopen_port();
-    link_.flush_receive();
-    link_.reply_received = false;
-    const int gap = slow ? 1 : 0;
-    bool replied = false;
-    for (int attempt = 0; attempt < 3 && !replied; ++attempt) {
-        if (attempt > 0) {
-            link_.clear_queues();
-            link_.delay_ms(50);
-        }
-        link_.reply_armed = true;
-        link_.delay_ms(50);
-        if (link_.prefix_mode) {
-            link_.send_byte(Frames::kPrefix0);
-            link_.send_byte(Frames::kPrefix1);
-        }
-        link_.tx_checksum = 0;
-        link_.send_byte(Frames::kCommandStart, gap);
-        link_.send_byte(0x00, gap);
-        link_.send_byte(0x06, gap);
-        link_.send_byte(Frames::ReadStatus, gap);
-        link_.send_checksum();
-        link_.send_byte(Frames::kEnd);
-        replied = link_.wait_reply(900);
-        if (link_.stop_requested)
-            break;
-    }
-    if (replied) {
-        results_.status_read_ok = true;
-        const auto& f = link_.rx_frame;
-        report_.show_mcu_status(f[11], f[12], f[13]);
-        report_.show_status_panel(f[11], f[12], f[13], 0);
-    }
+    results_.status_read_ok = report_.query_status(slow);
 }
 
 void Connection::send_sync_command()
@@ -170,11 +137,11 @@ void Connection::report_clock()
         external(x);
 }
 
-void Connection::connect(bool read_only)
+void Connection::connect_to_mcu(bool read_only)
 {
     // 1.
     controls_.set_busy_state(ControlStates::Busy);
-    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    controls_.write_button = ControlStates::WriteButton::Ready;
     report_.hide_status_panel_rows();
 
     // 2.
@@ -182,14 +149,12 @@ void Connection::connect(bool read_only)
     log_.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
 
     // 3.
-    qint32 baud = 0;
-    bool failed = true;
-    handshake_.handshake(baud, read_only, failed);
-    if (failed) {
+    const std::optional<qint32> baud = handshake_.handshake(read_only);
+    if (!baud) {
         controls_.set_busy_state(ControlStates::Idle);
         return;
     }
-    results_.baud = baud;
+    results_.baud = *baud;
 
     // 4.
     for (int i = 0; i < 5; ++i)
@@ -230,8 +195,8 @@ void Connection::connect(bool read_only)
 
     // 8.
     report_clock();
-    log_.append(QStringLiteral("Now baud is: / 当前波特率为: ") + QString::number(baud) + QStringLiteral(" bps."));
-    link_.compute_byte_gap(QString::number(baud) + QStringLiteral(",n,8,1"));
+    log_.append(QStringLiteral("Now baud is: / 当前波特率为: ") + QString::number(*baud) + QStringLiteral(" bps."));
+    link_.compute_byte_gap(QString::number(*baud) + QStringLiteral(",n,8,1"));
 
     // 9. / 10.
     if (model_is_wrong(status_, results_, model_)) {
@@ -256,7 +221,7 @@ void Connection::comReadChipLock_Click()
 
     if (!results_.connected) {
         log_.clear();
-        connect(true);
+        connect_to_mcu(true);
     }
     if (results_.connected) {
         report_clock();

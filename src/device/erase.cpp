@@ -65,26 +65,19 @@ int Eraser::page_count(const QString& text, int reserved_top_size, const QString
     return table;
 }
 
-QByteArray Eraser::erase_frame(quint8 pages)
+bool Eraser::connect_and_erase()
 {
-    return Frames::command_frame(Frames::Erase, QByteArray(1, char(pages)));
-}
-
-void Eraser::connect_and_erase(bool& ok)
-{
-    ok = false;
     controls_.disable_option_controls();
     log_.clear();
 
     results_.connected = false;
-    connection_.connect(false);
+    connection_.connect_to_mcu(false);
     if (!results_.connected)
-        return;
+        return false;
 
     // Old boot loaders (0.2 and before, or none reported) have nothing to erase.
     if (!(status_.version_value() > 0.2)) {
-        ok = true;
-        return;
+        return true;
     }
 
     erase_application();
@@ -92,16 +85,16 @@ void Eraser::connect_and_erase(bool& ok)
         link_.beep_times(1);
         log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
         stop_run_.comStop_Download_Click();
-        return;
+        return false;
     }
     if (!link_.reply_received) {
         link_.beep_times(3);
         log_.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") + MessageLog::time_of_day() +
                     QStringLiteral(")"));
         log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
-        return;
+        return false;
     }
-    ok = true;
+    return true;
 }
 
 void Eraser::erase_application()

@@ -22,8 +22,8 @@ public:
            const ProgramImage& image, ControlStates& controls, StopRun& stop_run, Handshake& handshake,
            Connection& connection);
 
-    // Connects (greeting, baud, status) and erases. ok = true: go on to programming.
-    void connect_and_erase(bool& ok);
+    // Connects (greeting, baud, status) and erases; true: go on to programming.
+    bool connect_and_erase();
     // The erase attempts; the outcome is left in the link's reply_received / stop_requested.
     void erase_application();
 
@@ -33,8 +33,6 @@ public:
     // the end of the image (never more than the model's count).
     static int page_count(const QString& combo_text, int reserved_top_size, const QString& variant,
                           int version_tenths, qint32 image_end);
-    // The erase frame body from 0x6A to 0x16 for a page count.
-    static QByteArray erase_frame(quint8 pages);
 
 private:
     IspLink& link_;

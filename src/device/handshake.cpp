@@ -3,7 +3,6 @@
 #include "device/busy_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
-#include "device/connection.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "device/link_results.h"
@@ -91,15 +90,12 @@ QString Handshake::model_name_for(const QString& id, const QString& sub)
     return QString();
 }
 
-void Handshake::calculate_baud(qint32 clock, qint16& index, qint32& baud, float& error_pct, qint16& count,
-                               qint32 limit)
+std::optional<Handshake::BaudChoice> Handshake::calculate_baud(qint32 clock, qint16 index, qint32 limit)
 {
     if (index > 12)
         index = 12;
-    if (index < 1 || clock < 1) {
-        count = -1;
-        return;
-    }
+    if (index < 1 || clock < 1)
+        return std::nullopt;
     qint32 counts[12];
     float errors[12];
     for (int i = 0; i < 12; ++i) {
@@ -114,15 +110,10 @@ void Handshake::calculate_baud(qint32 clock, qint16& index, qint32& baud, float&
     for (int i = index - 1; i >= 0; --i) {
         if (kBaudTable[i] > limit)
             continue;
-        if (errors[i] > -3.5f && errors[i] < 4.5f && counts[i] > 2) {
-            index = qint16(i);
-            baud = kBaudTable[i];
-            error_pct = errors[i];
-            count = qint16(counts[i]);
-            return;
-        }
+        if (errors[i] > -3.5f && errors[i] < 4.5f && counts[i] > 2)
+            return BaudChoice{qint16(i), kBaudTable[i], errors[i], qint16(counts[i])};
     }
-    count = -1;
+    return std::nullopt;
 }
 
 quint8 Handshake::wdt_pin_code(const QString& pin)
@@ -252,12 +243,10 @@ void Handshake::derive_alternate_reload()
     }
 }
 
-void Handshake::send_extern_WDT_address(bool& ok)
+bool Handshake::send_extern_WDT_address()
 {
-    if (!choices_.wdt_pin_enabled) {
-        ok = true;
-        return;
-    }
+    if (!choices_.wdt_pin_enabled)
+        return true;
     if (!link_.port_open())
         link_.open_port();
     const QByteArray frame = wdt_frame(choices_.wdt_pin_enabled, choices_.wdt_pin);
@@ -270,20 +259,18 @@ void Handshake::send_extern_WDT_address(bool& ok)
         link_.reply_armed = true;
         link_.reply_received = false;
         send_frame_bytes(frame);
-        if (link_.wait_reply(500)) {
-            ok = true;
-            return;
-        }
+        if (link_.wait_reply(500))
+            return true;
         if (link_.stop_requested)
             break;
     }
     link_.close_port();
-    ok = false;
+    return false;
 }
 
 // The settings change in place on the open port (the receive side keeps listening): the answer
 // at the candidate baud may come as soon as the frame has left the wire.
-void Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok)
+bool Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo)
 {
     const qint32 baud_value = baud.toInt();
     if (!link_.port_open())
@@ -299,14 +286,14 @@ void Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& o
     link_.reply_received = false;
     send_frame_bytes(test_baud_frame(baud_value, hi, lo, results_.clock_hz, model_.model_family));
 
-    const QString remembered = link_.settings();
+    const QString remembered = link_.settings_text();
     if (link_.set_settings(baud + QStringLiteral(",n,8,1")) && link_.port_open())
         link_.wait_reply(650);
     link_.set_settings(remembered);
-    ok = link_.reply_received;
+    return link_.reply_received;
 }
 
-void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok)
+bool Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo)
 {
     link_.rx_count = 0;
     link_.reply_received = false;
@@ -325,23 +312,22 @@ void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok
     link_.set_settings(baud + QStringLiteral(",n,8,1"));
     link_.Timer8.restart(800);
     link_.wait_on(link_.Timer8, [this] { return link_.reply_received; });
-    ok = link_.reply_received;
+    return link_.reply_received;
 }
 
 void Handshake::append_port_advice()
 {
-    if (!link_.port())
+    if (!link_.serial_port())
         return;
-    QString advice = port_advice::for_port(*link_.port(), link_.port_device());
+    QString advice = port_advice::for_port(*link_.serial_port(), link_.port_device());
     // Open returned 0 but the port stayed closed: the layer raised no error of its own.
     if (advice.isEmpty())
         advice = port_advice::text(PortErrorKind::Other, link_.port_device(), {}, link_.last_open_error());
     log_.append(advice);
 }
 
-void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
+std::optional<qint32> Handshake::handshake(bool read_only)
 {
-    failed = true;
 
     // 1. Port at 1200 baud.
     results_.connected = false;
@@ -364,7 +350,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
         append_port_advice();
         controls_.set_busy_state(ControlStates::Idle);
-        return;
+        return std::nullopt;
     }
 
     // 3.
@@ -378,8 +364,8 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     // is left as it is.
     const PowerCycle power = choices_.power_cycle;
     bool powered_off = false;
-    if (power != PowerCycle::None && link_.port() && !link_.stop_requested) {
-        power_cycle::set_power(*link_.port(), power, false);
+    if (power != PowerCycle::None && link_.serial_port() && !link_.stop_requested) {
+        power_cycle::set_power(*link_.serial_port(), power, false);
         powered_off = true;
         OneShotTimer off_time(QStringLiteral("power-off"), power_cycle::kOffMs);
         off_time.start();
@@ -400,22 +386,22 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         if (link_.port_open())
             ++greeting_pairs;
         if (powered_off) {
-            power_cycle::set_power(*link_.port(), power, true);
+            power_cycle::set_power(*link_.serial_port(), power, true);
             powered_off = false;
         }
         link_.pump_events();
         // The adapter went away under the greeting and cannot be opened again: the attempt ends
         // as it does for a port that cannot be opened.
         if (link_.port_lost() && !link_.port_open() && !link_.stop_requested && link_.open_port() != 0) {
-            if (powered_off && link_.port())
-                power_cycle::set_power(*link_.port(), power, true);
+            if (powered_off && link_.serial_port())
+                power_cycle::set_power(*link_.serial_port(), power, true);
             link_.beep_times(3);
             log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
             log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
             log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
             append_port_advice();
             controls_.set_busy_state(ControlStates::Idle);
-            return;
+            return std::nullopt;
         }
         // A port that is gone (and not back) has no wire to wait for: pace by the pair's time.
         if (!link_.port_open()) {
@@ -426,13 +412,13 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     }
 
     // A stop before the first greeting leaves the board powered as it was found.
-    if (powered_off && link_.port())
-        power_cycle::set_power(*link_.port(), power, true);
+    if (powered_off && link_.serial_port())
+        power_cycle::set_power(*link_.serial_port(), power, true);
 
     // 5.
     if (link_.stop_requested) {
         stop_line();
-        return;
+        return std::nullopt;
     }
 
     // 6. Empty both queues; the port stays open at 1200 baud.
@@ -466,8 +452,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         report_.show_status_panel(f[20], f[21], f[22], 0);
         if (read_only) {
             results_.status_read_ok = true;
-            failed = false;
-            return;
+            return 0;
         }
     }
 
@@ -487,59 +472,59 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         link_.clear_queues();
         log_.append(QStringLiteral("We are Reading Chip Lock./ 正在读加密位,双倍速,版本号"));
         for (int i = 0; i < 4; ++i) {
-            if (connection_)
-                connection_->read_status(false);
+            results_.status_read_ok = report_.query_status(false);
             if (link_.reply_received || link_.stop_requested)
                 break;
         }
         if (link_.stop_requested) {
             stop_line();
-        } else if (!results_.status_read_ok) {
-            fail_with_time();
-        } else {
-            failed = false;
+            return std::nullopt;
         }
-        return;
+        if (!results_.status_read_ok) {
+            fail_with_time();
+            return std::nullopt;
+        }
+        return 0;
     }
 
     if (identified && !identified()) {
         link_.beep_times(3);
-        return;
+        return std::nullopt;
     }
 
     // 12. Watchdog pin.
     log_.append(QStringLiteral("We are trying to run more rapid ..."));
     log_.append(QStringLiteral("Chinese:正在尝试用更高的波特率连接 ..."));
-    bool ok = false;
-    send_extern_WDT_address(ok);
-    if (!ok) {
+    if (!send_extern_WDT_address()) {
         if (link_.stop_requested) {
             stop_line();
         } else {
             link_.beep_times(3);
             log_.append(QStringLiteral("Handshake is failed. / 握手失败"));
         }
-        return;
+        return std::nullopt;
     }
 
     // 13. Negotiation.
     qint16 index = 100;
     qint16 count = 0;
     qint32 candidate = 0;
-    float error_pct = link_.baud_error_pct;
     bool found = false;
     bool tries_exhausted = false;
     int attempts = 0;
     const qint32 clock = qint32(std::lround(results_.clock_hz));
     while (!found && index > 0 && attempts < 4) {
-        calculate_baud(clock, index, candidate, error_pct, count, choices_.max_baud);
-        link_.baud_error_pct = error_pct;
-        if (count == -1) {
+        const std::optional<BaudChoice> choice = calculate_baud(clock, index, choices_.max_baud);
+        if (!choice) {
             fail_with_time();
-            return;
+            return std::nullopt;
         }
+        index = choice->index;
+        candidate = choice->baud;
+        count = choice->count;
+        link_.baud_error_pct = choice->error_pct;
         // Can the PC port take this baud? Tried in place on the open port.
-        const QString remembered = link_.settings();
+        const QString remembered = link_.settings_text();
         const bool refused = !link_.set_settings(QString::number(candidate) + QStringLiteral(",n,8,1"));
         link_.set_settings(remembered);
         if (refused)
@@ -554,9 +539,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         link_.flush_receive();
         tries_exhausted = true;
         for (int t = 0; t < 3; ++t) {
-            bool passed = false;
-            test_new_baud(QString::number(candidate), hi, lo, passed);
-            if (passed) {
+            if (test_new_baud(QString::number(candidate), hi, lo)) {
                 found = true;
                 tries_exhausted = false;
                 break;
@@ -566,24 +549,22 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         }
         if (link_.stop_requested) {
             stop_line();
-            return;
+            return std::nullopt;
         }
     }
 
     // 14.
     if (link_.stop_requested) {
         stop_line();
-        return;
+        return std::nullopt;
     }
     if (!found) {
         if (attempts > 3 || tries_exhausted) {
             fail_with_time();
-            return;
+            return std::nullopt;
         }
-        baud = link_.current_baud();
-        failed = false;
         derive_alternate_reload();
-        return;
+        return link_.current_baud();
     }
 
     // 15. Switch both ends.
@@ -595,22 +576,21 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     link_.flush_receive();
     bool switched = false;
     for (int t = 0; t < 3 && !switched; ++t) {
-        set_new_baud(QString::number(candidate), hi, lo, switched);
+        switched = set_new_baud(QString::number(candidate), hi, lo);
         if (link_.stop_requested)
             break;
     }
     if (link_.stop_requested) {
         stop_line();
-        return;
+        return std::nullopt;
     }
     link_.flush_receive();
     if (!switched) {
         fail_with_time();
-        return;
+        return std::nullopt;
     }
 
     // 16.
-    baud = candidate;
-    failed = false;
     derive_alternate_reload();
+    return candidate;
 }

@@ -7,13 +7,13 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 
 class IspLink;
 class MessageLog;
 class ControlStates;
 class StatusReport;
 class StopRun;
-class Connection;
 class UserDialogs;
 struct McuStatus;
 struct LinkResults;
@@ -26,23 +26,26 @@ public:
               const LinkChoices& choices, const SelectedModel& model, StatusReport& report,
               ControlStates& controls, StopRun& stop_run);
 
-    // The status query of the read-only path lives with the connection.
-    void set_connection(Connection* connection) { connection_ = connection; }
 
-    // failed starts true and stays true on every failure and on stop. On success (not read_only)
-    // baud holds the negotiated baud.
-    void handshake(qint32& baud, bool read_only, bool& failed);
+    // The negotiated baud (0 for a read-only connect), or nothing on a failure or a stop.
+    std::optional<qint32> handshake(bool read_only);
 
-    // Picks the highest table baud below `index` (and not above `limit`) that the clock hits within
-    // -3.5 % .. +4.5 % with a timer count above 2. count = -1 when none qualifies (then index, baud
-    // and error_pct are left unchanged).
-    static void calculate_baud(qint32 clock, qint16& index, qint32& baud, float& error_pct, qint16& count,
-                               qint32 limit);
+    // A table baud and its timer count: `index` is its row, from which a next try goes lower.
+    struct BaudChoice {
+        qint16 index;
+        qint32 baud;
+        float error_pct;
+        qint16 count;
+    };
+    // Picks the highest table baud below `index` (at most 12, and not above `limit`) that the clock
+    // hits within -3.5 % .. +4.5 % with a timer count above 2; nothing when none qualifies.
+    static std::optional<BaudChoice> calculate_baud(qint32 clock, qint16 index, qint32 limit);
     static const qint32 kBaudTable[12];
 
-    void send_extern_WDT_address(bool& ok);
-    void test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok);
-    void set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok);
+    bool send_extern_WDT_address();   // true: no pin chosen, or the MCU took it
+    // True when the MCU answered at the candidate baud / switched to it.
+    bool test_new_baud(const QString& baud, quint8 hi, quint8 lo);
+    bool set_new_baud(const QString& baud, quint8 hi, quint8 lo);
     void derive_alternate_reload();
     void lookup_reserved_top_size(const QString& version);
     // The line after the three port-open failure lines: the device, the reason and the usual fix.
@@ -88,5 +91,4 @@ private:
     StatusReport& report_;
     ControlStates& controls_;
     StopRun& stop_run_;
-    Connection* connection_ = nullptr;
 };

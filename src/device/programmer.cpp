@@ -77,24 +77,6 @@ QString Programmer::kbyte_text(qint64 bytes)
     return text + QLatin1Char('K');
 }
 
-QByteArray Programmer::program_frame(quint32 address, const QByteArray& data, bool resend)
-{
-    QByteArray f = normal_header(address, data.size(), resend) + data;
-    f.append(char(Frames::sum8(f)));
-    f.append(char(Frames::kEnd));
-    return f;
-}
-
-QByteArray Programmer::custom_program_frame(quint32 address, const QByteArray& data, bool resend)
-{
-    QByteArray f = custom_header(address, data.size(), resend) + data;
-    const quint32 sum = Frames::sum_plain(f) & 0xFFFF;
-    f.append(char((sum >> 8) & 0xFF));
-    f.append(char(sum & 0xFF));
-    f.append(char(Frames::kEnd));
-    return f;
-}
-
 bool Programmer::acknowledges(const quint8* frame, int count, const QByteArray& data, bool custom)
 {
     quint32 sum = 0;
@@ -157,19 +139,19 @@ void Programmer::set_kbyte(qint64 bytes)
 
 void Programmer::comWrite_Click()
 {
-    if (controls_.comWrite_caption == QLatin1String("Stop")) {
+    if (controls_.write_button == ControlStates::WriteButton::Programming) {
         controls_.set_busy_state(ControlStates::Programming);
-        controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+        controls_.write_button = ControlStates::WriteButton::Ready;
         controls_.notify();
         return;
     }
     program_ok = false;
-    controls_.comWrite_caption = QStringLiteral("Stop");
+    controls_.write_button = ControlStates::WriteButton::Programming;
     controls_.set_busy_state(ControlStates::Programming);
     program_start_time = QDateTime::currentDateTime();
 
     set_progress_range(image_.image_start, image_.image_end);
-    controls_.show_progress(QStringLiteral("DOWN LOAD"));
+    controls_.show_progress(ControlStates::ProgressMode::Download);
 
     log_.append(QStringLiteral("Programming.../ 正在下载... ( Begin: ") + MessageLog::time_of_day() +
                 QStringLiteral(" )"));
@@ -188,7 +170,7 @@ void Programmer::comWrite_Click()
         log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
         controls_.set_busy_state(ControlStates::Idle);
     }
-    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    controls_.write_button = ControlStates::WriteButton::Ready;
     controls_.notify();
 }
 

@@ -108,9 +108,7 @@ bool Sequencer::run_cycle()
 {
     link_.clear_prefix_mode_flags();
 
-    bool ok = false;
-    eraser_.connect_and_erase(ok);
-    if (!ok)
+    if (!eraser_.connect_and_erase())
         return false;
 
     programmer_.program_ok = false;
@@ -118,7 +116,7 @@ bool Sequencer::run_cycle()
     if (!programmer_.program_ok)
         return false;
 
-    controls_.show_progress(QStringLiteral("HIDE"));
+    controls_.show_progress(ControlStates::ProgressMode::Hide);
 
     if (model_.model_family != 1) {
         results_.status_read_ok = false;

@@ -23,7 +23,7 @@ void StopRun::comRun_Click()
 void StopRun::comStop_Download_Click()
 {
     Timer9.stop();
-    controls_.comWrite_caption = QStringLiteral("DownLoad,Check");
+    controls_.write_button = ControlStates::WriteButton::Ready;
     controls_.set_busy_state(ControlStates::Idle);
     link_.request_stop();
     link_.stop_requested = true;

@@ -136,9 +136,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
     image.notify();
     IspLink& link = bench_.link;
     link.stop_requested = false;
-    bool ok = false;
-    bench_.eraser.connect_and_erase(ok);
-    if (!ok)
+    if (!bench_.eraser.connect_and_erase())
         return;
     bench_.log.clear();
     bench_.programmer.program_ok = false;
@@ -148,7 +146,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
 
     // Second pass: the reset vector.
     bench_.log.clear();
-    bench_.controls.show_progress(QStringLiteral("HIDE"));
+    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
     image.file_start = image.image_start = 0x0000;
     image.file_end = image.image_end = 0x007F;
     image.notify();
@@ -158,7 +156,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
         return;
 
     bench_.log.clear();
-    bench_.controls.show_progress(QStringLiteral("HIDE"));
+    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
     bench_.stop_run.comRun_Click();
 
     settle();
@@ -175,7 +173,7 @@ void SoftIceDownload::settle()
     bar.minimum = 0;
     bar.maximum = 300;
     bar.value = bar.minimum;
-    bench_.controls.show_progress(QStringLiteral("DOWN LOAD"));
+    bench_.controls.show_progress(ControlStates::ProgressMode::Download);
     if (settling_enabled_) {
         OneShotTimer& timer = bench_.link.Timer10;
         const int kept_interval = timer.interval();
@@ -191,5 +189,5 @@ void SoftIceDownload::settle()
         bar.value = bar.maximum;
         emit bench_.controls.progress_changed();
     }
-    bench_.controls.show_progress(QStringLiteral("HIDE"));
+    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
 }
