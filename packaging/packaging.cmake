@@ -5,7 +5,21 @@
 #   share/zvkisp/README.md                                the Soft ICE monitor files go here
 #   share/doc/zvkisp/user-guide.md, board-record.schema.json
 #   lib/udev/rules.d/60-zvkisp-usb-serial.rules           FTDI adapters: 1 ms latency timer, group dialout
+#   share/man/man1/zvkisp-cli.1.gz                        the command line's manual page
+#   share/bash-completion/completions/zvkisp-cli          its bash completion
 include(GNUInstallDirs)
+find_program(ZVKISP_GZIP gzip)
+if(ZVKISP_GZIP)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/zvkisp-cli.1.gz
+                     COMMAND ${ZVKISP_GZIP} -9n -c ${CMAKE_CURRENT_LIST_DIR}/zvkisp-cli.1 > ${PROJECT_BINARY_DIR}/zvkisp-cli.1.gz
+                     DEPENDS ${CMAKE_CURRENT_LIST_DIR}/zvkisp-cli.1 VERBATIM)
+  add_custom_target(zvkisp-cli-man ALL DEPENDS ${PROJECT_BINARY_DIR}/zvkisp-cli.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/zvkisp-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp-cli.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME zvkisp-cli)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/zvkisp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/data-README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/zvkisp RENAME README.md)

@@ -99,7 +99,7 @@ private slots:
         QVERIFY(r.cli.wait_for_output(QStringLiteral("   或需退回升级，或 MCU 已损坏。"), 5000));
         r.cli.interrupt();
         QVERIFY(r.finish(20000, false));
-        QCOMPARE(r.cli.exit_code(), 1);
+        QCOMPARE(r.cli.exit_code(), 130);
         QCOMPARE(r.cli.beeps(), 2 + 1);
         const QStringList lines = r.cli.out().trimmed().split(QLatin1Char('\n'));
         QCOMPARE(lines.mid(lines.indexOf(advice)),
@@ -128,7 +128,7 @@ private slots:
         QVERIFY(r.start("ZVK7H08A", {"--demo-routine"}, 1000, 8));
         r.cli_run(command, "ZVK7H08A", options);
         QVERIFY(r.finish(20000, false));
-        QCOMPARE(r.cli.exit_code(), 1);
+        QCOMPARE(r.cli.exit_code(), 3);
         const QStringList lines = r.cli.lines();
         const int at = lines.indexOf(QStringLiteral("Open COM port failure! / 打开串口失败!"));
         QVERIFY2(at >= 0, qPrintable(r.cli.out()));

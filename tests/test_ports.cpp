@@ -5,9 +5,14 @@
 #include "isp/port_discovery.h"
 #include "isp/port_names.h"
 #include "support/e2e_util.h"
+#include "support/fake_serial_port.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +156,34 @@ private slots:
         QFETCH(QString, detail);
         QFETCH(QString, expected);
         QCOMPARE(port_advice::text(PortErrorKind(kind), QStringLiteral("/dev/ttyUSB0"), group, detail), expected);
+    }
+    // A refused permission: the device's own group when joining it helps, else its mode.
+    void permission_advice_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("mode 000") << 0000 << "dialout" << "(mode 000, owner root, group dialout): no group membership";
+        QTest::newRow("group may read and write") << 0660 << "dialout" << "add your user to the group 'dialout'";
+        QTest::newRow("group root") << 0660 << "root" << "(mode 660, owner root, group root)";
+    }
+    void permission_advice()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, group);
+        QFETCH(QString, advice);
+        const struct group* g = ::getgrnam(qPrintable(group));
+        if (::getuid() != 0 || !g)
+            QSKIP("needs root and the group");
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyUSB9"));
+        QVERIFY(e2e::write_file(device, {}));
+        QVERIFY(::chown(qPrintable(device), 0, g->gr_gid) == 0 && ::chmod(qPrintable(device), mode_t(mode)) == 0);
+        FakeSerialPort port;
+        port.open_error = 13;
+        port.open_error_kind = PortErrorKind::PermissionDenied;
+        const QString text = port_advice::for_port(port, device);
+        QVERIFY2(text.contains(advice), qPrintable(text));
     }
     // The handshake and the user-code command both follow the three failure lines with one line
     // that names the device, for a missing device and for a file that is no serial port.

@@ -13,7 +13,8 @@ int cmd_connect(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Connect to the MCU as a download would (handshake, fastest baud, model check), then stop.\n"
-        "Exit status 0 when the connection was made.\n"
+        "Exit status 0 when the connection was made. --model auto picks the model from the identity\n"
+        "the chip reports and names it on standard error.\n"
         "Example: zvkisp-cli connect --port /dev/ttyUSB0 --model ZVK7H64B+ --power-cycle dtr"));
     parser.addHelpOption();
     CliSession::add_common_options(parser);
@@ -26,6 +27,7 @@ int cmd_connect(const QStringList& args)
         return 0;
     }
     CliSession session;
+    session.model_auto_allowed = true;
     QString error;
     if (!session.apply_common_options(parser, error)) {
         std::fprintf(stderr, "zvkisp-cli connect: %s\n", qPrintable(error));
@@ -40,7 +42,7 @@ int cmd_connect(const QStringList& args)
     const bool connected = session.bench.results.connected;
     session.bench.stop_run.comStop_Download_Click();
 
-    if (session.interrupted())
-        return 130;
-    return connected ? 0 : 1;
+    if (session.quiet)
+        session.print_verdict(connected);
+    return exit_code(session.status_after(connected));
 }

@@ -114,6 +114,9 @@ int cmd_custom_download(const QStringList& args)
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
     custom.board_finished = [&](bool ok) {
+        session.board_done();
+        if (session.quiet)
+            session.print_verdict(ok);
         if (repeat)
             std::fprintf(stderr, "%s: board %d %s\n", kName, custom.boards_done + custom.boards_failed,
                          ok ? "programmed" : "failed");
@@ -124,5 +127,9 @@ int cmd_custom_download(const QStringList& args)
     QObject::connect(&session, &CliSession::interrupt_received, [&custom] { custom.com_Demo_Stop_Click(); });
     session.install_stop_on_interrupt();
     custom.run_custom_download(repeat);
-    return custom.boards_done > 0 && custom.boards_failed == 0 ? 0 : 1;
+    const bool all_good = custom.boards_done > 0 && custom.boards_failed == 0;
+    // With --repeat, Ctrl-C or --timeout while waiting for the next board ends the batch.
+    if (repeat && custom.boards_done + custom.boards_failed > 0 && !session.stopped_with_board_in_hand())
+        return exit_code(all_good ? ExitStatus::Ok : ExitStatus::BoardFailed);
+    return exit_code(session.status_after(all_good));
 }

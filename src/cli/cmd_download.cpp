@@ -4,13 +4,13 @@
 
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
+#include "cli/download_run.h"
 #include "cli/gang_download.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -40,61 +40,6 @@ bool yes_no(const QCommandLineParser& parser, const QString& name, bool fallback
     return true;
 }
 
-// A text progress bar on standard error, drawn only when that is a terminal.
-class ProgressBarPrinter {
-public:
-    explicit ProgressBarPrinter(ControlStates& controls) : controls_(controls) {}
-
-    void draw()
-    {
-        const ProgressDisplay& p = controls_.progress;
-        if (!p.visible || p.maximum <= p.minimum) {
-            finish();
-            return;
-        }
-        const double fraction = qBound(0.0, double(p.value - p.minimum) / double(p.maximum - p.minimum), 1.0);
-        const int width = 40;
-        const int filled = int(fraction * width);
-        std::fprintf(stderr, "\r[%s%s] %3d%% %s", QByteArray(filled, '#').constData(),
-                     QByteArray(width - filled, ' ').constData(), int(fraction * 100),
-                     qPrintable(p.kbyte_label));
-        std::fflush(stderr);
-        drawn_ = true;
-        if (p.value >= p.maximum)
-            finish();
-    }
-    void finish()
-    {
-        if (drawn_) {
-            std::fputc('\n', stderr);
-            std::fflush(stderr);
-        }
-        drawn_ = false;
-    }
-    // A log line is about to be printed on the same terminal: take the bar away, then back.
-    void step_aside()
-    {
-        if (!drawn_)
-            return;
-        std::fputs("\r\x1b[K", stderr);
-        std::fflush(stderr);
-        aside_ = true;
-    }
-    void step_back()
-    {
-        if (!aside_)
-            return;
-        aside_ = false;
-        drawn_ = false;
-        draw();
-    }
-
-private:
-    ControlStates& controls_;
-    bool drawn_ = false;
-    bool aside_ = false;
-};
-
 } // namespace
 
 int cmd_download(const QStringList& args)
@@ -105,7 +50,9 @@ int cmd_download(const QStringList& args)
         "options and start the program. Exit status 0 only when the download ended with \"Program OK\".\n"
         "A doubtful FILE (bad checksum, malformed line, unknown record, text, data beyond the model's\n"
         "flash) is refused with exit status 4 before the port opens, unless --force is given.\n"
-        "With --repeat, boards are downloaded one after another (Re-Download) until Ctrl-C.\n"
+        "With --repeat, boards are downloaded one after another (Re-Download) until Ctrl-C, --count\n"
+        "good boards or --timeout while waiting for the next board; the batch exits 0 when every\n"
+        "board it programmed succeeded.\n"
         "Give --port several times to program one board per port at the same time (gang programming):\n"
         "each port's log lines come prefixed with its name, a summary follows, and the serial number\n"
         "is one counter shared by all ports.\n"
@@ -144,6 +91,7 @@ int cmd_download(const QStringList& args)
         force_option(),
     };
     parser.addOptions(options);
+    parser.addOptions(run_options());
     if (!parser.parse(args))
         return usage_error(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -156,6 +104,7 @@ int cmd_download(const QStringList& args)
         return usage_error(error);
 
     CliSession session;
+    session.model_auto_allowed = parser.values(QStringLiteral("port")).size() == 1;
     if (!session.apply_common_options(parser, error))
         return usage_error(error);
     Workbench& bench = session.bench;
@@ -175,15 +124,21 @@ int cmd_download(const QStringList& args)
             return usage_error(QStringLiteral("--gain takes half or full"));
         half_gain = g == QLatin1String("half");
     }
-    const int family = bench.model.model_family;
-    if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
-        return usage_error(QStringLiteral("this model offers no double-speed choice (a programmer sets it)"));
-    if (family != 2 && parser.isSet(QStringLiteral("gain")))
-        return usage_error(QStringLiteral("--gain applies to A and B+ models only"));
-    if (family == 0 || family == 2)
-        bench.options.set_double_speed(double_speed);
-    if (family == 2)
-        bench.options.set_half_gain(half_gain);
+    // The choices that depend on the model's family: now, and again once --model auto has picked it.
+    auto apply_family_options = [&, double_speed, half_gain]() -> QString {
+        const int family = bench.model.model_family;
+        if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
+            return QStringLiteral("this model offers no double-speed choice (a programmer sets it)");
+        if (family != 2 && parser.isSet(QStringLiteral("gain")))
+            return QStringLiteral("--gain applies to A and B+ models only");
+        if (family == 0 || family == 2)
+            bench.options.set_double_speed(double_speed);
+        if (family == 2)
+            bench.options.set_half_gain(half_gain);
+        return {};
+    };
+    if (const QString refused = session.model_auto() ? QString() : apply_family_options(); !refused.isEmpty())
+        return usage_error(refused);
     bench.options.erase_data_yes = erase_data;
     bench.options.p10_p11_to_gnd_yes = p10;
     bench.options.aux_ram_no = !aux_ram;
@@ -227,8 +182,8 @@ int cmd_download(const QStringList& args)
             serial.texAuto_Increase_Change(i, parts.at(i).trimmed());
         serial.optAuto_Increase_Click(index);
         serial.set_checked(true);
-        if (!serial.serial_active)
-            return usage_error(QStringLiteral("the serial number settings were refused"));
+        if (!serial.serial_active || !check_serial_option(parts, error))
+            return usage_error(error.isEmpty() ? QStringLiteral("the serial number settings were refused") : error);
     }
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
@@ -236,37 +191,14 @@ int cmd_download(const QStringList& args)
     if (!seconds_re.match(parser.value(QStringLiteral("pause")).trimmed()).hasMatch())
         return usage_error(QStringLiteral("--pause takes a whole number of seconds"));
     bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause")).trimmed();
+    RunOptions run;
+    if (!parse_run_options(parser, repeat, run, error))
+        return usage_error(error);
     const QStringList ports = parser.values(QStringLiteral("port"));
     if (ports.size() > 1)
-        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat);
+        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, run, parser);
 
     bench.sequencer.set_image_tools(&tools.loader, &serial);
-
-    ProgressBarPrinter bar(bench.controls);
-    if (::isatty(STDERR_FILENO)) {
-        QObject::connect(&bench.controls, &ControlStates::progress_changed, [&bar] { bar.draw(); });
-        session.before_log_line = [&bar] { bar.step_aside(); };
-        session.after_log_line = [&bar] { bar.step_back(); };
-    }
-    int boards = 0;
-    bool last_ok = false;
-    bench.sequencer.board_finished = [&](bool ok) {
-        bar.finish();
-        // Stopped while waiting for a board that never answered: with Re-Download that is the
-        // end of the run, not a failed board.
-        const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
-        session.port.received = 0;
-        if (no_board)
-            return;
-        ++boards;
-        last_ok = ok;
-        if (repeat)
-            std::fprintf(stderr, "%s: board %d %s\n", kName, boards, ok ? "programmed" : "failed");
-    };
-
-    session.calibrate();
-    session.install_stop_on_interrupt();
-    bench.sequencer.comDownload_Click(repeat ? 1 : 0);
-    bar.finish();
-    return last_ok && boards > 0 ? 0 : 1;
+    session.model_picked = [&] { return model_picked(session, tools, buffer, file, apply_family_options()); };
+    return exit_code(run_download(session, &serial, repeat, run));
 }

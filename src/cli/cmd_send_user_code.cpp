@@ -25,8 +25,8 @@ int usage_error(const QString& text)
 }
 
 const char* const kHelp =
-    "Usage: zvkisp-cli send-user-code FILE --port DEVICE --model NAME --code HEX --format BAUD,P,D,S\n"
-    "                                 [options of 'zvkisp-cli download']\n"
+    "Usage: zvkisp-cli send-user-code FILE --port DEVICE --model NAME --code HEX\n"
+    "                                 --format BAUD,P,D,S [options of 'zvkisp-cli download']\n"
     "\n"
     "Sends the running application its own download command, at the application's serial format,\n"
     "then downloads FILE exactly as 'zvkisp-cli download' does (the application is expected to\n"
@@ -36,11 +36,14 @@ const char* const kHelp =
     "           --code \"12 34 56 78 90 AB CD EF\" --format 38400,N,8,1\n"
     "\n"
     "Options:\n"
-    "  --code HEX            The command as hex text: pairs of hex digits, blanks optional\n"
-    "                        (\"12 34 AB\" or \"1234AB\"); an empty text sends nothing.\n"
-    "  --format BAUD,P,D,S   The application's format: baud 115200..1200, parity E/O/N,\n"
-    "                        data bits 8/7/6/5, stop bits 1/1.5/2 (for example 38400,N,8,1).\n"
-    "  --port, --model, --max-baud and every other option: see 'zvkisp-cli download --help'.\n";
+    "  --code HEX            The command as hex text: pairs of hex digits, blanks\n"
+    "                        optional (\"12 34 AB\" or \"1234AB\"); an empty text sends\n"
+    "                        nothing.\n"
+    "  --format BAUD,P,D,S   The application's format: baud 115200..1200, parity\n"
+    "                        E/O/N, data bits 8/7/6/5, stop bits 1/1.5/2 (for example\n"
+    "                        38400,N,8,1).\n"
+    "  --port, --model, --max-baud and every other option: see\n"
+    "  'zvkisp-cli download --help'.\n";
 
 // Takes "--name VALUE" or "--name=VALUE" out of `args`; false when the option is not there.
 bool take_option(QStringList& args, const QString& name, QString& value, bool remove, QString& error)
@@ -74,7 +77,7 @@ int cmd_send_user_code(const QStringList& args_in)
 {
     QStringList args = args_in;
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        std::fputs(kHelp, stdout);
+        print_help_text(QString::fromUtf8(kHelp));
         return 0;
     }
     QString error;
@@ -117,6 +120,8 @@ int cmd_send_user_code(const QStringList& args_in)
             common_args << QStringLiteral("--port") << port_text;
         if (!model_name.isEmpty())
             common_args << QStringLiteral("--model") << model_name;
+        if (args.contains(QStringLiteral("-q")) || args.contains(QStringLiteral("--quiet")))
+            common_args << QStringLiteral("--quiet");
         if (!common.parse(common_args))
             return usage_error(common.errorText());
         if (!session->apply_common_options(common, error))
@@ -139,10 +144,10 @@ int cmd_send_user_code(const QStringList& args_in)
         session->install_stop_on_interrupt();
         if (!command.send_user_code()) {
             session->report_port_error();
-            return 1;
+            return exit_code(session->status_after(false));
         }
         if (session->interrupted())
-            return 1;
+            return exit_code(session->status_after(false));
     }
 
     args[0] = QStringLiteral("zvkisp-cli download");

@@ -4,6 +4,7 @@
 
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
+#include "models/model_catalogue.h"
 #include "softice/softice_download.h"
 
 #include <QCommandLineParser>
@@ -19,6 +20,16 @@ int usage_error(const QString& text)
     return cli_usage_error(kName, text);
 }
 
+// The catalogue's models that have a monitor file.
+QString soft_ice_models()
+{
+    QStringList names;
+    for (const ModelRow& row : McuModelTable::rows())
+        if (!row.soft_ice_rom.isEmpty())
+            names << row.name;
+    return names.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 int cmd_softice(const QStringList& args)
@@ -30,8 +41,10 @@ int cmd_softice(const QStringList& args)
                        "The monitor files are looked up in $ZVKISP_DATA_DIR, the folder of this program, and\n"
                        "the installed data folders (share/zvkisp). Both questions are asked on the terminal\n"
                        "(default No) unless --yes is given.\n"
+                       "Models: %1.\n"
                        "Exit status 0 only when the download ended with \"Download Soft_ICE is succeed\".\n"
-                       "Example: zvkisp-cli softice --port /dev/ttyUSB0 --model ZVK7H/V64B"));
+                       "Example: zvkisp-cli softice --port /dev/ttyUSB0 --model ZVK7H64B")
+            .arg(soft_ice_models()));
     parser.addHelpOption();
     CliSession::add_common_options(parser);
     parser.addOption(QCommandLineOption(QStringLiteral("yes"), QStringLiteral("Answer Yes to both questions.")));
@@ -50,8 +63,8 @@ int cmd_softice(const QStringList& args)
         return usage_error(error);
     Workbench& bench = session.bench;
     if (!bench.model.soft_ice_capable)
-        return usage_error(QStringLiteral("%1 cannot be made a Soft ICE chip (only ZVK7H/V64B, ZVK7H/V32B)")
-                               .arg(bench.model.combo_text));
+        return usage_error(QStringLiteral("%1 cannot be made a Soft ICE chip (only %2)")
+                               .arg(bench.model.combo_text, soft_ice_models()));
     session.dialogs.answer_yes = parser.isSet(QStringLiteral("yes"));
     session.dialogs.ask_on_terminal = !session.dialogs.answer_yes;
 
@@ -65,5 +78,5 @@ int cmd_softice(const QStringList& args)
     softice.comDownSoft_ICE_Click();
     if (!softice.succeeded)
         session.report_port_error();
-    return softice.succeeded ? 0 : 1;
+    return exit_code(session.status_after(softice.succeeded));
 }

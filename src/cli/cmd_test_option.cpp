@@ -5,7 +5,6 @@
 #include "cli/cli_session.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -18,9 +17,10 @@ int cmd_test_option(const QStringList& args)
         "Example: zvkisp-cli test-option --port auto --model ZVK7H64B+"));
     parser.addHelpOption();
     CliSession::add_common_options(parser);
-    parser.addOption(QCommandLineOption(QStringLiteral("wdt-pin"),
-                                        QStringLiteral("Feed an external watchdog from this pin (P0.0..P4.3)."),
-                                        QStringLiteral("Pn.m")));
+    // Test Option reads only and sends no watchdog pin: refused rather than ignored.
+    QCommandLineOption wdt_pin(QStringLiteral("wdt-pin"), QString(), QStringLiteral("Pn.m"));
+    wdt_pin.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(wdt_pin);
     if (!parser.parse(args)) {
         std::fprintf(stderr, "zvkisp-cli test-option: %s\n", qPrintable(parser.errorText()));
         return 2;
@@ -37,24 +37,18 @@ int cmd_test_option(const QStringList& args)
         return 2;
     }
     if (parser.isSet(QStringLiteral("wdt-pin"))) {
-        const QString pin = parser.value(QStringLiteral("wdt-pin"));
-        static const QRegularExpression pin_re(QStringLiteral("^P([0-3]\\.[0-7]|4\\.[0-3])$"));
-        if (!pin_re.match(pin).hasMatch()) {
-            std::fprintf(stderr, "zvkisp-cli test-option: --wdt-pin must be P0.0 .. P4.3\n");
-            return 2;
-        }
-        session.bench.choices.wdt_pin_enabled = true;
-        session.bench.choices.wdt_pin = pin;
-        session.bench.controls.wdt_pin_option_selected = true;
+        std::fprintf(stderr, "zvkisp-cli test-option: --wdt-pin is not taken: Test Option sends no watchdog pin "
+                             "(a download does) / 测试选项不发送看门狗引脚\n");
+        return exit_code(ExitStatus::Usage);
     }
     session.install_stop_on_interrupt();
 
     session.bench.connection.comReadChipLock_Click();
     session.report_port_error();
 
-    if (session.interrupted())
-        return 130;
     const bool ok = session.log_has_line(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.")) ||
                     session.log_has_line(QStringLiteral("Read MCU Firmware Version OK. / 读版本号成功."));
-    return ok ? 0 : 1;
+    if (session.quiet)
+        session.print_verdict(ok);
+    return exit_code(session.status_after(ok));
 }

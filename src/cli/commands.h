@@ -19,5 +19,11 @@ int cmd_softice(const QStringList& args);
 int cmd_series(const QStringList& args);
 int cmd_records(const QStringList& args);
 
-// Prints the parser's --help text with the usage line naming "zvkisp-cli <command>".
+// Prints the parser's --help text with the usage line naming "zvkisp-cli <command>", then the
+// exit statuses, all within 80 columns.
 void print_command_help(const QCommandLineParser& parser, const QString& command);
+// Prints a help text and the exit statuses within 80 columns.
+void print_help_text(const QString& text);
+// `text` with every line longer than 80 columns cut at a blank: prose flows into the next line of
+// its paragraph, an example goes on after a backslash.
+QString fit_help_columns(const QString& text);

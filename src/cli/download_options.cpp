@@ -19,8 +19,8 @@ int refuse_input(const char* command, const FileDiagnostic& diagnostic, bool str
     err << command << ": " << diagnostic.text() << "\n";
     if (strict)
         err << command << ": "
-            << "refused before the port was opened; --force loads the file as the window does"
-               " / 未打开串口即拒绝；--force 按窗口的方式载入文件\n";
+            << "refused before anything was written to the chip; --force loads the file as the window does"
+               " / 未写入芯片即拒绝；--force 按窗口的方式载入文件\n";
     return kExitBadInput;
 }
 

@@ -1,15 +1,16 @@
 #include "cli/gang_download.h"
 
 #include "cli/cli_session.h"
+#include "cli/gang_batch.h"
 #include "device/gang_recipe.h"
 #include "device/gang_run.h"
 #include "isp/port_names.h"
 
+#include <QCommandLineParser>
 #include <QSet>
 #include <QTimer>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -112,8 +113,14 @@ private:
 
 } // namespace
 
-int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat)
+int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat,
+                      const RunOptions& options, const QCommandLineParser& parser)
 {
+    for (const char* one_port : {"timeout", "trace", "max-resends"})
+        if (parser.isSet(QLatin1String(one_port))) {
+            std::fprintf(stderr, "%s: --%s is taken with one --port only\n", kName, one_port);
+            return 2;
+        }
     QStringList devices;
     QSet<QString> seen;
     for (const QString& p : ports) {
@@ -134,12 +141,13 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
     session.calibrate();
     GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat);
 
-    const bool terminal = ::isatty(STDERR_FILENO);
+    const bool terminal = gang_progress_bar(options, session.quiet);
     ProgressBlock block(run, ports);
     QObject::connect(&run, &GangRun::line, [&](int index, const QString& text) {
         if (terminal)
             block.erase();
-        print_out(QStringLiteral("[%1] %2").arg(ports.at(index), text));
+        if (!session.quiet)
+            print_out(QStringLiteral("[%1] %2").arg(ports.at(index), text));
         if (terminal)
             block.changed();
     });
@@ -150,7 +158,8 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
             block.erase();
         std::fprintf(stderr, "%s: [%s] %s\n", kName, qPrintable(ports.at(index)), qPrintable(text));
     });
-    if (repeat) {
+    GangBatch batch(run, ports, options, session);
+    if (repeat && !session.quiet) {
         QObject::connect(&run, &GangRun::board_finished, [&](int index, bool ok) {
             const GangRun::Row& row = run.rows()[size_t(index)];
             if (terminal)
@@ -164,7 +173,7 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
     QObject::connect(&run, &GangRun::beep, [&session] { session.dialogs.beep(); });
 
     session.stop_bench_on_interrupt = false;
-    QObject::connect(&session, &CliSession::interrupt_received, &run, &GangRun::stop_all);
+    QObject::connect(&session, &CliSession::interrupt_received, &batch, &GangBatch::on_stop);
     session.install_stop_on_interrupt();
 
     run.start();
@@ -173,9 +182,11 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
         block.draw();
         std::fflush(stderr);
     }
-    print_out(QString());
-    print_out(QStringLiteral("Gang summary:"));
-    for (const QString& l : run.summary())
-        print_out(QStringLiteral("  ") + l);
-    return run.all_last_ok() ? 0 : 1;
+    if (!session.quiet) {
+        print_out(QString());
+        print_out(QStringLiteral("Gang summary:"));
+        for (const QString& l : run.summary())
+            print_out(QStringLiteral("  ") + l);
+    }
+    return exit_code(batch.status(repeat));
 }

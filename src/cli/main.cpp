@@ -1,8 +1,10 @@
 // zvkisp-cli: the command-line front end over the same core as the window.
 
 #include "cli/commands.h"
+#include "cli/exit_status.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 #include <QTextStream>
 
 #include <cstdio>
@@ -16,6 +18,21 @@ struct Command {
     std::function<int(const QStringList&)> run;
 };
 
+#ifndef ZVKISP_VERSION
+#define ZVKISP_VERSION "unknown"
+#endif
+#ifndef ZVKISP_GIT_REVISION
+#define ZVKISP_GIT_REVISION ""
+#endif
+
+int cmd_version(const QStringList&)
+{
+    const char* revision = ZVKISP_GIT_REVISION;
+    std::printf("zvkisp-cli %s\ngit revision %s\nQt %s (built with %s)\n", ZVKISP_VERSION,
+                *revision ? revision : "unknown", qVersion(), QT_VERSION_STR);
+    return 0;
+}
+
 const std::map<QString, Command>& command_table()
 {
     static const std::map<QString, Command> table = {
@@ -28,9 +45,10 @@ const std::map<QString, Command>& command_table()
         {QStringLiteral("store"), {"write a buffer range of a loaded file as binary", cmd_store}},
         {QStringLiteral("send-user-code"), {"send the running application its download command, then download", cmd_send_user_code}},
         {QStringLiteral("custom-download"), {"download through the application's own download routine (ISP DEMO)", cmd_custom_download}},
-        {QStringLiteral("softice"), {"program the Soft ICE monitor (ZVK7H/V64B, ZVK7H/V32B)", cmd_softice}},
+        {QStringLiteral("softice"), {"program the Soft ICE monitor into a model that has one", cmd_softice}},
         {QStringLiteral("series"), {"shared serial-number series: list, show, create, reset", cmd_series}},
         {QStringLiteral("records"), {"production records of the boards, as JSON lines or CSV", cmd_records}},
+        {QStringLiteral("version"), {"print the version, git revision and Qt version (also --version)", cmd_version}},
     };
     return table;
 }
@@ -39,9 +57,20 @@ void usage(FILE* to)
 {
     QTextStream out(to);
     out << "Usage: zvkisp-cli <command> [options]\n\nCommands:\n";
-    for (const auto& [name, cmd] : command_table())
-        out << "  " << name.leftJustified(14) << cmd.summary << "\n";
-    out << "\nRun 'zvkisp-cli <command> --help' for the options of a command.\n";
+    // Names in a column of their own, descriptions wrapped to 80 columns beside them.
+    const int indent = 19;
+    for (const auto& [name, cmd] : command_table()) {
+        QStringList lines{QString()};
+        for (const QString& word : QString::fromUtf8(cmd.summary).split(QLatin1Char(' '))) {
+            if (!lines.last().isEmpty() && lines.last().size() + 1 + word.size() > 80 - indent)
+                lines.append(QString());
+            lines.last() += (lines.last().isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        out << "  " << name.leftJustified(indent - 2) << lines.takeFirst() << "\n";
+        for (const QString& line : lines)
+            out << QString(indent, QLatin1Char(' ')) << line << "\n";
+    }
+    out << "\nRun 'zvkisp-cli <command> --help' for the options of a command.\n" << exit_status_help();
 }
 
 } // namespace
@@ -57,6 +86,8 @@ int main(int argc, char** argv)
         usage(args.size() < 2 ? stderr : stdout);
         return args.size() < 2 ? 2 : 0;
     }
+    if (args.at(1) == QLatin1String("--version") || args.at(1) == QLatin1String("-V"))
+        return cmd_version(args);
     const QString name = args.at(1);
     const auto it = command_table().find(name);
     if (it == command_table().end()) {

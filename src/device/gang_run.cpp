@@ -59,6 +59,12 @@ void GangRun::stop_all()
         s->request_stop();
 }
 
+void GangRun::stop(int index)
+{
+    if (index >= 0 && size_t(index) < stations_.size())
+        stations_[size_t(index)]->request_stop();
+}
+
 bool GangRun::running() const
 {
     return active_ > 0;

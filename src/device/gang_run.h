@@ -38,6 +38,8 @@ public:
     void start();
     // Stop on every port (the window's Stop, Ctrl-C).
     void stop_all();
+    // Stop on one port (it has done its share of boards); the others go on.
+    void stop(int index);
     bool running() const;
     // Runs the event loop until every port has ended.
     void wait_finished();

@@ -487,6 +487,11 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         return 0;
     }
 
+    if (identified && !identified()) {
+        link_.beep_times(3);
+        return std::nullopt;
+    }
+
     // 12. Watchdog pin.
     log_.append(QStringLiteral("We are trying to run more rapid ..."));
     log_.append(QStringLiteral("Chinese:正在尝试用更高的波特率连接 ..."));

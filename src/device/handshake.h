@@ -6,6 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 
 class IspLink;
@@ -71,6 +72,9 @@ public:
     static constexpr int kGreetingWireMs = 17;
     // 0x7F pairs the last greeting sent.
     int greeting_pairs = 0;
+    // Called when the status frame has told the chip's identity, before anything is sent to it
+    // (not for Test Option): the command line picks its model here. False ends the attempt.
+    std::function<bool()> identified;
 
 private:
     void stop_line();

@@ -275,6 +275,7 @@ void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
             result = 0;
             return;
         }
+        frames_resent += resend ? 1 : 0;
         send_program_chunk(first, last - first + 1, resend, fast, status);
         if (status >= 0)
             result = 0;
@@ -285,6 +286,7 @@ void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
         const int length = a + (kChunk - 1) >= last ? last - a + 1 : kChunk;
         if (held_back(a, length))
             continue;
+        frames_resent += resend ? 1 : 0;   // every chunk of a block tried again goes out again
         send_program_chunk(a, length, first_chunk && resend, fast, status);
         first_chunk = false;
         if (status < 0 || link_.stop_requested)
@@ -318,6 +320,7 @@ bool Programmer::send_held_back()
         for (int attempt = 0; status != 0; ++attempt) {
             if (link_.stop_requested || attempt == kLastBlockAttempts)
                 return false;
+            frames_resent += attempt > 0 ? 1 : 0;
             send_program_chunk(address, length, attempt > 0, false, status);
         }
     }

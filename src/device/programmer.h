@@ -38,6 +38,9 @@ public:
 
     // Counts of the frames sent (first sendings and resends), for reports and checks.
     quint64 frames_sent = 0;
+    // The frames of those sent again after a block failed (a noisy line); never reset here, so a
+    // reader takes the difference over a board.
+    quint64 frames_resent = 0;
     // Chunks this says yes to are held back from their place and sent after every other block,
     // right before programming ends, each with up to six attempts (a gang run sends the serial
     // number's bytes that way). before_deferred runs once before the first of them goes out (the

@@ -74,6 +74,7 @@ void Sequencer::comDownload_Click(int index)
         serial_->cheAuto_Increase_Click();
 
     running = true;
+    end_series = false;
     link_.stop_requested = false;
     for (;;) {
         // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
@@ -88,7 +89,7 @@ void Sequencer::comDownload_Click(int index)
         }
         if (!ok)
             break;
-        if (index == 0) {
+        if (index == 0 || end_series) {
             stop_run_.comStop_Download_Click();
             break;
         }

@@ -49,6 +49,8 @@ public:
 
     // Called after every board: true when it ended with the success lines.
     std::function<void(bool ok)> board_finished;
+    // Set (by board_finished) to end a Re-Download series after this board, as Download ends.
+    bool end_series = false;
     bool running = false;
     bool last_board_ok = false;
     int boards_done = 0;

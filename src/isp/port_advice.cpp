@@ -45,8 +45,26 @@ QString for_port(const SerialPort& port, const QString& device)
 {
     const PortErrorKind kind = port.error_kind();
     QString group;
-    if (kind == PortErrorKind::PermissionDenied)
-        group = QFileInfo(device).group();
+    if (kind == PortErrorKind::PermissionDenied) {
+        const QFileInfo info(device);
+        group = info.group();
+        const QFile::Permissions rw = QFile::ReadGroup | QFile::WriteGroup;
+        // Joining the group helps only when the group may read and write the device (and root's
+        // group is no group to join): then the advice names the device's mode.
+        if (!info.exists() || ((info.permissions() & rw) == rw && !group.isEmpty() && group != QLatin1String("root")))
+            return text(kind, device, group, port.error_string());
+        const QFile::Permissions p = info.permissions();
+        auto digit = [p](QFile::Permission r, QFile::Permission w) { return (p & r ? 4 : 0) + (p & w ? 2 : 0); };
+        const QString mode_text = QStringLiteral("%1%2%3")
+                                      .arg(digit(QFile::ReadOwner, QFile::WriteOwner))
+                                      .arg(digit(QFile::ReadGroup, QFile::WriteGroup))
+                                      .arg(digit(QFile::ReadOther, QFile::WriteOther));
+        return QStringLiteral("Permission denied on %1 (mode %2, owner %3, group %4): no group membership lets "
+                              "you open it; give its group read and write in the device's udev rule "
+                              "(GROUP=\"dialout\", MODE=\"0660\"), or for now: sudo chmod 660 %1. / 没有权限打开 %1 "
+                              "(权限 %2): 请在 udev 规则中给设备的组读写权限, 或执行 sudo chmod 660 %1。")
+            .arg(device, mode_text, info.owner(), group);
+    }
     return text(kind, device, group, port.error_string());
 }
 

@@ -2,6 +2,8 @@
 
 #include "isp/port_advice.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -62,6 +64,31 @@ PortErrorKind kind_of(QSerialPort::SerialPortError error, const QString& device)
     }
 }
 
+// The name the port is opened by. QSerialPort names its lock file after the path it opens, and a
+// path too long for a file name would read as a port in use: such a device is opened through a
+// link of this user's whose name is a hash of the path.
+QString openable_name(const QString& device)
+{
+#ifdef Q_OS_UNIX
+    if (device.size() <= 96)
+        return device;
+    const QString dir = QDir::tempPath() + QStringLiteral("/zvkisp-ports-%1").arg(::getuid());
+    if (!QDir().mkpath(dir))
+        return device;
+    const QString target = QFileInfo(device).absoluteFilePath();
+    const QString link =
+        dir + QLatin1Char('/') + QCryptographicHash::hash(target.toUtf8(), QCryptographicHash::Sha1).toHex().left(20);
+    if (QFileInfo(link).symLinkTarget() != target) {
+        QFile::remove(link);
+        if (!QFile::link(target, link))
+            return device;
+    }
+    return link;
+#else
+    return device;
+#endif
+}
+
 QSerialPort::Parity to_qt_parity(char p)
 {
     switch (p) {
@@ -100,7 +127,7 @@ int QtSerialPort::open(const QString& device, const SerialFormat& format)
         close();
     failing_ = false;
     device_ = device;
-    port_.setPortName(device);
+    port_.setPortName(openable_name(device));
     port_.clearError();
     if (!apply_format(format)) {
         error_string_ = QStringLiteral("Cannot open %1: the settings %2 are not supported").arg(device, format.text());
