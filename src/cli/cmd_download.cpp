@@ -2,12 +2,19 @@
 // log printed line by line.
 #include "cli/commands.h"
 
+#include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
 #include "cli/gang_download.h"
+#include "device/board_recorder.h"
+#include "device/numbered_board.h"
+#include "device/serial_pool.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <optional>
 
 #include <cstdio>
 #include <unistd.h>
@@ -144,6 +151,7 @@ int cmd_download(const QStringList& args)
         force_option(),
     };
     parser.addOptions(options);
+    parser.addOptions(BoardReport::options());
     if (!parser.parse(args))
         return usage_error(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -231,6 +239,14 @@ int cmd_download(const QStringList& args)
             return usage_error(QStringLiteral("the serial number settings were refused"));
     }
 
+    BoardReport report(kName);
+    if (!report.configure(parser, error))
+        return usage_error(error);
+    if (serial.checked)
+        if (const int status = report.prepare_series(serial))
+            return status;
+    QObject::connect(&session, &CliSession::interrupt_received, &report, &BoardReport::interrupt);
+
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
     static const QRegularExpression seconds_re(QStringLiteral("^[0-9]{1,6}$"));
     if (!seconds_re.match(parser.value(QStringLiteral("pause")).trimmed()).hasMatch())
@@ -238,9 +254,27 @@ int cmd_download(const QStringList& args)
     bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause")).trimmed();
     const QStringList ports = parser.values(QStringLiteral("port"));
     if (ports.size() > 1)
-        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat);
+        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, report);
 
-    bench.sequencer.set_image_tools(&tools.loader, &serial);
+    // The serial number from the store's series, taken right before its bytes go out.
+    std::atomic<bool> stop_numbers{false};
+    const std::unique_ptr<SerialPool> pool = report.make_pool();
+    std::optional<NumberedBoard> numbered;
+    if (pool) {
+        numbered.emplace(bench, serial, *pool, stop_numbers);
+        QObject::connect(&session, &CliSession::interrupt_received, [&] {
+            stop_numbers = true;
+            pool->abandon();
+        });
+    }
+    bench.sequencer.set_image_tools(&tools.loader, pool ? nullptr : &serial);
+    BoardRecorder recorder(bench);
+    recorder.image_name = QFileInfo(file).fileName();
+    recorder.image_sha256 = BoardRecorder::file_sha256(file);
+    bench.sequencer.board_started = [&] {
+        recorder.port = bench.link.port_device();
+        recorder.begin();
+    };
 
     ProgressBarPrinter bar(bench.controls);
     if (::isatty(STDERR_FILENO)) {
@@ -252,6 +286,7 @@ int cmd_download(const QStringList& args)
     bool last_ok = false;
     bench.sequencer.board_finished = [&](bool ok) {
         bar.finish();
+        const QString number = numbered ? numbered->finish(ok) : QString();
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board.
         const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
@@ -260,13 +295,18 @@ int cmd_download(const QStringList& args)
             return;
         ++boards;
         last_ok = ok;
-        if (repeat)
-            std::fprintf(stderr, "%s: board %d %s\n", kName, boards, ok ? "programmed" : "failed");
+        const BoardResult result = ok ? BoardResult::Ok
+                                   : session.interrupted() ? BoardResult::Interrupted : BoardResult::Failed;
+        report.add(recorder.finish(result, number, pool ? pool->series_name() : QString()));
+        if (repeat || !number.isEmpty())
+            std::fprintf(stderr, "%s: board %d %s%s\n", kName, boards, ok ? "programmed" : "failed",
+                         qPrintable(BoardReport::number_words(number)));
     };
 
     session.calibrate();
     session.install_stop_on_interrupt();
     bench.sequencer.comDownload_Click(repeat ? 1 : 0);
     bar.finish();
+    report.flush();
     return last_ok && boards > 0 ? 0 : 1;
 }

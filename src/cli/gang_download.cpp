@@ -1,8 +1,10 @@
 #include "cli/gang_download.h"
 
+#include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "device/gang_recipe.h"
 #include "device/gang_run.h"
+#include "device/serial_pool.h"
 #include "isp/port_names.h"
 
 #include <QSet>
@@ -112,7 +114,8 @@ private:
 
 } // namespace
 
-int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat)
+int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat,
+                      BoardReport& report)
 {
     QStringList devices;
     QSet<QString> seen;
@@ -132,7 +135,8 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     // The busy-wait calibration, once for every port, while nothing else runs.
     session.calibrate();
-    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat);
+    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat, report.make_pool());
+    QObject::connect(&run, &GangRun::board_record, &report, [&report](int, const BoardRecord& r) { report.add(r); });
 
     const bool terminal = ::isatty(STDERR_FILENO);
     ProgressBlock block(run, ports);
@@ -150,13 +154,15 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
             block.erase();
         std::fprintf(stderr, "%s: [%s] %s\n", kName, qPrintable(ports.at(index)), qPrintable(text));
     });
-    if (repeat) {
+    if (repeat || serial) {
         QObject::connect(&run, &GangRun::board_finished, [&](int index, bool ok) {
             const GangRun::Row& row = run.rows()[size_t(index)];
             if (terminal)
                 block.erase();
-            std::fprintf(stderr, "%s: [%s] board %d %s\n", kName, qPrintable(ports.at(index)),
-                         row.boards_ok + row.boards_failed, ok ? "programmed" : "failed");
+            std::fprintf(stderr, "%s: [%s] board %d %s%s\n", kName, qPrintable(ports.at(index)),
+                         row.boards_ok + row.boards_failed, ok ? "programmed" : "failed",
+                         qPrintable(BoardReport::number_words(ok && !row.serials.isEmpty() ? row.serials.last()
+                                                                                            : QString())));
             if (terminal)
                 block.changed();
         });
@@ -169,6 +175,7 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     run.start();
     run.wait_finished();
+    report.flush();
     if (terminal) {
         block.draw();
         std::fflush(stderr);

@@ -5,9 +5,12 @@
 
 #include <QStringList>
 
+class BoardReport;
 class CliSession;
 class SerialNumber;
 
 // `ports`: the --port values as given (paths, COMn). The session's workbench holds the set-up
-// (model, options, image). Returns the exit status: 0 when every port's last board succeeded.
-int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat);
+// (model, options, image); `report` keeps every board's record and gives the serial numbers.
+// Returns the exit status: 0 when every port's last board succeeded.
+int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat,
+                      BoardReport& report);
