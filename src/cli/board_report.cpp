@@ -198,8 +198,10 @@ QString BoardReport::number_words(const QString& number)
     return number.isEmpty() ? QString() : QStringLiteral(", serial number ") + number.trimmed();
 }
 
-void BoardReport::add(const BoardRecord& record)
+void BoardReport::add(const BoardRecord& board)
 {
+    BoardRecord record = board;
+    record.station = station_;
     if (!report_path_.isEmpty()) {
         QFile file(report_path_);
         if (file.open(QIODevice::Append | QIODevice::Text)) {

@@ -53,7 +53,8 @@ void BoardRecorder::enter(Step step)
     case Step::Erase: record_.erase_ms = took; break;
     case Step::Program: record_.program_ms = took; break;
     case Step::Options: record_.options_ms = took; break;
-    case Step::None: break;
+    case Step::None:
+    case Step::Done: break;
     }
     step_ = step;
     step_start_ = now;
@@ -61,7 +62,7 @@ void BoardRecorder::enter(Step step)
 
 void BoardRecorder::on_line(const QString& line)
 {
-    if (step_ == Step::None)
+    if (step_ == Step::None || step_ == Step::Done)
         return;
     const QString text = line.trimmed();
     if (text.isEmpty())
@@ -73,7 +74,10 @@ void BoardRecorder::on_line(const QString& line)
         connected_ = true;
         enter(Step::Program);
     }
-    else if (step_ == Step::Options)
+    else if (text.startsWith(QLatin1String("Program OK")))
+        enter(Step::Done);
+    else if (step_ == Step::Options && !text.startsWith(QLatin1String("Chinese:")) &&
+             !text.startsWith(QLatin1String("MCU ")))
         option_lines_ << text;
     static const QRegularExpression failure(QStringLiteral("fail|error|stop|not |refus|cannot"),
                                             QRegularExpression::CaseInsensitiveOption);

@@ -32,7 +32,7 @@ public:
     static QString file_sha256(const QString& path);
 
 private:
-    enum class Step { None, Handshake, Erase, Program, Options };
+    enum class Step { None, Handshake, Erase, Program, Options, Done };
     void on_line(const QString& line);
     void on_controls();
     void enter(Step step);
