@@ -85,18 +85,20 @@ bool BoardReport::configure(const QCommandLineParser& parser, QString& error)
         error = QStringLiteral("--serial-restart needs --serial");
         return false;
     }
-    use_store_ = parser.isSet(QStringLiteral("store")) || parser.isSet(QStringLiteral("serial")) ||
-                 parser.isSet(QStringLiteral("station"));
-    if (!use_store_)
-        return true;
+    // Every board's record goes into the store; without --store or --serial a store that cannot be
+    // opened (no SQLite driver) only earns a warning.
+    const bool asked = parser.isSet(QStringLiteral("store")) || parser.isSet(QStringLiteral("serial"));
+    wait_for_store_ = asked;
     QStringList warnings;
     auto opened = open_production_store(store_location_, station_, &warnings);
     for (const QString& w : warnings)
         say(QStringLiteral("warning: ") + w);
-    if (!opened.ok()) {
+    if (!opened.ok() && asked) {
         error = opened.message;
         return false;
     }
+    if (!opened.ok())
+        say(QStringLiteral("warning: the records are not stored: ") + opened.message);
     store_ = std::move(opened.value);
     return true;
 }
@@ -245,7 +247,7 @@ bool BoardReport::store_records()
 
 void BoardReport::flush()
 {
-    while (store_ && !store_records() && !interrupted_) {
+    while (store_ && !store_records() && !interrupted_ && wait_for_store_) {
         QEventLoop loop;
         QTimer::singleShot(kRetryMs, &loop, &QEventLoop::quit);
         connect(this, &BoardReport::interrupted, &loop, &QEventLoop::quit);

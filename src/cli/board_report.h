@@ -59,7 +59,7 @@ private:
     QString product_;
     QString station_;
     bool restart_ = false;
-    bool use_store_ = false;
+    bool wait_for_store_ = false;     // the store was asked for: its records are worth a wait
     std::unique_ptr<ProductionStore> store_;          // this thread's connection, for the records
     std::unique_ptr<SeriesKey> key_;
     std::vector<BoardRecord> pending_;                // not yet in the store

@@ -256,12 +256,12 @@ int cmd_download(const QStringList& args)
     if (ports.size() > 1)
         return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, report);
 
-    // The serial number from the store's series, taken right before its bytes go out.
+    // The serial number from the store's series, taken right before its bytes go out (in their place).
     std::atomic<bool> stop_numbers{false};
     const std::unique_ptr<SerialPool> pool = report.make_pool();
     std::optional<NumberedBoard> numbered;
     if (pool) {
-        numbered.emplace(bench, serial, *pool, stop_numbers);
+        numbered.emplace(bench, serial, *pool, stop_numbers, false);
         QObject::connect(&session, &CliSession::interrupt_received, [&] {
             stop_numbers = true;
             pool->abandon();

@@ -121,7 +121,7 @@ void GangStation::run()
     const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;
     std::optional<NumberedBoard> number;
     if (numbered)
-        number.emplace(bench, serial, *pool_, stop_);
+        number.emplace(bench, serial, *pool_, stop_, true);
     BoardRecorder recorder(bench);
     recorder.port = device;
     recorder.image_name = QFileInfo(recipe_.file_path).fileName();

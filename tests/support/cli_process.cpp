@@ -29,7 +29,9 @@ bool CliProcess::start(const QStringList& args, bool trace_beeps)
 {
     out_.clear();
     err_.clear();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = proc_.processEnvironment();
+    if (env.isEmpty())
+        env = QProcessEnvironment::systemEnvironment();
     if (trace_beeps)
         env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
     // A production store of its own (the serial numbers continue in it from run to run).
