@@ -1,6 +1,7 @@
 // Production runs: zvkisp-cli processes on zvkisp-sim boards share one serial-number series in the
 // production store (SQLite or a PostgreSQL server of the test's own), every board leaves one
 // record there and one in --report, and the store may go away in the middle of a batch.
+#include "settings/settings_store.h"
 #include "store/production_store.h"
 #include "support/cli_process.h"
 #include "support/e2e_util.h"
@@ -177,6 +178,25 @@ private slots:
         finish(stations);
         QVERIFY2(s.cli.err().contains(QStringLiteral("The store is back")), qPrintable(s.cli.err()));
         QCOMPARE(check(stations, pg_.url(), kFirst.toInt()), 3);
+    }
+
+    // The window's counter for the same bytes moves into the store once and goes on from there.
+    void window_counter_taken_over()
+    {
+        SettingsStore settings;
+        const QStringList keys{"address", "Length", "next_value", "Increase", "numeral_system"};
+        const QStringList values{"0201", "2", "0042", "1", "1"};
+        for (int i = 0; i < keys.size(); ++i)
+            settings.set_value(SettingsStore::kAutoIncrease, keys[i], values[i]);
+        Station s;
+        QVERIFY(s.sim.start({"--model", kModel}));
+        QVERIFY(s.cli.start({"download", image_file_, "--port", s.sim.port(), "--model", kModel, "--serial",
+                             "0201,2,0007,1,dec", "--store", dir_.filePath(QStringLiteral("window.sqlite"))}));
+        QVERIFY(s.cli.finish(60000));
+        QVERIFY2(s.cli.err().contains(QStringLiteral("taken over from the window's counter at 0042")) &&
+                     s.cli.err().contains(QStringLiteral("continues at 0042, ahead of NEXT 0007")) &&
+                     s.cli.err().contains(QStringLiteral("board 1 programmed, serial number 0042")),
+                 qPrintable(s.cli.err()));
     }
 
     // Ctrl-C in the middle of programming (the last block goes first on this model, the number's
