@@ -272,6 +272,8 @@ int cmd_download(const QStringList& args)
     recorder.image_name = QFileInfo(file).fileName();
     recorder.image_sha256 = BoardRecorder::file_sha256(file);
     bench.sequencer.board_started = [&] {
+        if (numbered)
+            numbered->begin();
         recorder.port = bench.link.port_device();
         recorder.begin();
     };

@@ -126,7 +126,11 @@ void GangStation::run()
     recorder.port = device;
     recorder.image_name = QFileInfo(recipe_.file_path).fileName();
     recorder.image_sha256 = BoardRecorder::file_sha256(recipe_.file_path);
-    bench.sequencer.board_started = [&recorder] { recorder.begin(); };
+    bench.sequencer.board_started = [&] {
+        if (number)
+            number->begin();
+        recorder.begin();
+    };
     bench.sequencer.board_finished = [&](bool ok) {
         const QString text = number ? number->finish(ok) : QString();
         // Stopped while waiting for a board that never answered: with Re-Download that is the

@@ -6,7 +6,7 @@
 
 NumberedBoard::NumberedBoard(Workbench& bench, SerialNumber& serial, SerialPool& pool, const std::atomic<bool>& stop,
                              bool last)
-    : bench_(bench), pool_(pool)
+    : bench_(bench), pool_(pool), stop_(stop)
 {
     const qint32 high = serial.serial_address;
     const qint32 low = serial.serial_address - serial.serial_length + 1;
@@ -36,6 +36,11 @@ bool NumberedBoard::take(SerialNumber& serial, const std::atomic<bool>& stop)
     serial.texts[2] = pool_.text(taken_);
     serial.write_serial_number();
     return true;
+}
+
+void NumberedBoard::begin()
+{
+    pool_.wait_until_reachable(stop_);
 }
 
 NumberedBoard::~NumberedBoard()

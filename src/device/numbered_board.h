@@ -21,6 +21,8 @@ public:
     NumberedBoard(Workbench& bench, SerialNumber& serial, SerialPool& pool, const std::atomic<bool>& stop,
                   bool last);
     ~NumberedBoard();
+    // A board begins: waits while the counter's store cannot be reached.
+    void begin();
     // The board is done: its number is kept (ok) or handed back. Returns the number's text ("" when
     // the board took none).
     QString finish(bool ok);
@@ -30,5 +32,6 @@ private:
 
     Workbench& bench_;
     SerialPool& pool_;
+    const std::atomic<bool>& stop_;
     int taken_ = -1;
 };

@@ -56,6 +56,15 @@ int SerialPool::take(const std::atomic<bool>& stop)
     return next_ = ticket;
 }
 
+bool SerialPool::wait_until_reachable(const std::atomic<bool>& stop)
+{
+    if (!store_)
+        return true;
+    const auto out = until_answered<StoreOutcome<SeriesInfo>>(
+        [this](ProductionStore& s) { return s.series(store_->key); }, &stop);
+    return out.status != StoreStatus::Unavailable;
+}
+
 void SerialPool::commit(int index)
 {
     finish(index, true);

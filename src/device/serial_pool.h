@@ -44,6 +44,9 @@ public:
     void commit(int index);     // the board with this number succeeded: the counter moves on
     void release(int index);    // the board failed: the number is the next board's
     void wake();                // a board's stop was set: its take() gives up
+    // Before a board starts: waits while the store cannot be reached (false when `stop` ended
+    // the wait), so a batch pauses between boards rather than in the middle of one.
+    bool wait_until_reachable(const std::atomic<bool>& stop);
 
     // The value text of a number, as the next-value box would show it.
     QString text(int index) const;
