@@ -69,7 +69,7 @@ int main(int argc, char** argv)
     cal.start();
     link.calibrate_delay_loop();
     const double cal_ms = double(cal.nsecsElapsed()) / 1e6;
-    link.compute_byte_gap(link.settings());
+    link.compute_byte_gap(link.settings_text());
     std::printf("calibrate_delay_loop: %.1f ms, loops_per_ms = %u (byte gap at 115200: %u loops)\n", cal_ms,
                 link.loops_per_ms, link.byte_gap_loops);
 

@@ -92,7 +92,7 @@ private slots:
         link.write_bytes(hex("7F 7F"));
         QVERIFY(link.set_settings(settings));
         check();
-        QCOMPARE(link.settings(), SerialFormat::parse(settings)->text());
+        QCOMPARE(link.settings_text(), SerialFormat::parse(settings)->text());
         QCOMPARE(pty.read_master_exactly(2, 2000), hex("7F 7F"));
     }
 };

@@ -35,7 +35,7 @@ int cmd_connect(const QStringList& args)
     session.calibrate();
 
     session.bench.link.stop_requested = false;
-    session.bench.connection.connect(false);
+    session.bench.connection.connect_to_mcu(false);
     session.report_port_error();
     const bool connected = session.bench.results.connected;
     session.bench.stop_run.comStop_Download_Click();

@@ -78,40 +78,7 @@ bool Connection::model_is_wrong(const McuStatus& status, const LinkResults& resu
 
 void Connection::read_status(bool slow)
 {
-    results_.status_read_ok = false;
-    link_.reopen_port();
-    link_.flush_receive();
-    link_.reply_received = false;
-    const int gap = slow ? 1 : 0;
-    bool replied = false;
-    for (int attempt = 0; attempt < 3 && !replied; ++attempt) {
-        if (attempt > 0) {
-            link_.clear_queues();
-            link_.delay_ms(50);
-        }
-        link_.reply_armed = true;
-        link_.delay_ms(50);
-        if (link_.prefix_mode) {
-            link_.send_byte(Frames::kPrefix0);
-            link_.send_byte(Frames::kPrefix1);
-        }
-        link_.tx_checksum = 0;
-        link_.send_byte(Frames::kCommandStart, gap);
-        link_.send_byte(0x00, gap);
-        link_.send_byte(0x06, gap);
-        link_.send_byte(Frames::ReadStatus, gap);
-        link_.send_checksum();
-        link_.send_byte(Frames::kEnd);
-        replied = link_.wait_reply(900);
-        if (link_.stop_requested)
-            break;
-    }
-    if (replied) {
-        results_.status_read_ok = true;
-        const auto& f = link_.rx_frame;
-        report_.show_mcu_status(f[11], f[12], f[13]);
-        report_.show_status_panel(f[11], f[12], f[13], 0);
-    }
+    results_.status_read_ok = report_.query_status(slow);
 }
 
 void Connection::send_sync_command()
@@ -170,7 +137,7 @@ void Connection::report_clock()
         external(x);
 }
 
-void Connection::connect(bool read_only)
+void Connection::connect_to_mcu(bool read_only)
 {
     // 1.
     controls_.set_busy_state(ControlStates::Busy);
@@ -256,7 +223,7 @@ void Connection::comReadChipLock_Click()
 
     if (!results_.connected) {
         log_.clear();
-        connect(true);
+        connect_to_mcu(true);
     }
     if (results_.connected) {
         report_clock();

@@ -24,7 +24,7 @@ public:
                Handshake& handshake, ProgramImage& image);
 
     // Success is results.connected afterwards.
-    void connect(bool read_only);
+    void connect_to_mcu(bool read_only);
     void read_status(bool slow);
     void send_sync_command();
     void report_clock();

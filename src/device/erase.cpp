@@ -65,11 +65,6 @@ int Eraser::page_count(const QString& text, int reserved_top_size, const QString
     return table;
 }
 
-QByteArray Eraser::erase_frame(quint8 pages)
-{
-    return Frames::command_frame(Frames::Erase, QByteArray(1, char(pages)));
-}
-
 void Eraser::connect_and_erase(bool& ok)
 {
     ok = false;
@@ -77,7 +72,7 @@ void Eraser::connect_and_erase(bool& ok)
     log_.clear();
 
     results_.connected = false;
-    connection_.connect(false);
+    connection_.connect_to_mcu(false);
     if (!results_.connected)
         return;
 

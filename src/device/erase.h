@@ -33,8 +33,6 @@ public:
     // the end of the image (never more than the model's count).
     static int page_count(const QString& combo_text, int reserved_top_size, const QString& variant,
                           int version_tenths, qint32 image_end);
-    // The erase frame body from 0x6A to 0x16 for a page count.
-    static QByteArray erase_frame(quint8 pages);
 
 private:
     IspLink& link_;

@@ -3,7 +3,6 @@
 #include "device/busy_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
-#include "device/connection.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "device/link_results.h"
@@ -299,7 +298,7 @@ void Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& o
     link_.reply_received = false;
     send_frame_bytes(test_baud_frame(baud_value, hi, lo, results_.clock_hz, model_.model_family));
 
-    const QString remembered = link_.settings();
+    const QString remembered = link_.settings_text();
     if (link_.set_settings(baud + QStringLiteral(",n,8,1")) && link_.port_open())
         link_.wait_reply(650);
     link_.set_settings(remembered);
@@ -330,9 +329,9 @@ void Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo, bool& ok
 
 void Handshake::append_port_advice()
 {
-    if (!link_.port())
+    if (!link_.serial_port())
         return;
-    QString advice = port_advice::for_port(*link_.port(), link_.port_device());
+    QString advice = port_advice::for_port(*link_.serial_port(), link_.port_device());
     // Open returned 0 but the port stayed closed: the layer raised no error of its own.
     if (advice.isEmpty())
         advice = port_advice::text(PortErrorKind::Other, link_.port_device(), {}, link_.last_open_error());
@@ -378,8 +377,8 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     // is left as it is.
     const PowerCycle power = choices_.power_cycle;
     bool powered_off = false;
-    if (power != PowerCycle::None && link_.port() && !link_.stop_requested) {
-        power_cycle::set_power(*link_.port(), power, false);
+    if (power != PowerCycle::None && link_.serial_port() && !link_.stop_requested) {
+        power_cycle::set_power(*link_.serial_port(), power, false);
         powered_off = true;
         OneShotTimer off_time(QStringLiteral("power-off"), power_cycle::kOffMs);
         off_time.start();
@@ -400,15 +399,15 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         if (link_.port_open())
             ++greeting_pairs;
         if (powered_off) {
-            power_cycle::set_power(*link_.port(), power, true);
+            power_cycle::set_power(*link_.serial_port(), power, true);
             powered_off = false;
         }
         link_.pump_events();
         // The adapter went away under the greeting and cannot be opened again: the attempt ends
         // as it does for a port that cannot be opened.
         if (link_.port_lost() && !link_.port_open() && !link_.stop_requested && link_.open_port() != 0) {
-            if (powered_off && link_.port())
-                power_cycle::set_power(*link_.port(), power, true);
+            if (powered_off && link_.serial_port())
+                power_cycle::set_power(*link_.serial_port(), power, true);
             link_.beep_times(3);
             log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
             log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
@@ -426,8 +425,8 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
     }
 
     // A stop before the first greeting leaves the board powered as it was found.
-    if (powered_off && link_.port())
-        power_cycle::set_power(*link_.port(), power, true);
+    if (powered_off && link_.serial_port())
+        power_cycle::set_power(*link_.serial_port(), power, true);
 
     // 5.
     if (link_.stop_requested) {
@@ -487,8 +486,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
         link_.clear_queues();
         log_.append(QStringLiteral("We are Reading Chip Lock./ 正在读加密位,双倍速,版本号"));
         for (int i = 0; i < 4; ++i) {
-            if (connection_)
-                connection_->read_status(false);
+            results_.status_read_ok = report_.query_status(false);
             if (link_.reply_received || link_.stop_requested)
                 break;
         }
@@ -534,7 +532,7 @@ void Handshake::handshake(qint32& baud, bool read_only, bool& failed)
             return;
         }
         // Can the PC port take this baud? Tried in place on the open port.
-        const QString remembered = link_.settings();
+        const QString remembered = link_.settings_text();
         const bool refused = !link_.set_settings(QString::number(candidate) + QStringLiteral(",n,8,1"));
         link_.set_settings(remembered);
         if (refused)

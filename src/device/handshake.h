@@ -11,7 +11,6 @@ class MessageLog;
 class ControlStates;
 class StatusReport;
 class StopRun;
-class Connection;
 class UserDialogs;
 struct McuStatus;
 struct LinkResults;
@@ -24,8 +23,6 @@ public:
               const LinkChoices& choices, const SelectedModel& model, StatusReport& report,
               ControlStates& controls, StopRun& stop_run);
 
-    // The status query of the read-only path lives with the connection.
-    void set_connection(Connection* connection) { connection_ = connection; }
 
     // failed starts true and stays true on every failure and on stop. On success (not read_only)
     // baud holds the negotiated baud.
@@ -83,5 +80,4 @@ private:
     StatusReport& report_;
     ControlStates& controls_;
     StopRun& stop_run_;
-    Connection* connection_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "device/mcu_status.h"
 
+#include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "base/message_log.h"
 #include "models/model_catalogue.h"
@@ -180,4 +181,42 @@ void StatusReport::show_status_panel(quint8, quint8, quint8 option, int)
             show(n);
     }
     emit panel_.changed();
+}
+
+// Asks the MCU for its status (up to three attempts); true when it answered, its status shown.
+bool StatusReport::query_status(bool slow)
+{
+    link_.reopen_port();
+    link_.flush_receive();
+    link_.reply_received = false;
+    const int gap = slow ? 1 : 0;
+    bool replied = false;
+    for (int attempt = 0; attempt < 3 && !replied; ++attempt) {
+        if (attempt > 0) {
+            link_.clear_queues();
+            link_.delay_ms(50);
+        }
+        link_.reply_armed = true;
+        link_.delay_ms(50);
+        if (link_.prefix_mode) {
+            link_.send_byte(Frames::kPrefix0);
+            link_.send_byte(Frames::kPrefix1);
+        }
+        link_.tx_checksum = 0;
+        link_.send_byte(Frames::kCommandStart, gap);
+        link_.send_byte(0x00, gap);
+        link_.send_byte(0x06, gap);
+        link_.send_byte(Frames::ReadStatus, gap);
+        link_.send_checksum();
+        link_.send_byte(Frames::kEnd);
+        replied = link_.wait_reply(900);
+        if (link_.stop_requested)
+            break;
+    }
+    if (replied) {
+        const auto& f = link_.rx_frame;
+        show_mcu_status(f[11], f[12], f[13]);
+        show_status_panel(f[11], f[12], f[13], 0);
+    }
+    return replied;
 }

@@ -46,6 +46,8 @@ public:
     void show_mcu_status(quint8 version, quint8 variant_code, quint8 option);
     void show_status_panel(quint8 version, quint8 variant_code, quint8 option, int unused = 0);
     void hide_status_panel_rows() { panel_.hide_status_panel_rows(); }
+    // Asks the MCU for its status; true when it answered (its status is then shown).
+    bool query_status(bool slow);
 
 private:
     McuStatus& status_;

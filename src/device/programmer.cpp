@@ -77,24 +77,6 @@ QString Programmer::kbyte_text(qint64 bytes)
     return text + QLatin1Char('K');
 }
 
-QByteArray Programmer::program_frame(quint32 address, const QByteArray& data, bool resend)
-{
-    QByteArray f = normal_header(address, data.size(), resend) + data;
-    f.append(char(Frames::sum8(f)));
-    f.append(char(Frames::kEnd));
-    return f;
-}
-
-QByteArray Programmer::custom_program_frame(quint32 address, const QByteArray& data, bool resend)
-{
-    QByteArray f = custom_header(address, data.size(), resend) + data;
-    const quint32 sum = Frames::sum_plain(f) & 0xFFFF;
-    f.append(char((sum >> 8) & 0xFF));
-    f.append(char(sum & 0xFF));
-    f.append(char(Frames::kEnd));
-    return f;
-}
-
 bool Programmer::acknowledges(const quint8* frame, int count, const QByteArray& data, bool custom)
 {
     quint32 sum = 0;

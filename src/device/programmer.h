@@ -54,10 +54,6 @@ public:
     // ---- Pure pieces --------------------------------------------------------------------------
     // "####.000" of a kilobyte count followed by "K": no leading zero, three decimals.
     static QString kbyte_text(qint64 bytes);
-    // The normal program frame from 0x6A to 0x16 (no prefix).
-    static QByteArray program_frame(quint32 address, const QByteArray& data, bool resend);
-    // The custom program frame from 0x5A to 0x16.
-    static QByteArray custom_program_frame(quint32 address, const QByteArray& data, bool resend);
     // Does a received frame acknowledge `data`? (normal: 68 len 80 sum...; custom: bytes 5,6 = sum)
     static bool acknowledges(const quint8* frame, int count, const QByteArray& data, bool custom);
     // The highest address the firmware takes when it keeps `reserved_top_size` bytes at the top.

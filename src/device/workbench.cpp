@@ -1,18 +1,17 @@
 #include "device/workbench.h"
 
 Workbench::Workbench(SerialPort* port_in, UserDialogs* dialogs_in, QObject* parent)
-    : QObject(parent),
-      port(port_in),
-      dialogs(dialogs_in),
-      controls(model, options),
-      link(port_in, dialogs_in),
-      image(model),
-      status_report(status, status_panel, log, link, model),
-      stop_run(link, log, controls, results),
-      handshake(link, *dialogs_in, log, status, results, choices, model, status_report, controls, stop_run),
-      connection(link, *dialogs_in, log, status, results, model, status_report, controls, stop_run, handshake, image)
+    : QObject{parent},
+      port{port_in},
+      dialogs{dialogs_in},
+      controls{model, options},
+      link{port_in, dialogs_in},
+      image{model},
+      status_report{status, status_panel, log, link, model},
+      stop_run{link, log, controls, results},
+      handshake{link, *dialogs_in, log, status, results, choices, model, status_report, controls, stop_run},
+      connection{link, *dialogs_in, log, status, results, model, status_report, controls, stop_run, handshake, image}
 {
-    handshake.set_connection(&connection);
 }
 
 Workbench::~Workbench() = default;

@@ -70,7 +70,7 @@ bool IspLink::set_settings(const QString& text)
     return true;
 }
 
-QString IspLink::settings() const
+QString IspLink::settings_text() const
 {
     return format_.text();
 }
@@ -457,7 +457,7 @@ void IspLink::wake()
 
 bool IspLink::wait_on(OneShotTimer& timer, const std::function<bool()>& done)
 {
-    const QMetaObject::Connection c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
+    const auto c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
     const quint64 failures = port_failures_;
     for (;;) {
         if (done() || !timer.enabled() || relevant_stop())
@@ -491,7 +491,7 @@ void IspLink::pump_events()
 
 void IspLink::wait_tick(OneShotTimer& timer)
 {
-    const QMetaObject::Connection c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
+    const auto c = connect(&timer, &OneShotTimer::tick, this, &IspLink::wake);
     while (timer.enabled())
         run_wait_loop();
     disconnect(c);

@@ -40,7 +40,7 @@ public:
     IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent = nullptr);
     ~IspLink() override;
 
-    SerialPort* port() const { return port_; }
+    SerialPort* serial_port() const { return port_; }
 
     // ---- Port choice and settings -------------------------------------------------------------
     // The device the COM choice maps to ("/dev/ttyUSB0", a pseudo-terminal path, "COM3" on Windows).
@@ -50,7 +50,7 @@ public:
     // place once the bytes sent so far have left the wire; false (and the old settings kept) when
     // the text is malformed or the port refuses it.
     bool set_settings(const QString& text);
-    QString settings() const;
+    QString settings_text() const;
     qint32 current_baud() const;   // the number at the start of the settings text
 
     bool port_open() const;

@@ -15,6 +15,7 @@ const QString SettingsStore::kSettings = QStringLiteral("Settings");
 const QString SettingsStore::kAutoIncrease = QStringLiteral("Auto_Increase");
 const QString SettingsStore::kDoubleSpeedKey = QStringLiteral("安全锁");
 const QString SettingsStore::kLink = QStringLiteral("Link");
+const QString SettingsStore::kStore = QStringLiteral("Store");
 
 namespace {
 
@@ -66,6 +67,16 @@ quint32 SettingsStore::loops_per_ms() const
 void SettingsStore::set_loops_per_ms(quint32 loops)
 {
     set_value(kLink, QStringLiteral("LoopsPerMs"), QString::number(loops));
+}
+
+QString SettingsStore::store_url() const
+{
+    return value(kStore, QStringLiteral("Url"), QString()).trimmed();
+}
+
+void SettingsStore::set_store_url(const QString& url)
+{
+    set_value(kStore, QStringLiteral("Url"), url.trimmed());
 }
 
 QString SettingsStore::value(const QString& section, const QString& key, const QString& fallback) const

@@ -22,6 +22,7 @@ public:
     static const QString kAutoIncrease;      // "Auto_Increase"
     static const QString kDoubleSpeedKey;    // "安全锁"
     static const QString kLink;              // "Link": what the serial link measured on this machine
+    static const QString kStore;             // "Store": where the production store is
 
     explicit SettingsStore(QObject* parent = nullptr);
 
@@ -56,6 +57,11 @@ public:
     // kept. Shared by the window and zvkisp-cli.
     quint32 loops_per_ms() const;
     void set_loops_per_ms(quint32 loops);
+
+    // The production store's location (section "Store", key "Url"): a postgresql:// URL or an
+    // SQLite file; empty for the default file. Kept as given: the caller leaves any password out.
+    QString store_url() const;
+    void set_store_url(const QString& url);
 
     // The double-speed code kept under "安全锁": 4 for "YES", 2 for "NO".
     static QString double_speed_code(bool yes) { return yes ? QStringLiteral("4") : QStringLiteral("2"); }

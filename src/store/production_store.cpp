@@ -4,12 +4,12 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
-QString serial_format_text(SerialFormat f)
+QString serial_format_text(SerialNumberFormat f)
 {
     switch (f) {
-    case SerialFormat::Binary: return QStringLiteral("bin");
-    case SerialFormat::Dec: return QStringLiteral("dec");
-    case SerialFormat::Ascii: return QStringLiteral("ascii");
+    case SerialNumberFormat::Binary: return QStringLiteral("bin");
+    case SerialNumberFormat::Dec: return QStringLiteral("dec");
+    case SerialNumberFormat::Ascii: return QStringLiteral("ascii");
     }
     return QString();
 }
@@ -40,7 +40,7 @@ bool SeriesKey::parse(const QString& name, SeriesKey* key, QString* error)
         *error = QStringLiteral("series '%1': ADDRESS is hexadecimal, BYTES a number, FORMAT bin, dec or ascii").arg(name);
         return false;
     }
-    k.format = SerialFormat(format);
+    k.format = SerialNumberFormat(format);
     if (!k.valid(error))
         return false;
     *key = k;
@@ -50,7 +50,7 @@ bool SeriesKey::parse(const QString& name, SeriesKey* key, QString* error)
 bool SeriesKey::valid(QString* error) const
 {
     static const QRegularExpression bad_product(QStringLiteral("[/\\x00-\\x1f\\x7f]"));
-    const int max_bytes = format == SerialFormat::Binary ? 4 : format == SerialFormat::Dec ? 9 : 18;
+    const int max_bytes = format == SerialNumberFormat::Binary ? 4 : format == SerialNumberFormat::Dec ? 9 : 18;
     QString why;
     if (product.isEmpty() || product.size() > 64 || product.contains(bad_product))
         why = QStringLiteral("the product is 1 to 64 characters without '/'");
@@ -69,14 +69,14 @@ qint64 SeriesKey::max_value() const
 {
     qint64 limit = 1;
     switch (format) {
-    case SerialFormat::Binary:
+    case SerialNumberFormat::Binary:
         // The writer refuses values from 2147483648 on.
         return bytes >= 4 ? 2147483647 : (qint64(1) << (8 * bytes)) - 1;
-    case SerialFormat::Dec:   // two decimal digits per byte
+    case SerialNumberFormat::Dec:   // two decimal digits per byte
         for (int i = 0; i < 2 * bytes; ++i)
             limit *= 10;
         return limit - 1;
-    case SerialFormat::Ascii: // one digit per byte
+    case SerialNumberFormat::Ascii: // one digit per byte
         for (int i = 0; i < bytes; ++i)
             limit *= 10;
         return limit - 1;
@@ -105,31 +105,4 @@ QString scrub_store_text(const QString& text)
     out.replace(url_password, QStringLiteral("\\1***@"));
     out.replace(option_password, QStringLiteral("\\1***"));
     return out;
-}
-
-StoreOutcome<SeriesInfo> seed_series_from_settings(ProductionStore& store, const QString& product,
-                                                   const SettingsCounter& counter)
-{
-    StoreOutcome<SeriesInfo> out;
-    SeriesKey key;
-    key.product = product;
-    bool ok_address = false, ok_bytes = false, ok_next = false, ok_step = false;
-    // The writer uses the address box's last five hexadecimal digits.
-    key.address = counter.address.trimmed().right(5).toUInt(&ok_address, 16);
-    key.bytes = counter.length.trimmed().toInt(&ok_bytes);
-    const qint64 next = counter.next_value.trimmed().toLongLong(&ok_next);
-    const qint64 step = counter.increase.trimmed().toLongLong(&ok_step);
-    // A stored format outside 0..2 selects the first one.
-    const int format = counter.numeral_system.trimmed().toInt();
-    key.format = format >= 0 && format <= 2 ? SerialFormat(format) : SerialFormat::Binary;
-    if (!ok_address || !ok_bytes || !ok_next || !ok_step || next < 0 || step < 1) {
-        out.status = StoreStatus::BadInput;
-        out.message = QStringLiteral("the stored serial-number settings are not usable");
-        return out;
-    }
-    if (!key.valid(&out.message)) {
-        out.status = StoreStatus::BadInput;
-        return out;
-    }
-    return store.create_series(key, next, step);
 }

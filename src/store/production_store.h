@@ -15,13 +15,13 @@
 #include <memory>
 #include <vector>
 
-enum class SerialFormat { Binary = 0, Dec = 1, Ascii = 2 };   // the serial-number writer's formats
+enum class SerialNumberFormat { Binary = 0, Dec = 1, Ascii = 2 };   // the serial-number writer's formats
 
 struct SeriesKey {
     QString product;
     quint32 address = 0;          // address of the number's low-order byte
     int bytes = 0;
-    SerialFormat format = SerialFormat::Dec;
+    SerialNumberFormat format = SerialNumberFormat::Dec;
 
     // "PRODUCT/ADDR/BYTES/FORMAT", e.g. "widget/1FFF/2/dec" (ADDR hexadecimal, FORMAT bin|dec|ascii;
     // "hex" is read as "bin", the window's name for it).
@@ -34,7 +34,7 @@ struct SeriesKey {
     qint64 max_value() const;
 };
 
-QString serial_format_text(SerialFormat f);   // "bin", "dec", "ascii"
+QString serial_format_text(SerialNumberFormat f);   // "bin", "dec", "ascii"
 
 struct SeriesInfo {
     SeriesKey key;

@@ -48,6 +48,7 @@ struct StoredSettings;
 class WindowDialogs;
 class BufferEditor;
 class GangDialog;
+class RecordsDialog;
 
 struct FrmMainOptions {
     QString port_device;               // preselect this device (path) in combCommPort
@@ -117,8 +118,12 @@ public:
     // Opens (or raises) the non-modal Gang dialog.
     void open_gang_dialog();
     GangDialog* gang_dialog() const { return gang_dialog_; }
-    // Copies the page choices (beep, pause, reload, port) into the core, as the Download button does.
-    void sync_choices() { sync_operation_choices(); }
+    // ---- Production store ------------------------------------------------------------------------
+    // Opens (or raises) the non-modal "Production records" dialog, read afresh from the store the
+    // options page names, with the series of the serial-number settings as the current one.
+    void open_records_dialog();
+    RecordsDialog* records_dialog() const { return records_dialog_; }
+
     // True while the window itself uses a port (a download, a repeat pause, a connection).
     bool window_busy() const;
     // While a gang run is active the window's port operations are not usable.
@@ -189,6 +194,8 @@ private:
     void arm_save_on(QWidget* w, bool focus_in, bool focus_out);
     void redraw_buffer();
     void comb_mcu_model_click();
+    // The store choice after an edit: any password taken out (and the person told), then kept.
+    void store_url_edited();
 
     // Names a control (its object name) and registers it under that name.
     template <class W>
@@ -227,6 +234,7 @@ private:
     QString custom_device_;      // a device path typed into combCommPort (persisted)
     std::array<QString, 8> port_devices_;   // the devices COM1..COM8 open
     GangDialog* gang_dialog_ = nullptr;     // a child window, made on first use
+    RecordsDialog* records_dialog_ = nullptr;
     bool gang_active_ = false;
     QElapsedTimer progress_clock_;          // since the progress bar appeared
     int status_bar_twips_ = 0;              // the strip the status bar takes off the bottom
@@ -306,6 +314,8 @@ public:
     QComboBox* comDalay_ReDownLoad = nullptr;
     QComboBox* cob_PowerCycle = nullptr;
     QCheckBox* cekReloadFile = nullptr;
+    QLineEdit* txtStoreUrl = nullptr;        // the production store: a postgresql:// URL or an SQLite file
+    QPushButton* comRecords = nullptr;       // opens the "Production records" dialog
 
     // User-code page.
     QLineEdit* txtUserCode = nullptr;

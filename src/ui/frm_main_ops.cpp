@@ -1,18 +1,31 @@
 // frmMain: the buttons that start the long operations of the core.
 
 #include "ui/frm_main.h"
+#include "ui/buffer_editor.h"
+#include "image/buffer_store.h"
+#include "ui/buffer_view.h"
+#include "image/file_loader.h"
+#include "image/serial_number.h"
+#include "isp/port_names.h"
+#include "isp/power_cycle.h"
+#include "settings/combo_lists.h"
 
 #include "custom/custom_download.h"
 #include "custom/user_code.h"
 #include "device/workbench.h"
 #include "softice/softice_download.h"
 #include "ui/gang_dialog.h"
+#include "ui/records_dialog.h"
+#include "base/user_dialogs.h"
+#include "settings/settings_store.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 void frmMain::sync_operation_choices()
 {
@@ -80,6 +93,8 @@ void frmMain::bind_operations()
         custom_->com_Demo_Re_DownLoad_Click();
     });
     connect(comGang, &QPushButton::clicked, this, &frmMain::open_gang_dialog);
+    connect(comRecords, &QPushButton::clicked, this, &frmMain::open_records_dialog);
+    connect(txtStoreUrl, &QLineEdit::editingFinished, this, &frmMain::store_url_edited);
     connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->com_Demo_Stop_Click(); });
     connect(comDownSoft_ICE, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
@@ -111,10 +126,45 @@ void frmMain::bind_operations()
 void frmMain::open_gang_dialog()
 {
     if (!gang_dialog_)
-        gang_dialog_ = new GangDialog(*this, this);
+        gang_dialog_ = new GangDialog(
+            GangHost{*wb_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
+                     [this](const QString& text) { return device_for_port_text(text); },
+                     [this] { return window_busy(); }, [this] { sync_operation_choices(); },
+                     [this](bool on) { set_gang_active(on); }},
+            this);
     gang_dialog_->show();
     gang_dialog_->raise();
     gang_dialog_->activateWindow();
+}
+
+void frmMain::open_records_dialog()
+{
+    int format = 0;
+    for (int i = 0; i < int(optAuto_Increase.size()); ++i)
+        if (optAuto_Increase[size_t(i)]->isChecked())
+            format = i;
+    if (!records_dialog_)
+        records_dialog_ = new RecordsDialog(this);
+    records_dialog_->set_source(txtStoreUrl->text(), texAuto_Increase[0]->text(), texAuto_Increase[1]->text(), format);
+    records_dialog_->show();
+    records_dialog_->raise();
+    records_dialog_->activateWindow();
+    records_dialog_->refresh();
+}
+
+void frmMain::store_url_edited()
+{
+    bool removed = false;
+    const QString url = strip_store_password(txtStoreUrl->text(), &removed);
+    if (url != txtStoreUrl->text())
+        txtStoreUrl->setText(url);
+    if (url != settings_->store_url())
+        settings_->set_store_url(url);
+    if (removed)
+        dialogs_->message_box(QStringLiteral("The password was taken out of the store address: put it in ~/.pgpass, "
+                                             "PGPASSWORD or a service file.\n"
+                                             "数据库地址中的密码已删除, 请把密码放在 ~/.pgpass、PGPASSWORD 或服务文件中。"),
+                              QStringLiteral("Store / 数据库"), UserDialogs::Icon::Information);
 }
 
 bool frmMain::window_busy() const
@@ -128,4 +178,182 @@ void frmMain::set_gang_active(bool on)
         return;
     gang_active_ = on;
     apply_control_states();
+}
+
+void frmMain::bind_core()
+{
+    Workbench& wb = *wb_;
+    settings_ = std::make_unique<SettingsStore>();
+    serial_ = std::make_unique<SerialNumber>(wb.image, wb.model, settings_.get(), dialogs_);
+    view_ = std::make_unique<BufferView>(wb.image, serial_.get(), dialogs_);
+    txtBuffer->set_source(view_.get(), &wb.image);
+    txtBuffer2->set_source(view_.get(), &wb.image);
+    loader_ = std::make_unique<FileLoader>(wb.image, wb.model, *serial_, settings_.get(), dialogs_);
+    store_ = std::make_unique<BufferStore>(wb.image, settings_.get(), dialogs_);
+
+    // Core -> widgets.
+    connect(&wb.controls, &ControlStates::changed, this, &frmMain::apply_control_states);
+    connect(&wb.controls, &ControlStates::progress_changed, this, &frmMain::apply_progress);
+    connect(&wb.options, &OptionPanel::changed, this, &frmMain::apply_option_panel);
+    connect(&wb.status_panel, &StatusPanel::changed, this, &frmMain::apply_status_panel);
+    connect(&wb.log, &MessageLog::appended, this, &frmMain::on_log_appended);
+    connect(&wb.log, &MessageLog::replaced, this, &frmMain::on_log_replaced);
+    connect(&wb.image, &ProgramImage::changed, this, &frmMain::apply_image_texts);
+    connect(loader_.get(), &FileLoader::caption_changed, this, &frmMain::apply_image_texts);
+    connect(loader_.get(), &FileLoader::log_line, &wb.log, &MessageLog::append);
+    connect(&wb, &Workbench::tab_click_requested, this, &frmMain::TabStrip1_Click);
+    connect(&wb, &Workbench::settings_save_requested, this, &frmMain::request_settings_save);
+    connect(view_.get(), &BufferView::redrawn, this, [this] {
+        apply_view();
+        apply_image_texts();
+    });
+    connect(view_.get(), &BufferView::front_changed, this, [this] {
+        txtBuffer2->set_dump_text(view_->front_text);
+        txtBuffer2->set_selection(view_->front_caret, view_->front_selection);
+    });
+    connect(view_.get(), &BufferView::focus_front, this, [this] { txtBuffer2->setFocus(); });
+    view_->reset_progress = [this] {
+        wb_->controls.progress.value = wb_->controls.progress.minimum;
+        wb_->controls.progress.border_single = false;
+        wb_->controls.progress.kbyte_label.clear();
+        apply_progress();
+    };
+    connect(serial_.get(), &SerialNumber::changed, this, &frmMain::apply_serial_fields);
+    serial_->set_fields_enabled = [this](bool on) {
+        for (int i = 0; i < 4; ++i)
+            wb_->controls.enabled.insert(QStringLiteral("texAuto_Increase(%1)").arg(i), on);
+        for (int i = 0; i < 3; ++i)
+            wb_->controls.enabled.insert(QStringLiteral("optAuto_Increase(%1)").arg(i), on);
+        wb_->controls.notify();
+    };
+    loader_->set_wait_cursor = [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    settings_->collect = [this] { return collect_settings(); };
+    settings_->show_memory_ranges = [this] { wb_->image.show_memory_ranges(); };
+    // The power-cycling choice is written with the rest of the section.
+    connect(settings_.get(), &SettingsStore::saved, this, [this] {
+        settings_->set_value(SettingsStore::kSettings, power_cycle::kSettingsKey,
+                             power_cycle::to_stored(wb_->choices.power_cycle));
+    });
+
+    // Widgets -> core: the model and the file.
+    connect(combMcuModel, qOverload<int>(&QComboBox::activated), this, [this] {
+        comb_mcu_model_click();
+    });
+    connect(combMcuModel, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (!combMcuModel->hasFocus())
+            return;
+        // combMcuModel_Change: the selection, then the option panel.
+        wb_->select_model(text);
+        wb_->options.arrange_option_panel(wb_->model.model_family);
+    });
+    connect(Check6, &QCheckBox::toggled, this, [this](bool on) { wb_->image.clear_buffer_on_load = on; });
+    connect(Text4, &QLineEdit::textChanged, this, [this](const QString& t) { wb_->image.buffer_start_text = t; });
+    for (int i = 0; i < 2; ++i) {
+        optFillbyte[i]->setProperty("zvk_save_up", true);
+        optFillbyte[i]->installEventFilter(this);
+        connect(optFillbyte[i], &QRadioButton::toggled, this, [this] { wb_->image.fill_ff = optFillbyte[0]->isChecked(); });
+    }
+
+    // Port and baud.
+    connect(combCommPort, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        on_port_choice_changed();
+        request_settings_save();
+    });
+    connect(combCommPort, &QComboBox::editTextChanged, this, [this] {
+        on_port_choice_changed();
+        request_settings_save();
+    });
+    arm_save_on(combCommPort, true, true);
+    combCommPort->setProperty("zvk_refresh_ports", true);
+    connect(cobBaudMax, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmMain::apply_link_choices);
+
+    // Step4 option buttons: the panel keeps the choice.
+    connect(Option[0][0], &QRadioButton::clicked, this, [this] { wb_->options.set_double_speed(true); });
+    connect(Option[0][1], &QRadioButton::clicked, this, [this] { wb_->options.set_double_speed(false); });
+    connect(Option[1][0], &QRadioButton::clicked, this, [this] { wb_->options.set_half_gain(true); });
+    connect(Option[1][1], &QRadioButton::clicked, this, [this] { wb_->options.set_half_gain(false); });
+
+    // Options page.
+    for (QRadioButton* r : {opt_erase_data[0], opt_erase_data[1], optShot_P10_P11_to_GND[0],
+                            optShot_P10_P11_to_GND[1], optAUX_RAM_NO, optAUX_RAM_YES, optRST_CLOSE_WDT_NO,
+                            optRST_CLOSE_WDT_YES})
+        connect(r, &QRadioButton::toggled, this, &frmMain::apply_option_choices);
+    apply_option_choices();
+    connect(comb_WDT, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmMain::apply_link_choices);
+    connect(optBeepNo, &QRadioButton::clicked, this, &frmMain::request_settings_save);
+    arm_save_on(optBeepYes, false, true);
+    arm_save_on(comDalay_ReDownLoad, false, true);
+    connect(cob_PowerCycle, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] {
+        apply_link_choices();
+        request_settings_save();
+    });
+    connect(cob_PowerCycle, qOverload<int>(&QComboBox::activated), this, &frmMain::request_settings_save);
+    arm_save_on(cob_PowerCycle, true, true);
+
+    // Remembered format combos: Change, Click, GotFocus, LostFocus (cob_DEMO_UserCode_Baud: Change).
+    for (QComboBox* c : {cob_DEMO_DownLoad_Baud, cob_DEMO_DownLoad_Parity, cob_DEMO_DownLoad_DataBits,
+                         cob_DEMO_DownLoad_StopBits, cob_DEMO_UserCode_Parity, cob_DEMO_UserCode_DataBits,
+                         cob_DEMO_UserCode_StopBits, cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits,
+                         cobUserCodeStopBits}) {
+        connect(c, qOverload<int>(&QComboBox::currentIndexChanged), this, &frmMain::request_settings_save);
+        connect(c, qOverload<int>(&QComboBox::activated), this, &frmMain::request_settings_save);
+        arm_save_on(c, true, true);
+    }
+    connect(cob_DEMO_UserCode_Baud, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &frmMain::request_settings_save);
+    connect(txt_DEMO_UserCode, &QLineEdit::textChanged, this, &frmMain::request_settings_save);
+    arm_save_on(txt_DEMO_UserCode, true, true);
+
+    // Viewer and editor.
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this](int v) { view_->set_scroll_value(v); });
+    txtBuffer2->on_mouse_down = [this] { view_->txtBuffer2_MouseDown(txtBuffer2->caret()); };
+    txtBuffer2->on_key_press = [this](QChar key) {
+        view_->front_caret = txtBuffer2->caret();
+        view_->front_selection = txtBuffer2->selection_length();
+        view_->txtBuffer2_KeyPress(key);
+    };
+    txtBuffer2->on_focus_in = [this] { view_->txtBuffer2_GotFocus(); };
+    txtBuffer->on_focus_in = [this] { view_->txtBuffer_GotFocus(); };
+
+    // Auto-increment page.
+    for (int i = 0; i < 4; ++i)
+        connect(texAuto_Increase[i], &QLineEdit::textChanged, this,
+                [this, i](const QString& t) { serial_->texAuto_Increase_Change(i, t); });
+    for (int i = 0; i < 3; ++i)
+        connect(optAuto_Increase[i], &QRadioButton::clicked, this, [this, i] { serial_->optAuto_Increase_Click(i); });
+    connect(cheAuto_Increase, &QCheckBox::clicked, this, [this](bool on) { serial_->set_checked(on); });
+
+    // Store page.
+    connect(txt_Start_Address, &QLineEdit::textChanged, this, [this](const QString& t) {
+        wb_->image.store_start_text = t;
+        comStoreFile->setEnabled(BufferStore::store_enabled(txt_Start_Address->text(), txt_length->text()));
+    });
+    connect(txt_length, &QLineEdit::textChanged, this, [this](const QString& t) {
+        wb_->image.store_length_text = t;
+        comStoreFile->setEnabled(BufferStore::store_enabled(txt_Start_Address->text(), txt_length->text()));
+    });
+    connect(comStoreFile, &QPushButton::clicked, this, [this] { store_->comStoreFile_Click(); });
+
+    // Tabs.
+    connect(TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
+        // A click on the tab that is already current still runs the handler.
+        if (index == TabStrip1->currentIndex())
+            TabStrip1_Click();
+    });
+    connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
+
+    // Buttons of the link and connection.
+    connect(comStop_Download, &QPushButton::clicked, this, [this] { wb_->stop_run.comStop_Download_Click(); });
+    connect(comRun, &QPushButton::clicked, this, [this] { wb_->stop_run.comRun_Click(); });
+    connect(comReadChipLock, &QPushButton::clicked, this, [this] {
+        sync_operation_choices();
+        wb_->connection.comReadChipLock_Click();
+    });
+    connect(&wb.stop_run.Timer9, &OneShotTimer::tick, this, [] {});
+    bind_operations();
 }

@@ -100,6 +100,11 @@ void frmMain::build_page_options(QGroupBox* page)
     comDalay_ReDownLoad->addItems(ComboLists::redownload_delay());
     comDalay_ReDownLoad->setCurrentIndex(4);
     place(comDalay_ReDownLoad, 3000, 2160, 800, 300);
+    // The production store's series and records, beside the pause of Re-Download.
+    comRecords = reg(new QPushButton(QStringLiteral("Records.../生产记录"), page), QStringLiteral("comRecords"));
+    comRecords->setToolTip(QStringLiteral("The serial-number series and the last boards programmed / "
+                                          "序列号系列和最近下载的记录"));
+    place(comRecords, 3900, 2160, 1800, 300);
 
     // The port line that switches the board's supply, cycled before each connection.
     auto* labPowerCycle = new QLabel(QStringLiteral("Power cycling / 自动上电:"), page);
@@ -111,7 +116,22 @@ void frmMain::build_page_options(QGroupBox* page)
 
     cekReloadFile = reg(new QCheckBox(QStringLiteral("每次下载前自动刷新已打开在缓冲区的文件，方便调试使用"), page),
                         QStringLiteral("cekReloadFile"));
-    place(cekReloadFile, 120, 2840, 5500, 300);
+    place(cekReloadFile, 120, 2840, 5500, 270);
+
+    // Where the serial numbers and the production records are kept: empty for this PC's file.
+    auto* labStore = new QLabel(QStringLiteral("数据库 / Store:"), page);
+    place(labStore, 120, 3125, 1300, 255);
+    txtStoreUrl = reg(new QLineEdit(page), QStringLiteral("txtStoreUrl"));
+    txtStoreUrl->setPlaceholderText(QStringLiteral("Empty: this PC's file / 空: 本机文件"));
+    const QString storeTip = QStringLiteral(
+        "The production store: empty for an SQLite file on this PC, an SQLite file path, or "
+        "postgresql://user@host/db (postgresql://user@/db?host=/socket/dir) shared by several stations. "
+        "A password comes from ~/.pgpass, PGPASSWORD or a service file, never from here. / "
+        "生产数据库: 空为本机 SQLite 文件; 多个工位共用时填 postgresql://user@host/db。"
+        "密码放在 ~/.pgpass、PGPASSWORD 或服务文件中, 不在此输入。");
+    labStore->setToolTip(storeTip);
+    txtStoreUrl->setToolTip(storeTip);
+    place(txtStoreUrl, 1450, 3110, 4250, 270);
 }
 
 void frmMain::build_page_user_code(QGroupBox* page)

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
 
@@ -113,4 +114,18 @@ void frmMain::fit_tab_font()
     }
     // The tabs' own height, down to the page container's top or a little over it.
     TabStrip1->resize(room, qMax(tw_.px(320), TabStrip1->sizeHint().height()));
+}
+
+void frmMain::apply_progress()
+{
+    const ProgressDisplay& p = wb_->controls.progress;
+    ProgressBar1->setRange(p.minimum, qMax(p.minimum, p.maximum));
+    ProgressBar1->setValue(qBound(p.minimum, p.value, qMax(p.minimum, p.maximum)));
+    // The bar ends flush with the right edge of Re-Download.
+    const int right = tw_.tw(comDownload[1]->x() + comDownload[1]->width());
+    ProgressBar1->setGeometry(tw_.px(p.left), ProgressBar1->y(), qMax(1, tw_.px(right - p.left)),
+                              ProgressBar1->height());
+    ProgressBar1->setVisible(p.visible);
+    labKbyte->setText(p.kbyte_label);
+    update_progress_status();
 }

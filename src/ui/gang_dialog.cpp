@@ -10,7 +10,6 @@
 #include "image/serial_number.h"
 #include "base/user_dialogs.h"
 #include "ui/clock_text.h"
-#include "ui/frm_main.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,7 +54,7 @@ QTableWidgetItem* cell(const QString& text, Qt::Alignment align = Qt::AlignLeft 
 
 } // namespace
 
-GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), window_(window)
+GangDialog::GangDialog(GangHost host, QWidget* parent) : QDialog(parent), host_(std::move(host))
 {
     setObjectName(QStringLiteral("GangDialog"));
     setWindowTitle(QStringLiteral("Gang / 多口下载"));
@@ -132,7 +131,7 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     resize(940, 560);
 
     // The window's port is the first row.
-    const QString current = window_.combCommPort->currentText().trimmed();
+    const QString current = host_.port_box_text().trimmed();
     set_ports(current.isEmpty() ? QStringList{} : QStringList{current});
 
     connect(addPort, &QPushButton::clicked, this, &GangDialog::add_port_row);
@@ -140,7 +139,7 @@ GangDialog::GangDialog(frmMain& window, QWidget* parent) : QDialog(parent), wind
     connect(startButton, &QPushButton::clicked, this, &GangDialog::start);
     connect(stopButton, &QPushButton::clicked, this, &GangDialog::stop_all);
     // The window starting or ending an operation changes whether Start is usable.
-    connect(&window_.workbench().controls, &ControlStates::changed, this, &GangDialog::update_buttons);
+    connect(&host_.bench.controls, &ControlStates::changed, this, &GangDialog::update_buttons);
     // The window tells the end of its operation a moment before it lets go of the port.
     busy_check_.setInterval(250);
     connect(&busy_check_, &QTimer::timeout, this, &GangDialog::update_buttons);
@@ -156,7 +155,7 @@ GangDialog::~GangDialog()
         run_->disconnect(this);
         run_.reset();
     }
-    window_.set_gang_active(false);
+    host_.gang_active_changed(false);
 }
 
 QStringList GangDialog::ports() const
@@ -218,8 +217,8 @@ void GangDialog::start()
 {
     if (running())
         return;
-    UserDialogs& dialogs = window_.dialogs();
-    if (window_.window_busy()) {
+    UserDialogs& dialogs = host_.dialogs;
+    if (host_.busy_elsewhere()) {
         dialogs.message_box(kWindowBusyText);
         return;
     }
@@ -231,7 +230,7 @@ void GangDialog::start()
     QStringList devices;
     QHash<QString, QString> seen;   // device -> the first text naming it
     for (const QString& t : texts) {
-        const QString device = window_.device_for_port_text(t);
+        const QString device = host_.device_of_port(t);
         if (seen.contains(device)) {
             dialogs.message_box(kPortTwiceText.arg(t, device));
             return;
@@ -239,7 +238,7 @@ void GangDialog::start()
         seen.insert(device, t);
         devices << device;
     }
-    Workbench& wb = window_.workbench();
+    Workbench& wb = host_.bench;
     if (!wb.image.file_loaded) {
         dialogs.message_box(Sequencer::kNoFileText);
         return;
@@ -247,12 +246,12 @@ void GangDialog::start()
 
     // The same preparation as the Download button: page choices, a fresh copy of the file when
     // asked for, the serial number checked and written into the buffer.
-    window_.sync_choices();
+    host_.take_page_choices();
     if (wb.sequencer.choices.reload_file) {
-        window_.loader().restore_program_file();
-        window_.loader().open_into_buffer();
+        host_.loader.restore_program_file();
+        host_.loader.open_into_buffer();
     }
-    SerialNumber& serial = window_.serial();
+    SerialNumber& serial = host_.serial;
     if (serial.checked && !serial.serial_active)
         serial.cheAuto_Increase_Click();
     if (serial.checked && !serial.serial_active)
@@ -277,14 +276,14 @@ void GangDialog::start()
         append_log(QStringLiteral("[%1] %2").arg(names_.value(index), text.trimmed()));
     });
     connect(run, &GangRun::row_changed, this, &GangDialog::show_row);
-    connect(run, &GangRun::beep, this, [this] { window_.dialogs().beep(); });
+    connect(run, &GangRun::beep, this, [this] { host_.dialogs.beep(); });
     connect(run, &GangRun::finished, this, &GangDialog::on_finished);
 
     log->clear();
     append_log(QStringLiteral("Gang / 多口下载: %1 port(s)/个串口%2")
                    .arg(texts.size())
                    .arg(repeat->isChecked() ? QStringLiteral(", repeat/重复下载") : QString()));
-    window_.set_gang_active(true);
+    host_.gang_active_changed(true);
     started_.assign(size_t(texts.size()), QElapsedTimer());
     ended_ms_.assign(size_t(texts.size()), -1);
     for (QElapsedTimer& t : started_)
@@ -365,7 +364,7 @@ void GangDialog::on_finished()
 
     // The next single download continues the count where the gang left it.
     if (const SerialPool* pool = run_->serial_pool(); pool && !pool->used().isEmpty()) {
-        SerialNumber& serial = window_.serial();
+        SerialNumber& serial = host_.serial;
         serial.texAuto_Increase_Change(2, pool->next_text());
         if (serial.checked && serial.check_serial_settings() == 0) {
             serial.write_serial_number();
@@ -373,7 +372,7 @@ void GangDialog::on_finished()
         }
         serial.save_serial_settings();
     }
-    window_.set_gang_active(false);
+    host_.gang_active_changed(false);
     update_buttons();
     emit run_finished();
 }
@@ -381,7 +380,7 @@ void GangDialog::on_finished()
 void GangDialog::update_buttons()
 {
     const bool active = running();
-    const bool window_busy = window_.window_busy();
+    const bool window_busy = host_.busy_elsewhere();
     startButton->setEnabled(!active && !window_busy);
     if (window_busy && isVisible())
         busy_check_.start();

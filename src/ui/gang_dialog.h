@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,14 +20,30 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
-class frmMain;
+class FileLoader;
+class SerialNumber;
+class UserDialogs;
+class Workbench;
+
+// What the dialog takes from the window: its core objects and the few questions it asks it.
+struct GangHost {
+    Workbench& bench;
+    UserDialogs& dialogs;
+    FileLoader& loader;
+    SerialNumber& serial;
+    std::function<QString()> port_box_text;  // the port box's text
+    std::function<QString(const QString&)> device_of_port;
+    std::function<bool()> busy_elsewhere;  // the window's own operation runs
+    std::function<void()> take_page_choices;  // page choices into the core
+    std::function<void(bool)> gang_active_changed;
+};
 
 class GangDialog : public QDialog {
     Q_OBJECT
 public:
     enum Column { ColPort, ColState, ColProgress, ColTime, ColOk, ColFailed, ColSerials, ColLast, ColumnCount };
 
-    explicit GangDialog(frmMain& window, QWidget* parent = nullptr);
+    explicit GangDialog(GangHost host, QWidget* parent = nullptr);
     ~GangDialog() override;
 
     // The port texts of the list, as typed ("COM3", "/dev/ttyUSB1"); empty rows left out.
@@ -81,7 +98,7 @@ private:
     void update_buttons();
     void show_times();
 
-    frmMain& window_;
+    GangHost host_;
     std::unique_ptr<GangRun> run_;
     QStringList names_;         // the port texts of the running rows, for the log prefix
     QTimer busy_check_;         // looks again while the window's own operation winds down
