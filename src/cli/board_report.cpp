@@ -49,7 +49,7 @@ QList<QCommandLineOption> BoardReport::options()
                                                          "default) or csv (header once)."),
          QStringLiteral("json|csv"), QStringLiteral("json")},
         {QStringLiteral("store"), QStringLiteral("Production store for the serial numbers and the records: an "
-                                                 "SQLite file (default: %1) or postgresql://USER@HOST/DB.")
+                                                 "SQLite file (default: the window's choice, else %1) or postgresql://USER@HOST/DB.")
                                       .arg(default_store_path()),
          QStringLiteral("STORE")},
         {QStringLiteral("product"), QStringLiteral("Product whose serial-number series --serial uses (default "
@@ -71,7 +71,9 @@ bool BoardReport::configure(const QCommandLineParser& parser, QString& error)
         return false;
     }
     csv_ = format == QLatin1String("csv");
-    store_location_ = parser.value(QStringLiteral("store"));
+    // The window's choice on its options page unless --store names another.
+    store_location_ = parser.isSet(QStringLiteral("store")) ? parser.value(QStringLiteral("store"))
+                                                            : SettingsStore().store_url();
     product_ = parser.isSet(QStringLiteral("product")) ? parser.value(QStringLiteral("product")).trimmed()
                                                        : kDefaultProduct;
     station_ = parser.isSet(QStringLiteral("station")) ? parser.value(QStringLiteral("station")).trimmed()
@@ -115,7 +117,7 @@ int BoardReport::prepare_series(const SerialNumber& serial)
     key_->product = product_;
     key_->address = quint32(serial.serial_address);
     key_->bytes = serial.serial_length;
-    key_->format = SerialFormat(serial.format);
+    key_->format = SerialNumberFormat(serial.format);
     QString error;
     const QString next_text = serial.texts[2].trimmed();
     bool ok_next = false, ok_step = false;
@@ -136,7 +138,7 @@ int BoardReport::prepare_series(const SerialNumber& serial)
         QString ignored;
         const QString seeded_name = QStringLiteral("%1/%2/%3/%4").arg(product_, counter->address.trimmed().right(5),
                                                                        counter->length.trimmed(),
-                                                                       serial_format_text(SerialFormat(
+                                                                       serial_format_text(SerialNumberFormat(
                                                                            counter->numeral_system.toInt())));
         if (SeriesKey::parse(seeded_name, &seeded, &ignored) && seeded.name() == name) {
             const auto out = seed_series_from_settings(*store_, product_, *counter);
