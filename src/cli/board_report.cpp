@@ -161,10 +161,10 @@ int BoardReport::prepare_series(const SerialNumber& serial)
         if (info.ok())
             say(QStringLiteral("serial numbers: series %1 starts over at %2 / 序列号：系列 %1 从 %2 重新开始")
                     .arg(name, padded(next)));
-    } else if (info.ok() && info.value.next > next) {
+    } else if (info.ok() && info.value.next_out() > next) {
         say(QStringLiteral("serial numbers: series %1 continues at %2, ahead of NEXT %3 (--serial-restart starts "
                            "over) / 序列号：系列 %1 从 %2 继续，已超过 NEXT %3（--serial-restart 重新开始）")
-                .arg(name, padded(info.value.next), padded(next)));
+                .arg(name, padded(info.value.next_out()), padded(next)));
     } else if (info.ok() && info.value.next < next) {
         info = store_->reset_series(*key_, next, 0);
         if (info.ok())

@@ -190,7 +190,7 @@ QString SerialPool::next_text() const
     if (store_) {
         auto* self = const_cast<SerialPool*>(this);
         const auto info = self->thread_store()->series(store_->key);
-        return info.ok() ? SerialNumber::padded_next_value(QString::number(info.value.next), format_, byte_count_)
+        return info.ok() ? SerialNumber::padded_next_value(QString::number(info.value.next_out()), format_, byte_count_)
                          : QString();
     }
     QMutexLocker lock(&mutex_);

@@ -207,10 +207,11 @@ bool SqlStore::series_info(const SeriesKey& key, SeriesInfo* info)
         QStringLiteral("SELECT sum(CASE WHEN state = 'used' THEN 1 ELSE 0 END), "
                        "sum(CASE WHEN state = 'leased' AND expires > ? THEN 1 ELSE 0 END), "
                        "sum(CASE WHEN state = 'free' OR (state = 'leased' AND expires <= ?) THEN 1 ELSE 0 END), "
-                       "min(CASE WHEN state = 'used' THEN number END), max(CASE WHEN state = 'used' THEN number END) "
+                       "min(CASE WHEN state = 'used' THEN number END), max(CASE WHEN state = 'used' THEN number END), "
+                       "min(CASE WHEN state = 'free' OR (state = 'leased' AND expires <= ?) THEN number END) "
                        "FROM %1 WHERE series = ?")
             .arg(kSerials),
-        {now, now, key.name()});
+        {now, now, now, key.name()});
     if (c.next()) {
         const auto count = [&c](int i) { return c.value(i).isNull() ? qint64(-1) : c.value(i).toLongLong(); };
         info->used = qMax<qint64>(0, count(0));
@@ -218,6 +219,7 @@ bool SqlStore::series_info(const SeriesKey& key, SeriesInfo* info)
         info->returned = qMax<qint64>(0, count(2));
         info->first_used = count(3);
         info->last_used = count(4);
+        info->first_returned = count(5);
     }
     return true;
 }
