@@ -107,6 +107,9 @@ class TestE2eProduction : public QObject {
                 return -3;
             numbers += recorded;
         }
+        for (const auto& s : stations)
+            if (s->cli.exit_code() == 2 || s->cli.exit_code() == 3)   // refused, or no store at the start
+                return -6;
         std::sort(numbers.begin(), numbers.end());
         for (int i = 0; i < numbers.size(); ++i)
             if (numbers[i] != first_number + i)

@@ -1,9 +1,11 @@
 #include "store/sql_store.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -415,20 +417,39 @@ StoreOutcome<std::vector<BoardRecord>> SqlStore::records(const QDateTime& since,
 namespace {
 
 class SqliteStore : public SqlStore {
+    static constexpr int kBusyMs = 20000;
+
+    QString scalar_text(const QString& sql)
+    {
+        QSqlQuery q = exec(sql);
+        return q.next() ? q.value(0).toString().toLower() : QString();
+    }
+
 public:
     SqliteStore(const QString& path, const QString& station) : SqlStore(QStringLiteral("QSQLITE"), station), path_(path)
     {
         QSqlDatabase d = db();
         d.setDatabaseName(path);
         // Stations on one PC wait for each other's transactions instead of failing.
-        d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=20000"));
+        d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
     }
     QString describe() const override { return QStringLiteral("SQLite ") + QDir::toNativeSeparators(path_); }
 
 protected:
     void after_open() override
     {
-        exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // A fresh file turns to WAL once; stations opening it at that moment find it locked, and
+        // SQLite's busy timeout does not cover the switch: they try again for as long.
+        const QDeadlineTimer deadline(kBusyMs);
+        while (scalar_text(QStringLiteral("PRAGMA journal_mode")) != QLatin1String("wal")) {
+            try {
+                exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            } catch (...) {
+                if (deadline.hasExpired())
+                    throw;
+                QThread::msleep(5);
+            }
+        }
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
         synced_ = true;
     }
