@@ -147,19 +147,19 @@ private slots:
         std::vector<std::unique_ptr<Station>> stations;
         for (int i = 0; i < 3; ++i) {
             stations.push_back(std::make_unique<Station>());
-            QVERIFY(start(*stations.back(), i == 1 ? 1 : 4, store, product,
+            QVERIFY(start(*stations.back(), i == 1 ? 1 : 8, store, product,
                           i == 1 ? QStringList{QStringLiteral("--ignore-options")} : QStringList{}));
         }
         finish(stations);
         QVERIFY2(stations[1]->cli.err().contains(QStringLiteral("board 1 failed")), qPrintable(stations[1]->cli.err()));
-        QCOMPARE(check(stations, store, kFirst.toInt()), 8);
+        QCOMPARE(check(stations, store, kFirst.toInt()), 16);
 
         stations.push_back(std::make_unique<Station>());
         QVERIFY(start(*stations.back(), 2, store, product));
         finish(stations);
-        QVERIFY2(stations.back()->cli.err().contains(QStringLiteral("continues at 0015, ahead of NEXT 0007")),
+        QVERIFY2(stations.back()->cli.err().contains(QStringLiteral("continues at 0023, ahead of NEXT 0007")),
                  qPrintable(stations.back()->cli.err()));
-        QCOMPARE(check(stations, store, kFirst.toInt()), 10);
+        QCOMPARE(check(stations, store, kFirst.toInt()), 18);
     }
 
     // The server goes away after the first board and comes back a moment later: the station
