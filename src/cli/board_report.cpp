@@ -48,9 +48,9 @@ QList<QCommandLineOption> BoardReport::options()
         {QStringLiteral("report-format"), QStringLiteral("Record format of --report: json (one line per board, "
                                                          "default) or csv (header once)."),
          QStringLiteral("json|csv"), QStringLiteral("json")},
-        {QStringLiteral("store"), QStringLiteral("Production store for the serial numbers and the records: an "
-                                                 "SQLite file (default: the window's choice, else %1) or postgresql://USER@HOST/DB.")
-                                      .arg(default_store_path()),
+        {QStringLiteral("store"), QStringLiteral("Production store of the serial numbers and the records: an "
+                                                 "SQLite file or postgresql://USER@HOST/DB (default: the window's "
+                                                 "choice, else production.sqlite in the user's data folder)."),
          QStringLiteral("STORE")},
         {QStringLiteral("product"), QStringLiteral("Product whose serial-number series --serial uses (default "
                                                    "\"default\")."),
