@@ -1,6 +1,7 @@
 // Gang programming: one zvkisp-cli download over four zvkisp-sim boards on four pseudo-terminals,
 // one of which fails, before or after it took its serial number.
 #include "support/cli_process.h"
+#include "store/board_record.h"
 #include "support/e2e_util.h"
 
 #include <QElapsedTimer>
@@ -65,8 +66,10 @@ void TestE2eGang::four_boards_one_faulty()
     // The serial number sits at 2FFCh..2FFFh, in the middle of the image; its chunk goes out last.
     const int faulty = 2;
     std::array<std::unique_ptr<SimProcess>, 4> sims;
+    const QString report = dir.filePath(QStringLiteral("report.csv"));
     QStringList args{file, QStringLiteral("--model"), kModel, QStringLiteral("--serial"),
-                     QStringLiteral("2FFF,4,0099,1,dec")};
+                     QStringLiteral("2FFF,4,0099,1,dec"), QStringLiteral("--report"), report,
+                     QStringLiteral("--report-format"), QStringLiteral("csv")};
     for (int i = 0; i < 4; ++i) {
         sims[i] = std::make_unique<SimProcess>();
         QStringList sim_args{QStringLiteral("--model"), kModel, QStringLiteral("--flash-out"),
@@ -122,6 +125,12 @@ void TestE2eGang::four_boards_one_faulty()
     QCOMPARE(numbers, (QSet<int>{99, 100, 101}));
     QVERIFY(out.contains(QStringLiteral("all ports: 3 programmed, 1 failed")));
     QVERIFY(out.contains(QStringLiteral("next serial number: 00000102")));
+    // A record per board: the header once, three good boards with their numbers, one failed.
+    const QStringList rows = QString::fromUtf8(e2e::read_file(report)).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows.first(), BoardRecord::csv_header());
+    QCOMPARE(rows.filter(QRegularExpression(QStringLiteral(",0000(0099|0100|0101),.*,ok,"))).size(), 3);
+    QCOMPARE(rows.filter(QStringLiteral(",failed,")).size(), 1);
 }
 
 // Re-Download on two ports, two boards each, until Ctrl-C: four boards, four consecutive numbers.

@@ -2,13 +2,20 @@
 // log printed line by line.
 #include "cli/commands.h"
 
+#include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
 #include "cli/download_run.h"
 #include "cli/gang_download.h"
+#include "device/board_recorder.h"
+#include "device/numbered_board.h"
+#include "device/serial_pool.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <optional>
 
 #include <cstdio>
 
@@ -92,6 +99,7 @@ int cmd_download(const QStringList& args)
     };
     parser.addOptions(options);
     parser.addOptions(run_options());
+    parser.addOptions(BoardReport::options());
     if (!parser.parse(args))
         return usage_error(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -186,6 +194,14 @@ int cmd_download(const QStringList& args)
             return usage_error(error.isEmpty() ? QStringLiteral("the serial number settings were refused") : error);
     }
 
+    BoardReport report(kName);
+    if (!report.configure(parser, error))
+        return usage_error(error);
+    if (serial.checked)
+        if (const int status = report.prepare_series(serial))
+            return status;
+    QObject::connect(&session, &CliSession::interrupt_received, &report, &BoardReport::interrupt);
+
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
     static const QRegularExpression seconds_re(QStringLiteral("^[0-9]{1,6}$"));
     if (!seconds_re.match(parser.value(QStringLiteral("pause")).trimmed()).hasMatch())
@@ -196,9 +212,46 @@ int cmd_download(const QStringList& args)
         return usage_error(error);
     const QStringList ports = parser.values(QStringLiteral("port"));
     if (ports.size() > 1)
-        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, run, parser);
+        return run_gang_download(session, serial.checked ? &serial : nullptr, ports, repeat, run, parser, report);
 
-    bench.sequencer.set_image_tools(&tools.loader, &serial);
+    // The serial number from the store's series, taken right before its bytes go out (in their place).
+    std::atomic<bool> stop_numbers{false};
+    const std::unique_ptr<SerialPool> pool = report.make_pool();
+    std::optional<NumberedBoard> numbered;
+    if (pool) {
+        numbered.emplace(bench, serial, *pool, stop_numbers, false);
+        QObject::connect(&session, &CliSession::interrupt_received, [&] {
+            stop_numbers = true;
+            pool->abandon();
+        });
+    }
+    bench.sequencer.set_image_tools(&tools.loader, pool ? nullptr : &serial);
+    BoardRecorder recorder(bench);
+    recorder.image_name = QFileInfo(file).fileName();
+    recorder.image_sha256 = BoardRecorder::file_sha256(file);
+    bench.sequencer.board_started = [&] {
+        if (numbered)
+            numbered->begin();
+        recorder.port = bench.link.port_device();
+        recorder.begin();
+    };
+    // A board ended: its number kept or given back, its record written.
+    const BoardEnded ended = [&](bool board, bool ok) -> std::optional<QString> {
+        const QString number = numbered ? numbered->finish(ok) : QString();
+        if (!board)
+            return std::nullopt;
+        const BoardResult result = ok                    ? BoardResult::Ok
+                                   : session.interrupted() ? BoardResult::Interrupted
+                                   : session.timed_out()   ? BoardResult::TimedOut
+                                                           : BoardResult::Failed;
+        report.add(recorder.finish(result, number, pool ? pool->series_name() : QString()));
+        if (!numbered)
+            return std::nullopt;
+        return number;
+    };
+
     session.model_picked = [&] { return model_picked(session, tools, buffer, file, apply_family_options()); };
-    return exit_code(run_download(session, &serial, repeat, run));
+    const ExitStatus status = run_download(session, &serial, repeat, run, ended);
+    report.flush();
+    return exit_code(status);
 }

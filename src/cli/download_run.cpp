@@ -1,5 +1,6 @@
 #include "cli/download_run.h"
 
+#include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "cli/download_options.h"
 #include "image/serial_number.h"
@@ -196,7 +197,8 @@ void print_batch_total(int good, int programmed, const QString& port)
                  good, programmed, good, programmed);
 }
 
-ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options)
+ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options,
+                        const BoardEnded& ended)
 {
     Workbench& bench = session.bench;
     RunOptions::Progress mode = options.progress;
@@ -230,8 +232,11 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
         // end of the run, not a failed board.
         const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
         session.board_done();
-        if (no_board)
+        if (no_board) {
+            if (ended)
+                ended(false, false);
             return;
+        }
         const quint64 resent = bench.programmer.frames_resent - resent_before;
         resent_before = bench.programmer.frames_resent;
         if (resent > 0)
@@ -245,10 +250,18 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
         }
         ++programmed;
         good += ok ? 1 : 0;
+        QString number = serial_text;
+        bool numbered = false;
+        if (ended)
+            if (const std::optional<QString> kept = ended(true, ok)) {
+                number = *kept;
+                numbered = true;
+            }
         if (session.quiet)
-            session.print_verdict(ok, serial_text);
-        if (repeat && !session.quiet)
-            std::fprintf(stderr, "%s: board %d %s\n", kName, programmed, ok ? "programmed" : "failed");
+            session.print_verdict(ok, number);
+        else if (repeat || numbered)
+            std::fprintf(stderr, "%s: board %d %s%s\n", kName, programmed, ok ? "programmed" : "failed",
+                         qPrintable(BoardReport::number_words(numbered ? number : QString())));
         if (options.count > 0 && good >= options.count)
             bench.sequencer.end_series = true;
     };

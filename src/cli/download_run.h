@@ -11,6 +11,9 @@
 #include <QStringList>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class CliSession;
 struct BenchImageTools;
 struct BufferOptions;
@@ -35,8 +38,14 @@ bool parse_run_options(const QCommandLineParser& parser, bool repeat, RunOptions
 // reason.
 bool check_serial_option(const QStringList& parts, QString& error);
 
+// Called as each board ends, `ok` as finally judged (after --max-resends); `board` is false when no
+// board answered (a batch's end). Returns the serial number the board keeps, when the caller hands
+// out the numbers.
+using BoardEnded = std::function<std::optional<QString>(bool board, bool ok)>;
+
 // Runs Download (or Re-Download with `repeat`) on the session's bench and returns the exit status.
-ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options);
+ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options,
+                        const BoardEnded& ended = {});
 
 // --model auto has picked the model: `family_refusal` (from the family's option checks) refuses the
 // board as a usage error; else FILE is checked and loaded again for that model (a refusal: bad

@@ -1,9 +1,11 @@
 #include "cli/gang_download.h"
 
+#include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "cli/gang_batch.h"
 #include "device/gang_recipe.h"
 #include "device/gang_run.h"
+#include "device/serial_pool.h"
 #include "isp/port_names.h"
 
 #include <QCommandLineParser>
@@ -114,7 +116,7 @@ private:
 } // namespace
 
 int run_gang_download(CliSession& session, const SerialNumber* serial, const QStringList& ports, bool repeat,
-                      const RunOptions& options, const QCommandLineParser& parser)
+                      const RunOptions& options, const QCommandLineParser& parser, BoardReport& report)
 {
     for (const char* one_port : {"timeout", "trace", "max-resends"})
         if (parser.isSet(QLatin1String(one_port))) {
@@ -139,7 +141,8 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     // The busy-wait calibration, once for every port, while nothing else runs.
     session.calibrate();
-    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat);
+    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat, report.make_pool());
+    QObject::connect(&run, &GangRun::board_record, &report, [&report](int, const BoardRecord& r) { report.add(r); });
 
     const bool terminal = gang_progress_bar(options, session.quiet);
     ProgressBlock block(run, ports);
@@ -159,13 +162,15 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
         std::fprintf(stderr, "%s: [%s] %s\n", kName, qPrintable(ports.at(index)), qPrintable(text));
     });
     GangBatch batch(run, ports, options, session);
-    if (repeat && !session.quiet) {
+    if ((repeat || serial) && !session.quiet) {
         QObject::connect(&run, &GangRun::board_finished, [&](int index, bool ok) {
             const GangRun::Row& row = run.rows()[size_t(index)];
             if (terminal)
                 block.erase();
-            std::fprintf(stderr, "%s: [%s] board %d %s\n", kName, qPrintable(ports.at(index)),
-                         row.boards_ok + row.boards_failed, ok ? "programmed" : "failed");
+            std::fprintf(stderr, "%s: [%s] board %d %s%s\n", kName, qPrintable(ports.at(index)),
+                         row.boards_ok + row.boards_failed, ok ? "programmed" : "failed",
+                         qPrintable(BoardReport::number_words(ok && !row.serials.isEmpty() ? row.serials.last()
+                                                                                            : QString())));
             if (terminal)
                 block.changed();
         });
@@ -178,6 +183,7 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     run.start();
     run.wait_finished();
+    report.flush();
     if (terminal) {
         block.draw();
         std::fflush(stderr);

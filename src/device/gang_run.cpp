@@ -6,14 +6,27 @@
 
 #include <QEventLoop>
 
-GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent)
-    : QObject(parent)
+namespace {
+
+std::unique_ptr<SerialPool> recipe_pool(const GangRecipe& recipe)
 {
-    if (recipe.serial_enabled) {
-        const int bytes = int(NumberText::round_half_even(NumberText::leading_number(recipe.serial_texts[1])));
-        pool_ = std::make_unique<SerialPool>(recipe.serial_texts[2], recipe.serial_texts[3], recipe.serial_format,
-                                             bytes);
-    }
+    if (!recipe.serial_enabled)
+        return nullptr;
+    const int bytes = int(NumberText::round_half_even(NumberText::leading_number(recipe.serial_texts[1])));
+    return std::make_unique<SerialPool>(recipe.serial_texts[2], recipe.serial_texts[3], recipe.serial_format, bytes);
+}
+
+} // namespace
+
+GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent)
+    : GangRun(recipe, devices, repeat, recipe_pool(recipe), parent)
+{
+}
+
+GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
+                 QObject* parent)
+    : QObject(parent), pool_(std::move(pool))
+{
     for (int i = 0; i < devices.size(); ++i) {
         Row row;
         row.device = devices.at(i);
@@ -22,6 +35,7 @@ GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repe
         auto station = std::make_unique<GangStation>(i, devices.at(i), recipe, pool_.get(), repeat);
         connect(station.get(), &GangStation::line, this, &GangRun::on_line);
         connect(station.get(), &GangStation::progress, this, &GangRun::on_progress);
+        connect(station.get(), &GangStation::board_record, this, &GangRun::board_record);
         connect(station.get(), &GangStation::board_finished, this, &GangRun::on_board);
         connect(station.get(), &GangStation::board_removed, this, &GangRun::on_board_removed);
         connect(station.get(), &GangStation::message, this, &GangRun::message);
@@ -55,6 +69,8 @@ void GangRun::start()
 void GangRun::stop_all()
 {
     stopping_ = true;
+    if (pool_)
+        pool_->abandon();
     for (auto& s : stations_)
         s->request_stop();
 }

@@ -5,6 +5,7 @@
 // the summary. Lives in the caller's thread; the ports run on threads of their own.
 
 #include "device/gang_recipe.h"
+#include "store/board_record.h"
 
 #include <QObject>
 #include <QStringList>
@@ -33,6 +34,9 @@ public:
 
     // `devices`: the ports (device paths), at least one, no port twice.
     GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent = nullptr);
+    // The serial numbers from `pool` (e.g. a store's series) instead of the recipe's value boxes.
+    GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
+            QObject* parent = nullptr);
     ~GangRun() override;
 
     void start();
@@ -58,6 +62,8 @@ signals:
     void row_changed(int index);
     // After every board on a port (its row already counts it).
     void board_finished(int index, bool ok);
+    // Every board's production record (before its board_finished).
+    void board_record(int index, const BoardRecord& record);
     void message(int index, const QString& text);
     void beep();
     void finished();

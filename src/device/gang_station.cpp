@@ -1,5 +1,7 @@
 #include "device/gang_station.h"
 
+#include "device/board_recorder.h"
+#include "device/numbered_board.h"
 #include "device/serial_pool.h"
 #include "device/workbench.h"
 #include "image/serial_number.h"
@@ -7,7 +9,10 @@
 #include "isp/qt_serial_port.h"
 #include "base/user_dialogs.h"
 
+#include <QFileInfo>
 #include <QMutexLocker>
+
+#include <optional>
 
 namespace {
 
@@ -113,51 +118,33 @@ void GangStation::run()
         emit progress(index, percent, p.kbyte_label);
     }, Qt::DirectConnection);
 
-    // The chunks with the serial number's bytes go out last, and the number is taken right before
-    // them: a board that fails before (no board, no answer, erase, the other blocks) uses none, and
-    // the number is held only for the board's last moments. The pool lends one number at a time,
-    // so the other boards wait for it there until this one is done with it.
     const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;
-    const qint32 serial_last = serial.serial_address;
-    const qint32 serial_first = serial.serial_address - serial.serial_length + 1;
-    int taken = -1;
-    auto resolve = [&](bool ok) {
-        if (taken < 0)
-            return;
-        if (ok)
-            pool_->commit(taken);
-        else
-            pool_->release(taken);
-        taken = -1;
+    std::optional<NumberedBoard> number;
+    if (numbered)
+        number.emplace(bench, serial, *pool_, stop_, true);
+    BoardRecorder recorder(bench);
+    recorder.port = device;
+    recorder.image_name = QFileInfo(recipe_.file_path).fileName();
+    recorder.image_sha256 = BoardRecorder::file_sha256(recipe_.file_path);
+    bench.sequencer.board_started = [&] {
+        if (number)
+            number->begin();
+        recorder.begin();
     };
-    if (numbered) {
-        bench.programmer.defer_chunk = [&](qint32 address, int length) {
-            return address <= serial_last && address + length - 1 >= serial_first;
-        };
-        bench.programmer.before_deferred = [&] {
-            resolve(false);
-            taken = pool_->take(stop_);
-            if (taken < 0) {
-                bench.stop_run.comStop_Download_Click();    // stopped while waiting for the number
-                return false;
-            }
-            serial.texts[2] = pool_->text(taken);
-            serial.write_serial_number();
-            return true;
-        };
-    }
     bench.sequencer.board_finished = [&](bool ok) {
-        const QString text = taken >= 0 ? pool_->text(taken) : QString();
-        resolve(ok);
+        const QString text = number ? number->finish(ok) : QString();
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board. The adapter unplugged while waiting: no board either.
         const bool no_board = !ok && stop_ && repeat_ && port.received == 0;
         const bool removed = !ok && port.vanished && port.received == 0;
         port.received = 0;
-        if (removed)
+        if (removed) {
             emit board_removed(index);
-        else if (!no_board)
+        } else if (!no_board) {
+            const BoardResult result = ok ? BoardResult::Ok : stop_ ? BoardResult::Interrupted : BoardResult::Failed;
+            emit board_record(index, recorder.finish(result, text, pool_ ? pool_->series_name() : QString()));
             emit board_finished(index, ok, text);
+        }
     };
 
     Stopper stopper(bench);
@@ -171,7 +158,9 @@ void GangStation::run()
         QMutexLocker lock(&mutex_);
         stopper_ = nullptr;
     }
-    resolve(false);
+    number.reset();
+    if (pool_)
+        pool_->release_thread_store();
     if (port.is_open())
         port.close();
 }

@@ -5,6 +5,7 @@
 // Everything it reports goes out as signals; receivers in other threads get them queued.
 
 #include "device/gang_recipe.h"
+#include "store/board_record.h"
 
 #include <QMutex>
 #include <QPointer>
@@ -35,6 +36,8 @@ signals:
     void beeped(int index);
     // After every board: the success lines reached or not, and the serial number it carries.
     void board_finished(int index, bool ok, const QString& serial_text);
+    // Every board's production record, right before its board_finished.
+    void board_record(int index, const BoardRecord& record);
     // The port's device went away while it waited for a board (an unplugged adapter).
     void board_removed(int index);
 

@@ -337,6 +337,8 @@ void Programmer::write_spaced(const char* bytes, int count, quint32 gap, quint32
 void Programmer::send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status)
 {
     status = -1;
+    if (before_chunk && !before_chunk(address, length))
+        return;
     const quint32 gap = fast ? 1 : link_.byte_gap_loops;
     QByteArray data;
     if (address >= 0 && length > 0 && address + length <= ProgramImage::kSize)

@@ -48,6 +48,9 @@ public:
     // in its place.
     std::function<bool(qint32 address, int length)> defer_chunk;
     std::function<bool()> before_deferred;
+    // Runs right before a chunk's bytes are read from the buffer and sent (the buffer may still
+    // change then); false fails the chunk (after pressing Stop, so programming ends).
+    std::function<bool(qint32 address, int length)> before_chunk;
     // Sees every chunk as it goes out: address, length, resend flag and the gap in busy-wait passes.
     std::function<void(qint32 address, int length, bool resend, quint32 gap)> chunk_observer;
 

@@ -80,6 +80,8 @@ void Sequencer::comDownload_Click(int index)
         // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
         // it; that cycle is the end of the series, not another board.
         const bool stopped_before = link_.stop_requested;
+        if (board_started)
+            board_started();
         const bool ok = run_cycle();
         if (!stopped_before) {
             last_board_ok = ok;

@@ -47,7 +47,9 @@ public:
 
     SequencerChoices choices;
 
-    // Called after every board: true when it ended with the success lines.
+    // Called before every board's connect, and after every board: true when it ended with the
+    // success lines.
+    std::function<void()> board_started;
     std::function<void(bool ok)> board_finished;
     // Set (by board_finished) to end a Re-Download series after this board, as Download ends.
     bool end_series = false;

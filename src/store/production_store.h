@@ -45,6 +45,9 @@ struct SeriesInfo {
     qint64 returned = 0;          // given back or lease ran out, to be handed out again
     qint64 first_used = -1;       // lowest and highest confirmed number (-1: none)
     qint64 last_used = -1;
+    qint64 first_returned = -1;   // lowest number to be handed out again (-1: none)
+    // The number the next take() hands out (unless another station is quicker).
+    qint64 next_out() const { return first_returned >= 0 ? first_returned : next; }
 };
 
 struct SerialLease {

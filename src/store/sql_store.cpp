@@ -1,9 +1,11 @@
 #include "store/sql_store.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
@@ -207,10 +209,11 @@ bool SqlStore::series_info(const SeriesKey& key, SeriesInfo* info)
         QStringLiteral("SELECT sum(CASE WHEN state = 'used' THEN 1 ELSE 0 END), "
                        "sum(CASE WHEN state = 'leased' AND expires > ? THEN 1 ELSE 0 END), "
                        "sum(CASE WHEN state = 'free' OR (state = 'leased' AND expires <= ?) THEN 1 ELSE 0 END), "
-                       "min(CASE WHEN state = 'used' THEN number END), max(CASE WHEN state = 'used' THEN number END) "
+                       "min(CASE WHEN state = 'used' THEN number END), max(CASE WHEN state = 'used' THEN number END), "
+                       "min(CASE WHEN state = 'free' OR (state = 'leased' AND expires <= ?) THEN number END) "
                        "FROM %1 WHERE series = ?")
             .arg(kSerials),
-        {now, now, key.name()});
+        {now, now, now, key.name()});
     if (c.next()) {
         const auto count = [&c](int i) { return c.value(i).isNull() ? qint64(-1) : c.value(i).toLongLong(); };
         info->used = qMax<qint64>(0, count(0));
@@ -218,6 +221,7 @@ bool SqlStore::series_info(const SeriesKey& key, SeriesInfo* info)
         info->returned = qMax<qint64>(0, count(2));
         info->first_used = count(3);
         info->last_used = count(4);
+        info->first_returned = count(5);
     }
     return true;
 }
@@ -413,20 +417,39 @@ StoreOutcome<std::vector<BoardRecord>> SqlStore::records(const QDateTime& since,
 namespace {
 
 class SqliteStore : public SqlStore {
+    static constexpr int kBusyMs = 20000;
+
+    QString scalar_text(const QString& sql)
+    {
+        QSqlQuery q = exec(sql);
+        return q.next() ? q.value(0).toString().toLower() : QString();
+    }
+
 public:
     SqliteStore(const QString& path, const QString& station) : SqlStore(QStringLiteral("QSQLITE"), station), path_(path)
     {
         QSqlDatabase d = db();
         d.setDatabaseName(path);
         // Stations on one PC wait for each other's transactions instead of failing.
-        d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=20000"));
+        d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
     }
     QString describe() const override { return QStringLiteral("SQLite ") + QDir::toNativeSeparators(path_); }
 
 protected:
     void after_open() override
     {
-        exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // A fresh file turns to WAL once; stations opening it at that moment find it locked, and
+        // SQLite's busy timeout does not cover the switch: they try again for as long.
+        const QDeadlineTimer deadline(kBusyMs);
+        while (scalar_text(QStringLiteral("PRAGMA journal_mode")) != QLatin1String("wal")) {
+            try {
+                exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            } catch (...) {
+                if (deadline.hasExpired())
+                    throw;
+                QThread::msleep(5);
+            }
+        }
         exec(QStringLiteral("PRAGMA synchronous=FULL"));
         synced_ = true;
     }

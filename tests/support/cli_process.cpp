@@ -29,11 +29,14 @@ bool CliProcess::start(const QStringList& args, bool trace_beeps)
 {
     out_.clear();
     err_.clear();
-    if (trace_beeps) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = proc_.processEnvironment();
+    if (env.isEmpty())
+        env = QProcessEnvironment::systemEnvironment();
+    if (trace_beeps)
         env.insert(QStringLiteral("ZVKISP_CLI_TRACE_BEEPS"), QStringLiteral("1"));
-        proc_.setProcessEnvironment(env);
-    }
+    // A production store of its own (the serial numbers continue in it from run to run).
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data_.path());
+    proc_.setProcessEnvironment(env);
     proc_.setProgram(binary());
     proc_.setArguments(args);
     proc_.start();

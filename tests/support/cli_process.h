@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 class CliProcess {
 public:
@@ -43,6 +44,7 @@ private:
     bool wait_for(bool on_stderr, const QString& text, int timeout_ms);
     void collect();
     QProcess proc_;
+    QTemporaryDir data_;
     QByteArray out_;
     QByteArray err_;
 };
