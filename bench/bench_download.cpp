@@ -113,13 +113,13 @@ int main(int argc, char** argv)
     const double cpu0 = cpu_seconds();
     QElapsedTimer t;
     t.start();
-    bench.programmer.comWrite_Click();
+    bench.programmer.program_and_verify();
     const double seconds = double(t.nsecsElapsed()) / 1e9;
     const double cpu = cpu_seconds() - cpu0;
     if (frame_start_ns >= 0)
         sending_ns += port.last_write_ns - frame_start_ns;
     const double sending = double(sending_ns) / 1e9;
-    bench.stop_run.comStop_Download_Click();
+    bench.stop_run.stop_download();
 
     const qint64 bytes = port.sent + port.received;
     const double wire = double(bytes) * 10.0 / 115200.0;

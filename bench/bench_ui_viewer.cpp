@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     const int model = w.combMcuModel->findText(QStringLiteral("ZVK7H64B"));   // AP 0000-FFFF
     w.combMcuModel->setCurrentIndex(model);
     emit w.combMcuModel->activated(model);
-    w.settings().Timer3_Timer();   // the range boxes the loader reads
+    w.settings().save_pending_settings();   // the range boxes the loader reads
 
     auto key = [&w](int k) {
         QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);

@@ -55,7 +55,7 @@ private slots:
         rig.dialogs.save_answers.enqueue(out);
         rig.image.store_start_text = start;
         rig.image.store_length_text = length;
-        const bool written = rig.store.comStoreFile_Click();
+        const bool written = rig.store.store_file();
         QCOMPARE(written, size >= 0);
         if (size < 0) {
             QCOMPARE(rig.dialogs.texts(), QStringList{message});
@@ -76,7 +76,7 @@ private slots:
         rig.image.store_start_text = QStringLiteral("0");
         rig.image.store_length_text = QStringLiteral("2");
         rig.dialogs.save_answers.enqueue(out);
-        QVERIFY(rig.store.comStoreFile_Click());
+        QVERIFY(rig.store.store_file());
         QCOMPARE(read_file(out), QByteArray::fromHex("0102"));
     }
 

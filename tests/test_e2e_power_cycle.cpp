@@ -106,7 +106,7 @@ private slots:
         QVERIFY(rig.dir.isValid());
         QVERIFY2(rig.start(PowerCycle(line), asserted_on_open, PowerCycle(line), 1), "sim with power line");
 
-        rig.bench->sequencer.comDownload_Click(0);
+        rig.bench->sequencer.start_download(0);
 
         QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
         QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
@@ -145,7 +145,7 @@ private slots:
             if (results.size() == 3 || !ok)
                 rig.bench->link.request_stop();
         };
-        rig.bench->sequencer.comDownload_Click(1);
+        rig.bench->sequencer.start_download(1);
 
         QCOMPARE(results, (QList<bool>{true, true, true}));
         QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));

@@ -350,7 +350,7 @@ private slots:
         ImageRig rig;
         const QString path = HexText::write(dir, QStringLiteral("pick.hex"), HexText::file(0, QByteArray::fromHex("42")));
         rig.dialogs.open_answers.enqueue(path);
-        rig.loader.comLoadFile_Click();
+        rig.loader.load_file();
         QCOMPARE(rig.dialogs.open_requests.size(), 1);
         QCOMPARE(rig.dialogs.open_requests[0].title, QStringLiteral("Open .hex or .bin file"));
         QCOMPARE(rig.image.frame_caption, QStringLiteral("File: ") + path);

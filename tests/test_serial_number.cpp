@@ -14,11 +14,11 @@ const QString kBinaryValue = QStringLiteral("选择 16进制时，“下一值�
 void set_fields(ImageRig& rig, const QString& address, const QString& count, const QString& next,
                 const QString& step, int format)
 {
-    rig.serial.texAuto_Increase_Change(0, address);
-    rig.serial.texAuto_Increase_Change(1, count);
-    rig.serial.texAuto_Increase_Change(2, next);
-    rig.serial.texAuto_Increase_Change(3, step);
-    rig.serial.optAuto_Increase_Click(format);
+    rig.serial.set_field_text(0, address);
+    rig.serial.set_field_text(1, count);
+    rig.serial.set_field_text(2, next);
+    rig.serial.set_field_text(3, step);
+    rig.serial.select_format(format);
 }
 
 void load_something(ImageRig& rig, const QTemporaryDir& dir)

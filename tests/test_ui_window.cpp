@@ -60,7 +60,7 @@ struct Fixture {
     void fill_ranges()
     {
         if (w->settings().Timer3.enabled())
-            w->settings().Timer3_Timer();
+            w->settings().save_pending_settings();
     }
     // Opens `path` with Open File.
     bool load(const QString& path)

@@ -40,7 +40,7 @@ int cmd_connect(const QStringList& args)
     session.bench.connection.connect_to_mcu(false);
     session.report_port_error();
     const bool connected = session.bench.results.connected;
-    session.bench.stop_run.comStop_Download_Click();
+    session.bench.stop_run.stop_download();
 
     if (session.quiet)
         session.print_verdict(connected);

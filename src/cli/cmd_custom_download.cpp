@@ -124,7 +124,7 @@ int cmd_custom_download(const QStringList& args)
 
     session.calibrate();
     // Ctrl-C is this page's Stop button.
-    QObject::connect(&session, &CliSession::interrupt_received, [&custom] { custom.com_Demo_Stop_Click(); });
+    QObject::connect(&session, &CliSession::interrupt_received, [&custom] { custom.stop_custom(); });
     session.install_stop_on_interrupt();
     custom.run_custom_download(repeat);
     const bool all_good = custom.boards_done > 0 && custom.boards_failed == 0;

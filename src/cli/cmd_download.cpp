@@ -187,8 +187,8 @@ int cmd_download(const QStringList& args)
         else
             return usage_error(QStringLiteral("--serial format must be bin, dec or ascii"));
         for (int i = 0; i < 4; ++i)
-            serial.texAuto_Increase_Change(i, parts.at(i).trimmed());
-        serial.optAuto_Increase_Click(index);
+            serial.set_field_text(i, parts.at(i).trimmed());
+        serial.select_format(index);
         serial.set_checked(true);
         if (!serial.serial_active || !check_serial_option(parts, error))
             return usage_error(error.isEmpty() ? QStringLiteral("the serial number settings were refused") : error);

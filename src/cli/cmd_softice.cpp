@@ -75,7 +75,7 @@ int cmd_softice(const QStringList& args)
     SoftIceDownload softice(bench, tools.loader);
     session.calibrate();
     session.install_stop_on_interrupt();
-    softice.comDownSoft_ICE_Click();
+    softice.download_monitor();
     if (!softice.succeeded)
         session.report_port_error();
     return exit_code(session.status_after(softice.succeeded));

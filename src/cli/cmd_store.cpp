@@ -71,7 +71,7 @@ int cmd_store(const QStringList& args)
     if (p.isSet(QStringLiteral("length")))
         session.image.store_length_text = p.value(QStringLiteral("length"));
     const int messages_before = dialogs.message_boxes;
-    if (!session.store.comStoreFile_Click()) {
+    if (!session.store.store_file()) {
         if (dialogs.message_boxes == messages_before)
             std::fprintf(stderr, "zvkisp-cli store: cannot write %s\n", qPrintable(dialogs.save_path));
         return 1;

@@ -43,7 +43,7 @@ int cmd_test_option(const QStringList& args)
     }
     session.install_stop_on_interrupt();
 
-    session.bench.connection.comReadChipLock_Click();
+    session.bench.connection.test_option();
     session.report_port_error();
 
     const bool ok = session.log_has_line(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.")) ||

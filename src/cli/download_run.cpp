@@ -268,7 +268,7 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
 
     session.calibrate();
     session.install_stop_on_interrupt();
-    bench.sequencer.comDownload_Click(repeat ? 1 : 0);
+    bench.sequencer.start_download(repeat ? 1 : 0);
     printer.finish();
     if (good < programmed)
         session.report_port_error();

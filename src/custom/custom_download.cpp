@@ -74,7 +74,7 @@ int CustomDownload::poll_interval_ms(const QString& baud_text)
     return 50;
 }
 
-void CustomDownload::com_Demo_Stop_Click()
+void CustomDownload::stop_custom()
 {
     IspLink& link = bench_.link;
     link.custom_frame_mode = false;
@@ -82,7 +82,7 @@ void CustomDownload::com_Demo_Stop_Click()
     link.request_custom_stop();
 }
 
-void CustomDownload::opt_ISP_DEMO_WDT_Click(int index)
+void CustomDownload::select_watchdog_choice(int index)
 {
     const bool pin = index == 1;
     bench_.choices.wdt_pin_enabled = pin;
@@ -145,7 +145,7 @@ void CustomDownload::run_custom_download(bool repeat)
     while (!leave) {
         bench_.stop_run.Timer9.set_enabled(true);
         if (serial_ && !serial_->serial_active)
-            serial_->cheAuto_Increase_Click();
+            serial_->auto_increase_toggled();
         link.stop_requested = false;
         link.custom_frame_mode = true;
 
@@ -164,7 +164,7 @@ void CustomDownload::run_custom_download(bool repeat)
         if (ok) {
             link.delay_ms(100);
             bench_.programmer.program_ok = false;
-            bench_.programmer.comWrite_Click();
+            bench_.programmer.program_and_verify();
             ok = bench_.programmer.program_ok;
         }
         last_board_ok = ok;
@@ -214,7 +214,7 @@ void CustomDownload::run_custom_download(bool repeat)
         bench_.log.append(kStopLine);
     }
     link.close_port();
-    bench_.stop_run.comStop_Download_Click();
+    bench_.stop_run.stop_download();
     link.release_port();
     link.custom_frame_mode = false;
     running = false;
@@ -283,7 +283,7 @@ bool CustomDownload::connect_custom()
     link.beep_times(3);
     bench_.log.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
                       QLatin1Char(')'));
-    bench_.stop_run.comStop_Download_Click();
+    bench_.stop_run.stop_download();
     return false;
 }
 
@@ -306,7 +306,7 @@ bool CustomDownload::read_custom_id()
         link.beep_times(3);
         bench_.log.append(QStringLiteral("Read MCU Option is failed. / 读 Option (End: ") + MessageLog::time_of_day() +
                           QLatin1Char(')'));
-        bench_.stop_run.comStop_Download_Click();
+        bench_.stop_run.stop_download();
         return false;
     }
 
@@ -348,7 +348,7 @@ bool CustomDownload::erase_custom()
         link.beep_times(3);
         bench_.log.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") +
                           MessageLog::time_of_day() + QLatin1Char(')'));
-        bench_.stop_run.comStop_Download_Click();
+        bench_.stop_run.stop_download();
         return false;
     }
     return true;

@@ -35,11 +35,11 @@ public:
     QString trigger_settings_text() const;
 
     // ---- Handlers ------------------------------------------------------------------------------
-    void com_Demo_DownLoad_Click() { run_custom_download(false); }
-    void com_Demo_Re_DownLoad_Click() { run_custom_download(true); }
-    void com_Demo_Stop_Click();
+    void download_once() { run_custom_download(false); }
+    void download_repeatedly() { run_custom_download(true); }
+    void stop_custom();
     // opt_ISP_DEMO_WDT(index): 0 "无", 1 "用1个I/O口喂狗"; comb_WDT is usable exactly for index 1.
-    void opt_ISP_DEMO_WDT_Click(int index);
+    void select_watchdog_choice(int index);
 
     void run_custom_download(bool repeat);
     bool connect_custom();

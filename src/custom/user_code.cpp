@@ -41,12 +41,12 @@ QString UserCodeCommand::settings_text() const
     return serial_settings_text(cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits, cobUserCodeStopBits);
 }
 
-void UserCodeCommand::comSendUserCode_Click()
+void UserCodeCommand::send_then_download()
 {
     if (!send_user_code())
         return;
     download_started = true;
-    bench_.sequencer.comDownload_Click(0);
+    bench_.sequencer.start_download(0);
 }
 
 bool UserCodeCommand::send_user_code()

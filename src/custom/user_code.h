@@ -27,7 +27,7 @@ public:
     QString settings_text() const;
 
     // The "发送" button: the command at the application's format, then the normal download.
-    void comSendUserCode_Click();
+    void send_then_download();
     // The click up to the download: true when the command went out and the download is due.
     bool send_user_code();
 

@@ -186,7 +186,7 @@ void Connection::connect_to_mcu(bool read_only)
         }
         if (!results_.status_read_ok) {
             link_.beep_times(3);
-            stop_run_.comStop_Download_Click();
+            stop_run_.stop_download();
             log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
                         QStringLiteral(")"));
             return;
@@ -214,7 +214,7 @@ void Connection::connect_to_mcu(bool read_only)
     results_.connected = true;
 }
 
-void Connection::comReadChipLock_Click()
+void Connection::test_option()
 {
     controls_.set_busy_state(ControlStates::Manual);
     link_.stop_requested = false;
@@ -226,7 +226,7 @@ void Connection::comReadChipLock_Click()
     if (results_.connected) {
         report_clock();
         if (results_.status_read_ok) {
-            stop_run_.comRun_Click();
+            stop_run_.run_user_program();
             if (!status_.firmware_variant.endsWith(QLatin1Char('B')))
                 log_.append(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功."));
             else
@@ -235,6 +235,6 @@ void Connection::comReadChipLock_Click()
             log_.append(QStringLiteral("Failed to read Chip Lock. / 读加密位、双倍速失败."));
         }
     }
-    stop_run_.comStop_Download_Click();
+    stop_run_.stop_download();
     link_.release_port();
 }

@@ -28,7 +28,7 @@ public:
     void read_status(bool slow);
     void send_sync_command();
     void report_clock();
-    void comReadChipLock_Click();   // Test Option
+    void test_option();   // Test Option
 
     void send_custom_sync();
     void send_custom_erase();

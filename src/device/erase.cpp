@@ -84,7 +84,7 @@ bool Eraser::connect_and_erase()
     if (link_.stop_requested) {
         link_.beep_times(1);
         log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
-        stop_run_.comStop_Download_Click();
+        stop_run_.stop_download();
         return false;
     }
     if (!link_.reply_received) {

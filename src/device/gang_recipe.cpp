@@ -67,8 +67,8 @@ void GangRecipe::apply(Workbench& bench, SerialNumber& serial) const
     image.file_path = file_path;
 
     for (int i = 0; i < 4; ++i)
-        serial.texAuto_Increase_Change(i, serial_texts[size_t(i)]);
-    serial.optAuto_Increase_Click(serial_format);
+        serial.set_field_text(i, serial_texts[size_t(i)]);
+    serial.select_format(serial_format);
     if (serial_enabled)
         serial.check_serial_settings();
 

@@ -90,7 +90,7 @@ class Stopper : public QObject {
     Q_OBJECT
 public:
     explicit Stopper(Workbench& bench) : bench_(bench) {}
-    Q_INVOKABLE void stop() { bench_.stop_run.comStop_Download_Click(); }
+    Q_INVOKABLE void stop() { bench_.stop_run.stop_download(); }
 
 private:
     Workbench& bench_;
@@ -153,7 +153,7 @@ void GangStation::run()
         stopper_ = &stopper;
     }
     if (!stop_)
-        bench.sequencer.comDownload_Click(repeat_ ? 1 : 0);
+        bench.sequencer.start_download(repeat_ ? 1 : 0);
     {
         QMutexLocker lock(&mutex_);
         stopper_ = nullptr;

@@ -30,7 +30,7 @@ bool NumberedBoard::take(SerialNumber& serial, const std::atomic<bool>& stop)
 {
     taken_ = pool_.take(stop);
     if (taken_ < 0) {
-        bench_.stop_run.comStop_Download_Click();    // stopped while waiting for the number
+        bench_.stop_run.stop_download();    // stopped while waiting for the number
         return false;
     }
     serial.texts[2] = pool_.text(taken_);

@@ -56,7 +56,7 @@ QByteArray OptionWriter::family2_frame(quint8 o, quint8 reload_hi, quint8 reload
     return Frames::command_frame(Frames::SetOptions, data);
 }
 
-void OptionWriter::comLock_Click()
+void OptionWriter::write_options()
 {
     results_.status_read_ok = false;
     controls_.set_busy_state(ControlStates::Manual);
@@ -100,7 +100,7 @@ void OptionWriter::comLock_Click()
     quint8 o = options_.desired_option_byte();
     if (options_already_set(status_.option_byte, o)) {
         results_.status_read_ok = true;
-        stop_run_.comRun_Click();
+        stop_run_.run_user_program();
         link_.reply_received = true;
         return;
     }

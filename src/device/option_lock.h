@@ -23,7 +23,7 @@ public:
                  Connection& connection);
 
     // Outcome in link.reply_received (and results.status_read_ok) and the log.
-    void comLock_Click();
+    void write_options();
 
     // ---- Pure pieces --------------------------------------------------------------------------
     // Family 0 data byte: 0x48 with double speed, else 0x40.

@@ -137,7 +137,7 @@ void Programmer::set_kbyte(qint64 bytes)
 
 // ---- The step -----------------------------------------------------------------------------------------
 
-void Programmer::comWrite_Click()
+void Programmer::program_and_verify()
 {
     if (controls_.write_button == ControlStates::WriteButton::Programming) {
         controls_.set_busy_state(ControlStates::Programming);

@@ -25,7 +25,7 @@ public:
                const ProgramImage& image, ControlStates& controls, Handshake& handshake);
 
     // The program-and-verify step (also the comWrite button). Result in program_ok.
-    void comWrite_Click();
+    void program_and_verify();
     void program_image(bool big_blocks, int& result);
     void program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast, int& result);
     void send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status);

@@ -60,7 +60,7 @@ int Sequencer::pause_seconds(const QString& text)
     return ok ? v : 0;
 }
 
-void Sequencer::comDownload_Click(int index)
+void Sequencer::start_download(int index)
 {
     if (!image_.file_loaded) {
         dialogs_.message_box(kNoFileText);
@@ -71,7 +71,7 @@ void Sequencer::comDownload_Click(int index)
         loader_->open_into_buffer();
     }
     if (serial_ && !serial_->serial_active)
-        serial_->cheAuto_Increase_Click();
+        serial_->auto_increase_toggled();
 
     running = true;
     end_series = false;
@@ -92,7 +92,7 @@ void Sequencer::comDownload_Click(int index)
         if (!ok)
             break;
         if (index == 0 || end_series) {
-            stop_run_.comStop_Download_Click();
+            stop_run_.stop_download();
             break;
         }
         link_.clear_queues();
@@ -101,7 +101,7 @@ void Sequencer::comDownload_Click(int index)
         countdown();
         log_.clear();
     }
-    stop_run_.comStop_Download_Click();
+    stop_run_.stop_download();
     link_.release_port();
     running = false;
 }
@@ -114,7 +114,7 @@ bool Sequencer::run_cycle()
         return false;
 
     programmer_.program_ok = false;
-    programmer_.comWrite_Click();
+    programmer_.program_and_verify();
     if (!programmer_.program_ok)
         return false;
 
@@ -122,14 +122,14 @@ bool Sequencer::run_cycle()
 
     if (model_.model_family != 1) {
         results_.status_read_ok = false;
-        option_writer_.comLock_Click();
+        option_writer_.write_options();
         if (status_.version_tenths() >= 28) {
             if (!link_.reply_received)
                 return false;
-            stop_run_.comRun_Click();
+            stop_run_.run_user_program();
         }
     }
-    stop_run_.comRun_Click();
+    stop_run_.run_user_program();
 
     const qint64 seconds = seconds_since(programmer_.program_start_time);
     log_.append(QStringLiteral("Program OK / 下载 OK "));

@@ -43,7 +43,7 @@ public:
     }
 
     // index 0 = Download, 1 = Re-Download.
-    void comDownload_Click(int index);
+    void start_download(int index);
 
     SequencerChoices choices;
 

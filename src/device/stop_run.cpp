@@ -11,16 +11,16 @@
 StopRun::StopRun(IspLink& link, MessageLog& log, ControlStates& controls, LinkResults& results, QObject* parent)
     : QObject(parent), link_(link), log_(log), controls_(controls), results_(results)
 {
-    QObject::connect(&Timer9, &OneShotTimer::tick, this, &StopRun::Timer9_Timer);
+    QObject::connect(&Timer9, &OneShotTimer::tick, this, &StopRun::show_advice);
 }
 
-void StopRun::comRun_Click()
+void StopRun::run_user_program()
 {
     link_.send_short_command(Frames::Run);
     link_.close_port();
 }
 
-void StopRun::comStop_Download_Click()
+void StopRun::stop_download()
 {
     Timer9.stop();
     controls_.write_button = ControlStates::WriteButton::Ready;
@@ -60,7 +60,7 @@ QStringList StopRun::advice_lines(bool custom_mode)
         + chinese_tail;
 }
 
-void StopRun::Timer9_Timer()
+void StopRun::show_advice()
 {
     link_.beep_times(2);
     Timer9.stop();

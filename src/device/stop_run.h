@@ -18,11 +18,11 @@ public:
             QObject* parent = nullptr);
 
     // Run: the boot loader leaves and starts the user program (0x82, no reply), then the port closes.
-    void comRun_Click();
+    void run_user_program();
     // The stop handling: idle window, stop flag set, 0x82 sent, queues emptied, port closed.
-    void comStop_Download_Click();
+    void stop_download();
     // The advice tick (two beeps, then the advice lines).
-    void Timer9_Timer();
+    void show_advice();
 
     OneShotTimer Timer9{QStringLiteral("Timer9"), 4000};
 

@@ -36,7 +36,7 @@ public:
     MessageLog log;                 // textMsg
     SelectedModel model;            // the selected model's values
     OptionPanel options;            // Step4 area and option choices
-    ControlStates controls;         // enabled state of the controls, captions, progress
+    ControlStates controls;         // enabled state of the controls, optional pages, progress
     McuStatus status;
     StatusPanel status_panel;       // LabLock 0..8
     LinkResults results;
@@ -54,9 +54,9 @@ public:
     Sequencer sequencer{link, log, controls, stop_run, eraser, programmer, option_writer, status, results,
                         model, image, *dialogs};
 
-    // The model selection sequence (combMcuModel_Click): apply the catalogue row, Soft ICE button,
-    // "ISP DEMO" caption (and the tab-click handler when it became "_no_"), hide the status rows,
-    // arm the settings save, idle enabling, rebuild the option panel.
+    // Choosing a model: apply the catalogue row, the Soft ICE button, whether the ISP DEMO page is
+    // offered (and the page switch when it is not), hide the status rows, arm the settings save,
+    // idle enabling, rebuild the option panel.
     void select_model(const QString& text);
 
 signals:

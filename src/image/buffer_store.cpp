@@ -32,7 +32,7 @@ bool BufferStore::store_enabled() const
     return store_enabled(image_.store_start_text, image_.store_length_text);
 }
 
-bool BufferStore::comStoreFile_Click()
+bool BufferStore::store_file()
 {
     const qint64 start = NumberText::last_hex_digits_signed(image_.store_start_text, 4);
     if (start < 0) {

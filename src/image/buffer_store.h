@@ -13,7 +13,7 @@ public:
     BufferStore(ProgramImage& image, SettingsStore* settings, UserDialogs* dialogs);
 
     // Checks, asks for the name, writes. True when a file was written.
-    bool comStoreFile_Click();
+    bool store_file();
     // The store button is usable when both fields hold text.
     static bool store_enabled(const QString& start_text, const QString& length_text);
     bool store_enabled() const;

@@ -77,7 +77,7 @@ FileLoader::FileLoader(ProgramImage& image, const SelectedModel& model, SerialNu
 {
 }
 
-void FileLoader::comLoadFile_Click()
+void FileLoader::load_file()
 {
     choose_program_file();
     open_into_buffer();
@@ -149,7 +149,7 @@ void FileLoader::open_content_into_buffer(const std::optional<QByteArray>& conte
 
     serial_.set_checked(false);
     serial_.refresh_image();
-    serial_.cheAuto_Increase_Click();
+    serial_.auto_increase_toggled();
     image_.notify();
 }
 

@@ -26,7 +26,7 @@ public:
     FileLoader(ProgramImage& image, const SelectedModel& model, SerialNumber& serial, SettingsStore* settings,
                UserDialogs* dialogs, QObject* parent = nullptr);
 
-    void comLoadFile_Click();
+    void load_file();
     void choose_program_file();
     void restore_program_file();
     // Reads the file at file_path and opens it into the buffer.

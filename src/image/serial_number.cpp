@@ -57,17 +57,17 @@ void SerialNumber::set_text(int index, const QString& text)
     if (texts[index] == text)
         return;
     texts[index] = text;
-    texAuto_Increase_Change(index, text);
+    set_field_text(index, text);
 }
 
-void SerialNumber::texAuto_Increase_Change(int index, const QString& text)
+void SerialNumber::set_field_text(int index, const QString& text)
 {
     texts[index] = text;
     serial_active = false;
     emit changed();
 }
 
-void SerialNumber::optAuto_Increase_Click(int index)
+void SerialNumber::select_format(int index)
 {
     format = std::clamp(index, 0, 2);
     serial_active = false;
@@ -86,10 +86,10 @@ void SerialNumber::set_checked(bool on)
     if (checked == on)
         return;
     checked = on;
-    cheAuto_Increase_Click();
+    auto_increase_toggled();
 }
 
-void SerialNumber::cheAuto_Increase_Click()
+void SerialNumber::auto_increase_toggled()
 {
     if (!checked) {
         enable_fields(true);
@@ -200,7 +200,7 @@ void SerialNumber::load_serial_settings()
     const double f = NumberText::leading_number(
         settings_->value(SettingsStore::kAutoIncrease, QStringLiteral("numeral_system"), QStringLiteral("1")));
     const qint64 fi = std::fabs(f) < 1e9 ? NumberText::round_half_even(f) : -1;
-    optAuto_Increase_Click(fi >= 0 && fi <= 2 ? static_cast<int>(fi) : 0);
+    select_format(fi >= 0 && fi <= 2 ? static_cast<int>(fi) : 0);
 }
 
 void SerialNumber::refresh_image()

@@ -36,12 +36,12 @@ public:
     std::function<void(bool)> set_fields_enabled;
 
     // ---- Event handlers ---------------------------------------------------------------------------
-    void cheAuto_Increase_Click();
+    void auto_increase_toggled();
     // Sets the check box; a real change runs its click handler (as setting the box's value does).
     void set_checked(bool on);
-    void optAuto_Increase_Click(int index);
+    void select_format(int index);
     // A field's text changed (typed, or set by the program): the number must be checked again.
-    void texAuto_Increase_Change(int index, const QString& text);
+    void set_field_text(int index, const QString& text);
 
     // ---- Procedures -------------------------------------------------------------------------------
     int check_serial_settings();        // 0 valid, -1 invalid (a message was shown)

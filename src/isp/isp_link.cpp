@@ -36,7 +36,7 @@ IspLink::IspLink(SerialPort* port, UserDialogs* dialogs, QObject* parent)
     connect(&linger_, &QTimer::timeout, this, &IspLink::release_port);
     writer_.set_format(format_);
     if (port_) {
-        connect(port_, &SerialPort::ready_read, this, &IspLink::MSComm1_OnComm);
+        connect(port_, &SerialPort::ready_read, this, &IspLink::on_ready_read);
         connect(port_, &SerialPort::failed, this, &IspLink::on_port_failed);
         if (!port_->is_open())
             port_->set_format(format_);
@@ -551,7 +551,7 @@ void IspLink::append_received(const QByteArray& bytes, int from)
         rx_frame[size_t(rx_count++)] = quint8(bytes[i]);
 }
 
-void IspLink::MSComm1_OnComm()
+void IspLink::on_ready_read()
 {
     if (!port_ || in_receive_handler_)
         return;

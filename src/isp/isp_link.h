@@ -125,7 +125,7 @@ public:
     OneShotTimer Timer10{QStringLiteral("Timer10"), 1000};
 
     // ---- Receiving ----------------------------------------------------------------------------
-    void MSComm1_OnComm();                 // the receive handler (runs on ready_read)
+    void on_ready_read();                 // the receive handler (runs on ready_read)
     int get_received_frame(std::array<quint8, kFrameCapacity>& frame) const; // returns rx_count
     void clear_prefix_mode_flags();        // prefix_mode and the receiver's prefix progress
 

@@ -45,7 +45,7 @@ struct SelectedModel {
     bool soft_ice_capable = false;
     QString soft_ice_rom_name;
 
-    // The selection sequence's data part (`combMcuModel_Click` steps 1-3): resets, then copies the
+    // The data part of choosing a model (its first three steps): resets, then copies the
     // row whose name equals `text`; an unknown text keeps the previous ranges, family, code and ROM
     // name but still resets block size / ap_to_isp and disables Soft ICE.
     void select(const QString& text);

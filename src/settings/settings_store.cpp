@@ -54,7 +54,7 @@ QString single_text(double v)
 
 SettingsStore::SettingsStore(QObject* parent) : QObject(parent)
 {
-    connect(&Timer3, &OneShotTimer::tick, this, &SettingsStore::Timer3_Timer);
+    connect(&Timer3, &OneShotTimer::tick, this, &SettingsStore::save_pending_settings);
 }
 
 quint32 SettingsStore::loops_per_ms() const
@@ -262,7 +262,7 @@ void SettingsStore::request_settings_save()
     Timer3.set_enabled(true);
 }
 
-void SettingsStore::Timer3_Timer()
+void SettingsStore::save_pending_settings()
 {
     Timer3.set_enabled(false);
     if (collect)

@@ -70,7 +70,7 @@ public:
     OneShotTimer Timer3{QStringLiteral("Timer3"), 500};
     // Arms Timer3; arming it again before the tick does not move the tick.
     void request_settings_save();
-    void Timer3_Timer();
+    void save_pending_settings();
     // The tick asks for the current control values ...
     std::function<StoredSettings()> collect;
     // ... and runs the range display between the first keys and the combo formats.

@@ -104,7 +104,7 @@ void SoftIceDownload::build_monitor_image(ProgramImage& image, FileLoader& loade
     image.notify();
 }
 
-void SoftIceDownload::comDownSoft_ICE_Click()
+void SoftIceDownload::download_monitor()
 {
     succeeded = false;
     UserDialogs& dialogs = *bench_.dialogs;
@@ -140,7 +140,7 @@ void SoftIceDownload::comDownSoft_ICE_Click()
         return;
     bench_.log.clear();
     bench_.programmer.program_ok = false;
-    bench_.programmer.comWrite_Click();
+    bench_.programmer.program_and_verify();
     if (!bench_.programmer.program_ok)
         return;
 
@@ -151,20 +151,20 @@ void SoftIceDownload::comDownSoft_ICE_Click()
     image.file_end = image.image_end = 0x007F;
     image.notify();
     bench_.programmer.program_ok = false;
-    bench_.programmer.comWrite_Click();
+    bench_.programmer.program_and_verify();
     if (!bench_.programmer.program_ok)
         return;
 
     bench_.log.clear();
     bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
-    bench_.stop_run.comRun_Click();
+    bench_.stop_run.run_user_program();
 
     settle();
 
     bench_.log.set_text(QStringLiteral("\r\n") + kSuccessLine);
     succeeded = true;
     dialogs.message_box(kSuccessBox);
-    bench_.stop_run.comStop_Download_Click();
+    bench_.stop_run.stop_download();
 }
 
 void SoftIceDownload::settle()

@@ -26,7 +26,7 @@ public:
     SoftIceDownload(Workbench& bench, FileLoader& loader);
 
     // The "Down SoftICE/下载 SoftICE" button.
-    void comDownSoft_ICE_Click();
+    void download_monitor();
 
     // The settling bar after the run command (about six seconds); tests switch it off.
     void set_settling_enabled(bool on) { settling_enabled_ = on; }

@@ -83,7 +83,7 @@ void frmMain::Form_Load()
     // 12.
     serial_->serial_active = false;
     serial_->load_serial_settings();
-    serial_->cheAuto_Increase_Click();
+    serial_->auto_increase_toggled();
     apply_serial_fields();
     // 13.
     cobBaudMax->setCurrentIndex(0);
@@ -201,7 +201,7 @@ void frmMain::request_settings_save()
 
 void frmMain::save_settings_now()
 {
-    settings_->Timer3_Timer();
+    settings_->save_pending_settings();
 }
 
 // ---- Model -----------------------------------------------------------------------------------

@@ -56,7 +56,7 @@ void frmMain::bind_shortcuts_and_files()
     comRecentFiles->setMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, &frmMain::fill_recent_menu);
     connect(comLoadFile, &QPushButton::clicked, this, [this] {
-        loader_->comLoadFile_Click();
+        loader_->load_file();
         remember_program_file();
     });
 }

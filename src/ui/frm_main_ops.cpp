@@ -70,35 +70,35 @@ void frmMain::bind_operations()
     for (int i = 0; i < 2; ++i)
         connect(comDownload[i], &QPushButton::clicked, this, [this, i] {
             sync_operation_choices();
-            wb_->sequencer.comDownload_Click(i);
+            wb_->sequencer.start_download(i);
         });
     connect(comWrite, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        wb_->programmer.comWrite_Click();
+        wb_->programmer.program_and_verify();
     });
     connect(comLock, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        wb_->option_writer.comLock_Click();
+        wb_->option_writer.write_options();
     });
     connect(comSendUserCode, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        user_code_->comSendUserCode_Click();
+        user_code_->send_then_download();
     });
     connect(com_Demo_DownLoad, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        custom_->com_Demo_DownLoad_Click();
+        custom_->download_once();
     });
     connect(com_Demo_Re_DownLoad, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        custom_->com_Demo_Re_DownLoad_Click();
+        custom_->download_repeatedly();
     });
     connect(comGang, &QPushButton::clicked, this, &frmMain::open_gang_dialog);
     connect(comRecords, &QPushButton::clicked, this, &frmMain::open_records_dialog);
     connect(txtStoreUrl, &QLineEdit::editingFinished, this, &frmMain::store_url_edited);
-    connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->com_Demo_Stop_Click(); });
+    connect(com_Demo_Stop, &QPushButton::clicked, this, [this] { custom_->stop_custom(); });
     connect(comDownSoft_ICE, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        softice_->comDownSoft_ICE_Click();
+        softice_->download_monitor();
     });
     // These stay usable while an operation runs, and every cycle of a repeated download reads them
     // as they are then: a change reaches the core at once.
@@ -115,7 +115,7 @@ void frmMain::bind_operations()
         connect(c, &QComboBox::currentTextChanged, this, &frmMain::sync_operation_choices);
     for (int i = 0; i < 2; ++i)
         connect(opt_ISP_DEMO_WDT[i], &QRadioButton::clicked, this, [this, i] {
-            custom_->opt_ISP_DEMO_WDT_Click(i);
+            custom_->select_watchdog_choice(i);
             apply_link_choices();
         });
     bind_shortcuts_and_files();
@@ -323,9 +323,9 @@ void frmMain::bind_core()
     // Auto-increment page.
     for (int i = 0; i < 4; ++i)
         connect(texAuto_Increase[i], &QLineEdit::textChanged, this,
-                [this, i](const QString& t) { serial_->texAuto_Increase_Change(i, t); });
+                [this, i](const QString& t) { serial_->set_field_text(i, t); });
     for (int i = 0; i < 3; ++i)
-        connect(optAuto_Increase[i], &QRadioButton::clicked, this, [this, i] { serial_->optAuto_Increase_Click(i); });
+        connect(optAuto_Increase[i], &QRadioButton::clicked, this, [this, i] { serial_->select_format(i); });
     connect(cheAuto_Increase, &QCheckBox::clicked, this, [this](bool on) { serial_->set_checked(on); });
 
     // Store page.
@@ -337,7 +337,7 @@ void frmMain::bind_core()
         wb_->image.store_length_text = t;
         comStoreFile->setEnabled(BufferStore::store_enabled(txt_Start_Address->text(), txt_length->text()));
     });
-    connect(comStoreFile, &QPushButton::clicked, this, [this] { store_->comStoreFile_Click(); });
+    connect(comStoreFile, &QPushButton::clicked, this, [this] { store_->store_file(); });
 
     // Tabs.
     connect(TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
@@ -348,11 +348,11 @@ void frmMain::bind_core()
     connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
 
     // Buttons of the link and connection.
-    connect(comStop_Download, &QPushButton::clicked, this, [this] { wb_->stop_run.comStop_Download_Click(); });
-    connect(comRun, &QPushButton::clicked, this, [this] { wb_->stop_run.comRun_Click(); });
+    connect(comStop_Download, &QPushButton::clicked, this, [this] { wb_->stop_run.stop_download(); });
+    connect(comRun, &QPushButton::clicked, this, [this] { wb_->stop_run.run_user_program(); });
     connect(comReadChipLock, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
-        wb_->connection.comReadChipLock_Click();
+        wb_->connection.test_option();
     });
     connect(&wb.stop_run.Timer9, &OneShotTimer::tick, this, [] {});
     bind_operations();

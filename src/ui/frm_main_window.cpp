@@ -195,8 +195,8 @@ void frmMain::closeEvent(QCloseEvent* event)
     if (gang_dialog_)
         gang_dialog_->stop_all();
     wb_->link.close_port();
-    wb_->stop_run.comStop_Download_Click();
-    custom_->com_Demo_Stop_Click();
+    wb_->stop_run.stop_download();
+    custom_->stop_custom();
     wb_->programmer.closing_requested = true;
     if (!closing_requested_) {
         closing_requested_ = true;

@@ -253,7 +253,7 @@ void GangDialog::start()
     }
     SerialNumber& serial = host_.serial;
     if (serial.checked && !serial.serial_active)
-        serial.cheAuto_Increase_Click();
+        serial.auto_increase_toggled();
     if (serial.checked && !serial.serial_active)
         return;   // the check showed its message
     // The busy-wait calibration runs at start; measure it now if that was left out.
@@ -365,7 +365,7 @@ void GangDialog::on_finished()
     // The next single download continues the count where the gang left it.
     if (const SerialPool* pool = run_->serial_pool(); pool && !pool->used().isEmpty()) {
         SerialNumber& serial = host_.serial;
-        serial.texAuto_Increase_Change(2, pool->next_text());
+        serial.set_field_text(2, pool->next_text());
         if (serial.checked && serial.check_serial_settings() == 0) {
             serial.write_serial_number();
             serial.refresh_image();
