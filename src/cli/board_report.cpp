@@ -247,7 +247,7 @@ bool BoardReport::store_records()
     return true;
 }
 
-void BoardReport::flush()
+void BoardReport::store_pending()
 {
     while (store_ && !store_records() && !interrupted_ && wait_for_store_) {
         QEventLoop loop;

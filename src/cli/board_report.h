@@ -41,7 +41,7 @@ public:
     // One board done: its line in --report and its record in the store.
     void add(const BoardRecord& record);
     // Records the store could not take yet are tried again until it does (or Ctrl-C).
-    void flush();
+    void store_pending();
     // "serial number 0042" for the verdict lines ("" when the board carries none).
     static QString number_words(const QString& number);
 

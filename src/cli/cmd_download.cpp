@@ -250,8 +250,8 @@ int cmd_download(const QStringList& args)
         return number;
     };
 
-    session.model_picked = [&] { return model_picked(session, tools, buffer, file, apply_family_options()); };
+    session.model_picked = [&] { return reload_for_picked_model(session, tools, buffer, file, apply_family_options()); };
     const ExitStatus status = run_download(session, &serial, repeat, run, ended);
-    report.flush();
+    report.store_pending();
     return exit_code(status);
 }

@@ -25,7 +25,7 @@ public:
     {
         const ProgressDisplay& p = controls_.progress;
         if (!p.visible || p.maximum <= p.minimum) {
-            finish();
+            end_line();
             return;
         }
         const double fraction = qBound(0.0, double(p.value - p.minimum) / double(p.maximum - p.minimum), 1.0);
@@ -46,9 +46,9 @@ public:
         std::fflush(stderr);
         drawn_ = true;
         if (p.value >= p.maximum)
-            finish();
+            end_line();
     }
-    void finish()
+    void end_line()
     {
         last_tenth_ = 0;
         if (drawn_) {
@@ -161,8 +161,8 @@ bool check_serial_option(const QStringList& parts, QString& error)
     return true;
 }
 
-bool model_picked(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer, const QString& file,
-                  const QString& family_refusal)
+bool reload_for_picked_model(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer,
+                             const QString& file, const QString& family_refusal)
 {
     if (!family_refusal.isEmpty()) {
         std::fprintf(stderr, "%s: %s\n", kName, qPrintable(family_refusal));
@@ -227,7 +227,7 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
     int programmed = 0, good = 0;
     quint64 resent_before = 0;
     bench.sequencer.board_finished = [&](bool ok) {
-        printer.finish();
+        printer.end_line();
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board.
         const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
@@ -269,7 +269,7 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
     session.calibrate();
     session.install_stop_on_interrupt();
     bench.sequencer.start_download(repeat ? 1 : 0);
-    printer.finish();
+    printer.end_line();
     if (good < programmed)
         session.report_port_error();
 

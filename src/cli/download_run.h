@@ -50,8 +50,8 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
 // --model auto has picked the model: `family_refusal` (from the family's option checks) refuses the
 // board as a usage error; else FILE is checked and loaded again for that model (a refusal: bad
 // input) and the serial number written again. False refuses the board (nothing written to it).
-bool model_picked(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer, const QString& file,
-                  const QString& family_refusal);
+bool reload_for_picked_model(CliSession& session, BenchImageTools& tools, const BufferOptions& buffer,
+                             const QString& file, const QString& family_refusal);
 
 // The lines logged after a board's own lines when frames had to be sent again (English, Chinese).
 QStringList resent_lines(quint64 resent);

@@ -183,7 +183,7 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     run.start();
     run.wait_finished();
-    report.flush();
+    report.store_pending();
     if (terminal) {
         block.draw();
         std::fflush(stderr);
