@@ -7,12 +7,15 @@
 // The test re-runs itself under xvfb-run; without xvfb-run or the simulator it is skipped.
 
 #include "device/workbench.h"
+#include "image/serial_number.h"
 #include "base/user_dialogs.h"
 #include "settings/settings_store.h"
+#include "store/production_store.h"
 #include "support/sim_process.h"
 #include "ui/buffer_editor.h"
 #include "ui/frm_main.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QSet>
@@ -22,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
@@ -61,6 +65,9 @@ private slots:
             QProcess child;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
+            // A production store of its own: the serial numbers come from its series.
+            QTemporaryDir data;
+            env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
             child.setProcessEnvironment(env);
             child.setProcessChannelMode(QProcess::MergedChannels);
@@ -112,6 +119,21 @@ private slots:
         QVERIFY2(w.txtBuffer2->dump_text().contains(QStringLiteral(" 000000   02 00 06 02")),
                  qPrintable(w.txtBuffer2->dump_text()));
 
+        // The serial number comes from the store's series (here ahead of the page, as after another
+        // station's boards), not from the page's next value.
+        {
+            auto store = open_production_store(QString(), QStringLiteral("test"));
+            QVERIFY(store.ok());
+            SeriesKey key{QStringLiteral("default"), 0x10, 2, SerialNumberFormat::Dec};
+            QVERIFY(store.value->create_series(key, 41, 1).ok());
+        }
+        const QStringList fields{QStringLiteral("0010"), QStringLiteral("2"), QStringLiteral("0007"), QStringLiteral("1")};
+        for (int i = 0; i < 4; ++i)
+            w.texAuto_Increase[i]->setText(fields.at(i));
+        w.optAuto_Increase[1]->click();
+        w.cheAuto_Increase->click();
+        QVERIFY(w.serial().serial_active);
+
         // Download blocks in its own waits; the click returns when the board is done.
         bool returned = false;
         QTimer::singleShot(0, &w, [&] {
@@ -123,6 +145,14 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("Program OK / 下载 OK ")), qPrintable(log));
         QVERIFY(w.comDownload[0]->isEnabled());
         QVERIFY(!w.comStop_Download->isEnabled());
+        QCOMPARE(w.texAuto_Increase[2]->text(), QStringLiteral("0042"));
+        {
+            auto store = open_production_store(QString(), QStringLiteral("test"));
+            const auto info = store.value->series(SeriesKey{QStringLiteral("default"), 0x10, 2, SerialNumberFormat::Dec});
+            QVERIFY(info.ok());
+            QCOMPARE(info.value.last_used, 41);
+            QCOMPARE(info.value.used, 1);
+        }
 
         QTest::qWait(200);
         const QImage shot = w.grab().toImage();

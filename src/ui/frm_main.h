@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <memory>
 
 class QButtonGroup;
@@ -47,6 +48,8 @@ class SoftIceDownload;
 struct StoredSettings;
 class WindowDialogs;
 class BufferEditor;
+class NumberedBoard;
+class SerialPool;
 class GangDialog;
 class RecordsDialog;
 
@@ -196,6 +199,14 @@ private:
     void comb_mcu_model_click();
     // The store choice after an edit: any password taken out (and the person told), then kept.
     void store_url_edited();
+    // Serial numbers from the production store's series for the page's settings (shared with the
+    // command line and other stations): false when the store cannot give them (then nothing starts).
+    bool begin_store_numbers();
+    void end_store_numbers();
+    // The store's series for the page's serial-number settings (made, restarted after an edit of
+    // the next-value box, or moved on to a page counter that is ahead); null, after a message, when
+    // the store cannot give numbers.
+    std::unique_ptr<SerialPool> store_serial_pool();
 
     // Names a control (its object name) and registers it under that name.
     template <class W>
@@ -235,6 +246,10 @@ private:
     std::array<QString, 8> port_devices_;   // the devices COM1..COM8 open
     GangDialog* gang_dialog_ = nullptr;     // a child window, made on first use
     RecordsDialog* records_dialog_ = nullptr;
+    std::unique_ptr<SerialPool> serial_pool_;        // while a download takes numbers from the store
+    std::unique_ptr<NumberedBoard> numbered_;
+    std::atomic<bool> numbers_stop_{false};
+    bool next_edited_ = false;                      // typed into the next-value box: the series restarts
     bool gang_active_ = false;
     QElapsedTimer progress_clock_;          // since the progress bar appeared
     int status_bar_twips_ = 0;              // the strip the status bar takes off the bottom

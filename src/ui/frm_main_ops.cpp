@@ -12,12 +12,15 @@
 
 #include "custom/custom_download.h"
 #include "custom/user_code.h"
+#include "device/numbered_board.h"
+#include "device/serial_pool.h"
 #include "device/workbench.h"
 #include "softice/softice_download.h"
 #include "ui/gang_dialog.h"
 #include "ui/records_dialog.h"
 #include "base/user_dialogs.h"
 #include "settings/settings_store.h"
+#include "store/production_store.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -70,7 +73,10 @@ void frmMain::bind_operations()
     for (int i = 0; i < 2; ++i)
         connect(comDownload[i], &QPushButton::clicked, this, [this, i] {
             sync_operation_choices();
+            if (!begin_store_numbers())
+                return;
             wb_->sequencer.start_download(i);
+            end_store_numbers();
         });
     connect(comWrite, &QPushButton::clicked, this, [this] {
         sync_operation_choices();
@@ -130,7 +136,7 @@ void frmMain::open_gang_dialog()
             GangHost{*wb_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
                      [this](const QString& text) { return device_for_port_text(text); },
                      [this] { return window_busy(); }, [this] { sync_operation_choices(); },
-                     [this](bool on) { set_gang_active(on); }},
+                     [this](bool on) { set_gang_active(on); }, [this] { return store_serial_pool(); }},
             this);
     gang_dialog_->show();
     gang_dialog_->raise();
@@ -165,6 +171,81 @@ void frmMain::store_url_edited()
                                              "PGPASSWORD or a service file.\n"
                                              "数据库地址中的密码已删除, 请把密码放在 ~/.pgpass、PGPASSWORD 或服务文件中。"),
                               QStringLiteral("Store / 数据库"), UserDialogs::Icon::Information);
+}
+
+std::unique_ptr<SerialPool> frmMain::store_serial_pool()
+{
+    const SerialNumber& serial = *serial_;
+    SeriesKey key;
+    key.product = QStringLiteral("default");
+    key.address = quint32(serial.serial_address);
+    key.bytes = serial.serial_length;
+    key.format = SerialNumberFormat(serial.format);
+    const qint64 next = serial.texts[2].trimmed().toLongLong();
+    const qint64 step = qMax<qint64>(1, serial.texts[3].trimmed().toLongLong());
+    const QString location = settings_->store_url();
+    const QString station = default_station_name();
+    auto opened = open_production_store(location, station);
+    const auto refuse = [this](const QString& why) {
+        dialogs_->message_box(QStringLiteral("The production store gives no serial number: %1\n"
+                                             "生产数据库无法提供序列号: %1").arg(scrub_store_text(why)),
+                              QStringLiteral("Store / 数据库"), UserDialogs::Icon::Exclamation);
+        return nullptr;
+    };
+    if (!opened.ok())
+        return refuse(opened.message);
+    ProductionStore& store = *opened.value;
+    auto info = store.series(key);
+    if (info.status == StoreStatus::NotFound)
+        info = store.create_series(key, next, step);
+    else if (info.ok() && next_edited_)
+        info = store.reset_series(key, next, step);   // the next-value box was edited: start over there
+    else if (info.ok() && info.value.next < next)
+        info = store.reset_series(key, next, 0);      // the page's counter is ahead: move on to it
+    if (info.status == StoreStatus::Exists)
+        info = store.series(key);
+    if (!info.ok())
+        return refuse(info.message);
+    next_edited_ = false;
+    return std::make_unique<SerialPool>(
+        [location, station] { return std::move(open_production_store(location, station).value); }, key);
+}
+
+bool frmMain::begin_store_numbers()
+{
+    SerialNumber& serial = *serial_;
+    if (!wb_->image.file_loaded || !serial.checked)
+        return true;
+    if (!serial.serial_active)
+        serial.auto_increase_toggled();
+    if (!serial.serial_active)
+        return true;   // the page's own message said why; the download runs as without numbers
+    serial_pool_ = store_serial_pool();
+    if (!serial_pool_)
+        return false;
+    numbers_stop_ = false;
+    numbered_ = std::make_unique<NumberedBoard>(*wb_, serial, *serial_pool_, numbers_stop_, false);
+    const auto show_next = [this] { serial_->set_field_text(2, serial_pool_->next_text()); };
+    show_next();
+    wb_->sequencer.set_image_tools(loader_.get(), nullptr);
+    wb_->sequencer.board_started = [this] { numbered_->begin(); };
+    wb_->sequencer.board_finished = [this, show_next](bool ok) {
+        numbered_->finish(ok);
+        show_next();
+    };
+    return true;
+}
+
+void frmMain::end_store_numbers()
+{
+    if (!numbered_)
+        return;
+    wb_->sequencer.board_started = nullptr;
+    wb_->sequencer.board_finished = nullptr;
+    wb_->sequencer.set_image_tools(loader_.get(), serial_.get());
+    numbered_.reset();
+    serial_->set_field_text(2, serial_pool_->next_text());
+    serial_pool_.reset();
 }
 
 bool frmMain::window_busy() const
@@ -324,6 +405,7 @@ void frmMain::bind_core()
     for (int i = 0; i < 4; ++i)
         connect(texAuto_Increase[i], &QLineEdit::textChanged, this,
                 [this, i](const QString& t) { serial_->set_field_text(i, t); });
+    connect(texAuto_Increase[2], &QLineEdit::textEdited, this, [this] { next_edited_ = true; });
     for (int i = 0; i < 3; ++i)
         connect(optAuto_Increase[i], &QRadioButton::clicked, this, [this, i] { serial_->select_format(i); });
     connect(cheAuto_Increase, &QCheckBox::clicked, this, [this](bool on) { serial_->set_checked(on); });

@@ -4,6 +4,8 @@
 
 #include "custom/custom_download.h"
 #include "custom/user_code.h"
+#include "device/numbered_board.h"
+#include "device/serial_pool.h"
 #include "device/workbench.h"
 #include "image/buffer_store.h"
 #include "ui/buffer_view.h"
@@ -83,6 +85,8 @@ frmMain::~frmMain()
     // run stops and joins its ports first (its dialog reads the window's parts).
     delete gang_dialog_;
     gang_dialog_ = nullptr;
+    numbered_.reset();
+    serial_pool_.reset();
     softice_.reset();
     custom_.reset();
     user_code_.reset();

@@ -265,7 +265,13 @@ void GangDialog::start()
         run_->disconnect(this);
         run_.reset();
     }
-    run_ = std::make_unique<GangRun>(recipe, devices, repeat->isChecked());
+    std::unique_ptr<SerialPool> pool;
+    if (serial.checked) {
+        pool = host_.serial_pool();
+        if (!pool)
+            return;   // the store said why
+    }
+    run_ = std::make_unique<GangRun>(recipe, devices, repeat->isChecked(), std::move(pool));
     names_ = texts;
     build_table(texts, devices);
     GangRun* run = run_.get();
