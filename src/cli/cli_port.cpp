@@ -41,10 +41,9 @@ void TraceFile::line(const char* kind, const QString& text)
 
 QByteArray CliSerialPort::read(qint64 max)
 {
-    QByteArray bytes = QtSerialPort::read(max);
+    QByteArray bytes = BoardPort::read(max);
     if (bytes.isEmpty())
         return bytes;
-    received += bytes.size();
     if (trace)
         trace->bytes("RX", bytes);
     if (greeting_) {
@@ -67,5 +66,5 @@ void CliSerialPort::write(const QByteArray& bytes)
         if (greeting_started)
             greeting_started();
     }
-    QtSerialPort::write(bytes);
+    BoardPort::write(bytes);
 }

@@ -1,9 +1,8 @@
 #pragma once
-// The real serial port as the command line uses it: counts the bytes that came back (whether a
-// board answered at all), tells when the polls for an answer start and when the MCU answers (the
-// --timeout watch), and writes every byte to the --trace file.
+// The board port as the command line uses it: tells when the polls for an answer start and when
+// the MCU answers (the --timeout watch), and writes every byte to the --trace file.
 
-#include "isp/qt_serial_port.h"
+#include "device/board_port.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,12 +25,11 @@ private:
     QElapsedTimer clock_;
 };
 
-class CliSerialPort : public QtSerialPort {
+class CliSerialPort : public BoardPort {
 public:
     QByteArray read(qint64 max = 0) override;
     void write(const QByteArray& bytes) override;
 
-    qint64 received = 0;
     std::unique_ptr<TraceFile> trace;
     // Called at the first poll (a greeting pair, or the application routine's sync frame) after the
     // MCU last answered, and when it answers.

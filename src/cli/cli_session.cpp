@@ -226,7 +226,7 @@ void CliSession::stop_now()
 {
     if (port.trace)
         port.trace->line("#", timed_out_ ? QStringLiteral("time-out") : QStringLiteral("signal %1").arg(signal_));
-    stopped_in_hand_ = port.received > 0;
+    stopped_in_hand_ = port.board_answered();
     timeout_.stop();
     emit interrupt_received();
     if (stop_bench_on_interrupt)

@@ -44,7 +44,7 @@ public:
     // came (a board was in hand, not a wait for the next one).
     bool stopped_with_board_in_hand() const { return stopped_in_hand_; }
     // A board is done: what comes back from now on belongs to the next one.
-    void board_done() { port.received = 0; }
+    void board_done() { port.no_board_answered(); }
     // The exit status of a run whose board ended `ok`: a signal, the time-out or a port that
     // could not be opened or vanished come first.
     ExitStatus status_after(bool ok) const;

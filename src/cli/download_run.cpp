@@ -230,8 +230,8 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
         printer.end_line();
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board.
-        const bool no_board = !ok && repeat && bench.link.stop_requested && session.port.received == 0;
-        session.board_done();
+        const bool none_answered = session.port.no_board_answered();
+        const bool no_board = !ok && repeat && bench.link.stop_requested && none_answered;
         if (no_board) {
             if (ended)
                 ended(false, false);

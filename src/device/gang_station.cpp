@@ -1,12 +1,12 @@
 #include "device/gang_station.h"
 
+#include "device/board_port.h"
 #include "device/board_recorder.h"
 #include "device/numbered_board.h"
 #include "device/serial_pool.h"
 #include "device/workbench.h"
 #include "image/serial_number.h"
 #include "base/log_follower.h"
-#include "isp/qt_serial_port.h"
 #include "base/user_dialogs.h"
 
 #include <QFileInfo>
@@ -29,34 +29,6 @@ public:
 
 private:
     GangStation& station_;
-};
-
-// The real port, counting the bytes that came back from the board and noticing an adapter that
-// was there and went away.
-class CountingPort : public QtSerialPort {
-public:
-    CountingPort()
-    {
-        connect(this, &SerialPort::failed, this, [this] { vanished = opened; });
-    }
-    int open(const QString& device, const SerialFormat& format) override
-    {
-        const int rc = QtSerialPort::open(device, format);
-        if (rc == 0)
-            opened = true;
-        else if (opened && error_kind() == PortErrorKind::Missing)
-            vanished = true;
-        return rc;
-    }
-    QByteArray read(qint64 max = 0) override
-    {
-        QByteArray bytes = QtSerialPort::read(max);
-        received += bytes.size();
-        return bytes;
-    }
-    qint64 received = 0;
-    bool opened = false;     // the device opened once in this run
-    bool vanished = false;   // and then went away
 };
 
 } // namespace
@@ -101,7 +73,7 @@ private:
 void GangStation::run()
 {
     StationDialogs dialogs(*this);
-    CountingPort port;
+    BoardPort port;
     Workbench bench(&port, &dialogs);
     SerialNumber serial(bench.image, bench.model, nullptr, &dialogs);
     recipe_.apply(bench, serial);
@@ -135,9 +107,9 @@ void GangStation::run()
         const QString text = number ? number->finish(ok) : QString();
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board. The adapter unplugged while waiting: no board either.
-        const bool no_board = !ok && stop_ && repeat_ && port.received == 0;
-        const bool removed = !ok && port.vanished && port.received == 0;
-        port.received = 0;
+        const bool none_answered = port.no_board_answered();
+        const bool no_board = !ok && stop_ && repeat_ && none_answered;
+        const bool removed = !ok && port.vanished() && none_answered;
         if (removed) {
             emit board_removed(index);
         } else if (!no_board) {
