@@ -156,9 +156,7 @@ void Programmer::program_and_verify()
     log_.append(QStringLiteral("Programming.../ 正在下载... ( Begin: ") + MessageLog::time_of_day() +
                 QStringLiteral(" )"));
 
-    int result = -1;
-    program_image(model_.block_size > kChunk, result);
-    if (result == 0) {
+    if (program_image(model_.block_size > kChunk)) {
         program_ok = true;
     } else if (link_.stop_requested) {
         link_.beep_times(2);
@@ -174,9 +172,8 @@ void Programmer::program_and_verify()
     controls_.notify();
 }
 
-void Programmer::program_image(bool big_blocks, int& result)
+bool Programmer::program_image(bool big_blocks)
 {
-    result = -1;
     held_back_.clear();
     const qint32 first = image_.image_start;
     qint32 last = qMax<qint32>(image_.image_end, 639);
@@ -202,37 +199,35 @@ void Programmer::program_image(bool big_blocks, int& result)
     const qint32 bs = qMax(1, model_.block_size);
     const qint32 first_block = first / bs;
     const qint32 last_block = last / bs;
-    int r = -1;
+    bool sent = false;
 
     if (first_block == last_block) {
         for (int attempt = 0; attempt < kOneBlockAttempts; ++attempt) {
-            program_block(big_blocks, first, last, attempt > 0, false, r);
-            if (r == 0)
+            sent = program_block(big_blocks, first, last, attempt > 0, false);
+            if (sent)
                 break;
             if (link_.stop_requested)
-                return;
+                return false;
         }
-        if (r != 0 || !send_held_back())
-            return;
+        if (!sent || !send_held_back())
+            return false;
         set_kbyte(qint64(last) - first + 1);
         set_progress_value_for(last + 1);
-        result = 0;
-        return;
+        return true;
     }
 
     auto last_block_first = [&]() -> bool {
         for (int attempt = 0; attempt < kLastBlockAttempts; ++attempt) {
             if (link_.stop_requested)
                 return false;
-            program_block(big_blocks, last_block * bs, last, attempt > 0, false, r);
-            if (r == 0)
+            if (program_block(big_blocks, last_block * bs, last, attempt > 0, false))
                 return true;
         }
         return false;
     };
 
     if (model_.model_family != 0 && !last_block_first())
-        return;
+        return false;
 
     int failures = 0;
     bool fast = true;
@@ -240,10 +235,10 @@ void Programmer::program_image(bool big_blocks, int& result)
         const qint32 start = b == first_block ? first : b * bs;
         const qint32 end = bs * (b + 1) - 1;
         for (int attempt = 0;; ++attempt) {
-            program_block(big_blocks, start, end, attempt > 0, fast, r);
+            sent = program_block(big_blocks, start, end, attempt > 0, fast);
             if (link_.stop_requested)
-                return;
-            if (r == 0) {
+                return false;
+            if (sent) {
                 failures = 0;
                 break;
             }
@@ -251,35 +246,28 @@ void Programmer::program_image(bool big_blocks, int& result)
             if (failures > 2)
                 fast = false;
             if (failures > 5)
-                return;
+                return false;
         }
         set_kbyte(qint64(end) - first + 1);
         set_progress_value_for(end + 1);
     }
 
     if (model_.model_family == 0 && !last_block_first())
-        return;
+        return false;
     if (!send_held_back())
-        return;
+        return false;
     set_kbyte(qint64(last_block + 1) * bs - first);
     set_progress_to_maximum();
-    result = 0;
+    return true;
 }
 
-void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast, int& result)
+bool Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast)
 {
-    result = -1;
-    int status = -1;
     if (!big_blocks) {
-        if (held_back(first, last - first + 1)) {
-            result = 0;
-            return;
-        }
+        if (held_back(first, last - first + 1))
+            return true;
         frames_resent += resend ? 1 : 0;
-        send_program_chunk(first, last - first + 1, resend, fast, status);
-        if (status >= 0)
-            result = 0;
-        return;
+        return send_program_chunk(first, last - first + 1, resend, fast);
     }
     bool first_chunk = true;
     for (qint32 a = first; a <= last; a = (a / kChunk + 1) * kChunk) {
@@ -287,12 +275,12 @@ void Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
         if (held_back(a, length))
             continue;
         frames_resent += resend ? 1 : 0;   // every chunk of a block tried again goes out again
-        send_program_chunk(a, length, first_chunk && resend, fast, status);
+        const bool sent = send_program_chunk(a, length, first_chunk && resend, fast);
         first_chunk = false;
-        if (status < 0 || link_.stop_requested)
-            return;
+        if (!sent || link_.stop_requested)
+            return false;
     }
-    result = 0;
+    return true;
 }
 
 // True when defer_chunk holds this chunk back (noted once, however often its block is tried).
@@ -316,12 +304,12 @@ bool Programmer::send_held_back()
         return false;
     std::sort(held_back_.begin(), held_back_.end());
     for (const auto& [address, length] : held_back_) {
-        int status = -1;
-        for (int attempt = 0; status != 0; ++attempt) {
+        for (int attempt = 0;; ++attempt) {
             if (link_.stop_requested || attempt == kLastBlockAttempts)
                 return false;
             frames_resent += attempt > 0 ? 1 : 0;
-            send_program_chunk(address, length, attempt > 0, false, status);
+            if (send_program_chunk(address, length, attempt > 0, false))
+                break;
         }
     }
     return true;
@@ -334,11 +322,10 @@ void Programmer::write_spaced(const char* bytes, int count, quint32 gap, quint32
     link_.send_paced(bytes, count, gap);
 }
 
-void Programmer::send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status)
+bool Programmer::send_program_chunk(qint32 address, int length, bool resend, bool fast)
 {
-    status = -1;
     if (before_chunk && !before_chunk(address, length))
-        return;
+        return false;
     const quint32 gap = fast ? 1 : link_.byte_gap_loops;
     QByteArray data;
     if (address >= 0 && length > 0 && address + length <= ProgramImage::kSize)
@@ -395,12 +382,13 @@ void Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
         replied = link_.custom_reply_received;
     }
 
+    bool acknowledged = false;
     if (replied) {
         std::array<quint8, IspLink::kFrameCapacity> frame{};
         const int count = link_.get_received_frame(frame);
-        if (acknowledges(frame.data(), count, data, link_.custom_frame_mode))
-            status = 0;
+        acknowledged = acknowledges(frame.data(), count, data, link_.custom_frame_mode);
     }
-    if (status != 0 && closing_requested && enable_timer4)
+    if (!acknowledged && closing_requested && enable_timer4)
         enable_timer4();
+    return acknowledged;
 }

@@ -26,9 +26,9 @@ public:
 
     // The program-and-verify step (also the comWrite button). Result in program_ok.
     void program_and_verify();
-    void program_image(bool big_blocks, int& result);
-    void program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast, int& result);
-    void send_program_chunk(qint32 address, int length, bool resend, bool fast, int& status);
+    bool program_image(bool big_blocks);   // true when every block was acknowledged
+    bool program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast);
+    bool send_program_chunk(qint32 address, int length, bool resend, bool fast);
 
     bool program_ok = false;
     QDateTime program_start_time;           // the download start the sequencer reports from
