@@ -47,7 +47,6 @@ struct Fixture {
     {
         QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/ZVK_ISP"))
             .removeRecursively();
-        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());   // a production store of its own
         frmMain::Options o;
         o.dialogs = &dialogs;
         o.calibrate = false;

@@ -136,7 +136,7 @@ void frmMain::open_gang_dialog()
             GangHost{*wb_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
                      [this](const QString& text) { return device_for_port_text(text); },
                      [this] { return window_busy(); }, [this] { sync_operation_choices(); },
-                     [this](bool on) { set_gang_active(on); }, [this] { return store_serial_pool(); }},
+                     [this](bool on) { set_gang_active(on); }},
             this);
     gang_dialog_->show();
     gang_dialog_->raise();

@@ -265,13 +265,7 @@ void GangDialog::start()
         run_->disconnect(this);
         run_.reset();
     }
-    std::unique_ptr<SerialPool> pool;
-    if (serial.checked) {
-        pool = host_.serial_pool();
-        if (!pool)
-            return;   // the store said why
-    }
-    run_ = std::make_unique<GangRun>(recipe, devices, repeat->isChecked(), std::move(pool));
+    run_ = std::make_unique<GangRun>(recipe, devices, repeat->isChecked());
     names_ = texts;
     build_table(texts, devices);
     GangRun* run = run_.get();

@@ -23,7 +23,6 @@ class QTableWidget;
 class FileLoader;
 class SerialNumber;
 class UserDialogs;
-class SerialPool;
 class Workbench;
 
 // What the dialog takes from the window: its core objects and the few questions it asks it.
@@ -37,7 +36,6 @@ struct GangHost {
     std::function<bool()> busy_elsewhere;  // the window's own operation runs
     std::function<void()> take_page_choices;  // page choices into the core
     std::function<void(bool)> gang_active_changed;
-    std::function<std::unique_ptr<SerialPool>()> serial_pool;   // numbers from the store (null: none)
 };
 
 class GangDialog : public QDialog {
