@@ -199,23 +199,11 @@ void Board::on_input(const uint8_t *data, size_t size)
             rx_wire_end_ms_ = now + 2000;
     }
     std::vector<uint8_t> bytes(data, data + size);
-    const bool agree = formats_agree(tool, uart_, cfg_.baud_tolerance_pct, check_framing_ && pty_.framing_visible());
-    // A pseudo-terminal shows the tool's settings when the bytes are read, not when they were
-    // written: bytes read within their own characters' time (and a starved scheduler's 40 ms)
-    // of a read at the UART's format were on the wire before the tool changed its settings.
-    const bool late_read = !agree && tool.valid &&
-                           now - last_agreeing_rx_ms_ <= double(size + 1) * last_agreeing_char_ms_ + 40.0;
-    if (agree) {
-        last_agreeing_rx_ms_ = now;
-        const double bits = 1 + uart_.data_bits + (uart_.parity == 'N' ? 0 : 1) + uart_.stop_bits;
-        last_agreeing_char_ms_ = bits * 1000.0 / uart_.baud;
-        last_rx_note_.clear();
-    } else if (late_read) {
-        trace_.line("note late-read (a byte read after the tool changed its settings in place)");
-        last_agreeing_rx_ms_ = -1e9;
-    } else {
+    if (!formats_agree(tool, uart_, cfg_.baud_tolerance_pct, check_framing_ && pty_.framing_visible())) {
         note_garbled("rx", tool);
         bytes = garbler_.garble(bytes, tool.baud, uart_.baud);
+    } else {
+        last_rx_note_.clear();
     }
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     drain();

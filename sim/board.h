@@ -97,10 +97,6 @@ private:
     // When the last received byte has fully arrived on a real wire at the tool's baud (the
     // pseudo-terminal hands bytes over at once; the chip cannot answer before that moment).
     double rx_wire_end_ms_ = 0;
-    // The last read that came at the UART's format, and when: a read that follows it closely
-    // after the tool set a new format in place holds bytes written before the change.
-    double last_agreeing_rx_ms_ = -1e9;
-    double last_agreeing_char_ms_ = 0;
 
     std::deque<uint8_t> pending_;
     bool busy_ = false;
