@@ -148,28 +148,26 @@ int BoardReport::prepare_series(const SerialNumber& serial)
                         .arg(name, padded(out.value.next)));
         }
     }
-    auto info = store_->series(*key_);
-    if (info.status == StoreStatus::NotFound) {
-        info = store_->create_series(*key_, next, step);
-        if (info.ok())
-            say(QStringLiteral("serial numbers: series %1 created at %2 / 序列号：新建系列 %1，从 %2 开始")
-                    .arg(name, padded(next)));
-        else if (info.status == StoreStatus::Exists)
-            info.status = StoreStatus::Ok;   // another station made it at the same moment
-    } else if (info.ok() && restart_) {
-        info = store_->reset_series(*key_, next, step);
-        if (info.ok())
-            say(QStringLiteral("serial numbers: series %1 starts over at %2 / 序列号：系列 %1 从 %2 重新开始")
-                    .arg(name, padded(next)));
-    } else if (info.ok() && info.value.next_out() > next) {
+    const auto info = start_series(*store_, *key_, next, step, restart_);
+    switch (info.ok() ? info.value.how : SeriesStart::Unchanged) {
+    case SeriesStart::Created:
+        say(QStringLiteral("serial numbers: series %1 created at %2 / 序列号：新建系列 %1，从 %2 开始")
+                .arg(name, padded(next)));
+        break;
+    case SeriesStart::Restarted:
+        say(QStringLiteral("serial numbers: series %1 starts over at %2 / 序列号：系列 %1 从 %2 重新开始")
+                .arg(name, padded(next)));
+        break;
+    case SeriesStart::Continues:
         say(QStringLiteral("serial numbers: series %1 continues at %2, ahead of NEXT %3 (--serial-restart starts "
                            "over) / 序列号：系列 %1 从 %2 继续，已超过 NEXT %3（--serial-restart 重新开始）")
-                .arg(name, padded(info.value.next_out()), padded(next)));
-    } else if (info.ok() && info.value.next < next) {
-        info = store_->reset_series(*key_, next, 0);
-        if (info.ok())
-            say(QStringLiteral("serial numbers: series %1 moves on to %2 / 序列号：系列 %1 前进到 %2")
-                    .arg(name, padded(next)));
+                .arg(name, padded(info.value.info.next_out()), padded(next)));
+        break;
+    case SeriesStart::MovedOn:
+        say(QStringLiteral("serial numbers: series %1 moves on to %2 / 序列号：系列 %1 前进到 %2")
+                .arg(name, padded(next)));
+        break;
+    case SeriesStart::Unchanged: break;
     }
     if (!info.ok()) {
         say(info.message);

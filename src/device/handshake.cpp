@@ -161,29 +161,31 @@ quint8 Handshake::y_byte(qint32 baud, double clock_hz)
     return quint8(qint32(y) & 0xFF);
 }
 
-QByteArray Handshake::test_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz, int family)
+namespace {
+// The reload, its complement, the doubled low byte (capped at `x_cap`) and the Y byte, as both baud
+// frames carry them.
+QByteArray baud_fields(quint8 hi, quint8 lo, int x_cap, quint8 y)
 {
-    const int x = qMin((256 - lo) * 2, 254);
     QByteArray data;
     data.append(char(hi));
     data.append(char(lo));
     data.append(char(255 - hi));
-    data.append(char(x));
-    data.append(char(y_byte(baud, clock_hz)));
+    data.append(char(qMin((256 - lo) * 2, x_cap)));
+    data.append(char(y));
+    return data;
+}
+} // namespace
+
+QByteArray Handshake::test_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz, int family)
+{
+    QByteArray data = baud_fields(hi, lo, 254, y_byte(baud, clock_hz));
     data.append(char(timing_code(clock_hz, family)));
     return Frames::command_frame(Frames::TestBaud, data);
 }
 
 QByteArray Handshake::switch_baud_frame(qint32 baud, quint8 hi, quint8 lo, double clock_hz)
 {
-    const int x = qMin((256 - lo) * 2, 255);
-    QByteArray data;
-    data.append(char(hi));
-    data.append(char(lo));
-    data.append(char(255 - hi));
-    data.append(char(x));
-    data.append(char(y_byte(baud, clock_hz)));
-    return Frames::command_frame(Frames::SwitchBaud, data);
+    return Frames::command_frame(Frames::SwitchBaud, baud_fields(hi, lo, 255, y_byte(baud, clock_hz)));
 }
 
 QByteArray Handshake::wdt_frame(bool enabled, const QString& pin_text)

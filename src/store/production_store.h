@@ -131,3 +131,20 @@ struct SettingsCounter {
 // and step; a series that exists already is left as it is (status Exists, its state in value).
 StoreOutcome<SeriesInfo> seed_series_from_settings(ProductionStore& store, const QString& product,
                                                    const SettingsCounter& counter);
+
+// How a station's series stood when it began taking numbers.
+enum class SeriesStart {
+    Created,     // new, at the given next value
+    Restarted,   // asked for: starts over at the given next value
+    Continues,   // ahead of the given next value: goes on where it is
+    MovedOn,     // behind the given next value: moved on to it
+    Unchanged,   // at the given next value already
+};
+struct StartedSeries {
+    SeriesStart how = SeriesStart::Unchanged;
+    SeriesInfo info;
+};
+// Makes the series when it does not exist (another station making it at the same moment is fine),
+// restarts it at `next` when `restart`, and otherwise never takes it back below where it is.
+StoreOutcome<StartedSeries> start_series(ProductionStore& store, const SeriesKey& key, qint64 next, qint64 step,
+                                         bool restart);

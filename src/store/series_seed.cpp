@@ -1,4 +1,4 @@
-// The one-time move of a per-user settings counter into a series of the store.
+// Starting a station on a series, and the one-time move of a per-user settings counter into one.
 #include "store/production_store.h"
 
 StoreOutcome<SeriesInfo> seed_series_from_settings(ProductionStore& store, const QString& product,
@@ -26,4 +26,32 @@ StoreOutcome<SeriesInfo> seed_series_from_settings(ProductionStore& store, const
         return out;
     }
     return store.create_series(key, next, step);
+}
+
+StoreOutcome<StartedSeries> start_series(ProductionStore& store, const SeriesKey& key, qint64 next, qint64 step,
+                                         bool restart)
+{
+    StoreOutcome<StartedSeries> out;
+    auto info = store.series(key);
+    SeriesStart how = SeriesStart::Unchanged;
+    if (info.status == StoreStatus::NotFound) {
+        info = store.create_series(key, next, step);
+        how = SeriesStart::Created;
+        if (info.status == StoreStatus::Exists) {   // another station made it at the same moment
+            info = store.series(key);
+            how = SeriesStart::Unchanged;
+        }
+    } else if (info.ok() && restart) {
+        info = store.reset_series(key, next, step);
+        how = SeriesStart::Restarted;
+    } else if (info.ok() && info.value.next_out() > next) {
+        how = SeriesStart::Continues;
+    } else if (info.ok() && info.value.next < next) {
+        info = store.reset_series(key, next, 0);
+        how = SeriesStart::MovedOn;
+    }
+    out.status = info.status;
+    out.message = info.message;
+    out.value = StartedSeries{how, info.value};
+    return out;
 }

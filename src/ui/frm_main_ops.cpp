@@ -194,16 +194,8 @@ std::unique_ptr<SerialPool> frmMain::store_serial_pool()
     };
     if (!opened.ok())
         return refuse(opened.message);
-    ProductionStore& store = *opened.value;
-    auto info = store.series(key);
-    if (info.status == StoreStatus::NotFound)
-        info = store.create_series(key, next, step);
-    else if (info.ok() && next_edited_)
-        info = store.reset_series(key, next, step);   // the next-value box was edited: start over there
-    else if (info.ok() && info.value.next < next)
-        info = store.reset_series(key, next, 0);      // the page's counter is ahead: move on to it
-    if (info.status == StoreStatus::Exists)
-        info = store.series(key);
+    // Typing into the next-value box is an explicit restart there.
+    const auto info = start_series(*opened.value, key, next, step, next_edited_);
     if (!info.ok())
         return refuse(info.message);
     next_edited_ = false;
