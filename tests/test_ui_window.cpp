@@ -13,6 +13,7 @@
 #include "support/fake_serial_port.h"
 #include "support/scripted_dialogs.h"
 #include "ui/buffer_editor.h"
+#include "ui/control_states.h"
 #include "ui/frm_main.h"
 
 #include <QCheckBox>
@@ -101,22 +102,23 @@ private slots:
     }
     void busy_state_on_widgets_data()
     {
-        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("phase");
         // Per control: '1' on, '0' off, '-' unchanged; order as in `controls` below.
         QTest::addColumn<QString>("expect");
         // comDownload(0) comDownload(1) comSendUserCode comStop_Download com_Demo_DownLoad
         // com_Demo_Re_DownLoad com_Demo_Stop comWrite comLock comRun comReadChipLock combMcuModel
-        // (4 and 6 disable the input controls first, Test Option among them.)
-        QTest::newRow("2 busy") << 2 << QStringLiteral("00010010000");
-        QTest::newRow("3 idle") << 3 << QStringLiteral("11101100001");
-        QTest::newRow("4 programming") << 4 << QStringLiteral("0-010011110");
-        QTest::newRow("6 manual") << 6 << QStringLiteral("0-010011110");
-        QTest::newRow("20 connected") << 20 << QStringLiteral("0-01001110-");
-        QTest::newRow("7 unknown") << 7 << QStringLiteral("-----------");
+        // (Programming and Manual disable the input controls first, Test Option among them.)
+        QTest::newRow("busy") << int(WorkPhase::Busy) << QStringLiteral("00010010000");
+        QTest::newRow("idle") << int(WorkPhase::Idle) << QStringLiteral("11101100001");
+        QTest::newRow("programming") << int(WorkPhase::Programming) << QStringLiteral("0-010011110");
+        QTest::newRow("manual") << int(WorkPhase::Manual) << QStringLiteral("0-010011110");
+        QTest::newRow("connected") << int(WorkPhase::Connected) << QStringLiteral("0-01001110-");
+        QTest::newRow("start") << int(WorkPhase::Start) << QStringLiteral("-----------");
     }
     void busy_state_on_widgets()
     {
-        QFETCH(int, code);
+        QFETCH(int, phase);
+        const WorkPhase code = WorkPhase(phase);
         QFETCH(QString, expect);
         const QStringList controls = {"comDownload(0)",       "comDownload(1)", "comSendUserCode", "comStop_Download",
                                       "com_Demo_DownLoad",    "com_Demo_Re_DownLoad", "com_Demo_Stop", "comWrite",
@@ -126,9 +128,9 @@ private slots:
         // Two different starting points, so "unchanged" is told apart from a fixed value.
         for (bool start_on : {true, false}) {
             for (const QString& c : controls)
-                f.wb().controls.enabled.insert(c, start_on);
-            f.wb().controls.notify();
-            f.wb().controls.set_busy_state(code);
+                f.w->control_states().enabled.insert(c, start_on);
+            f.w->control_states().notify();
+            f.wb().work.set_phase(code);
             for (int i = 0; i < controls.size(); ++i) {
                 QWidget* wdg = f.get(controls[i]);
                 QVERIFY(wdg);
@@ -139,9 +141,9 @@ private slots:
             }
             // The input controls: off in 4 and 6, on again in idle, as they were in 2 and 20.
             for (QWidget* input : {f.get(QStringLiteral("combMcuModel")), f.get(QStringLiteral("cob_PowerCycle"))}) {
-                if (code == 4 || code == 6)
+                if (code == WorkPhase::Programming || code == WorkPhase::Manual)
                     QVERIFY(!input->isEnabled());
-                if (code == 3)
+                if (code == WorkPhase::Idle)
                     QVERIFY(input->isEnabled());
             }
         }
@@ -151,8 +153,8 @@ private slots:
         Fixture f;
         f.w->combMcuModel->setCurrentText(QStringLiteral("ZVK7H64B"));
         f.wb().select_model(QStringLiteral("ZVK7H64B"));
-        f.wb().controls.set_busy_state(6);
-        f.wb().controls.set_busy_state(3);
+        f.wb().work.set_phase(WorkPhase::Manual);
+        f.wb().work.set_phase(WorkPhase::Idle);
         QVERIFY(f.w->comDownSoft_ICE->isEnabled());
         QCOMPARE(f.w->TabStrip1->tabText(7), QStringLiteral("仿真芯片"));
         QCOMPARE(f.w->TabStrip1->tabText(2), QStringLiteral("_no_"));
@@ -167,23 +169,24 @@ private slots:
         f.w->opt_ISP_DEMO_WDT[1]->click();
         QVERIFY(f.w->comb_WDT->isEnabled());
         QVERIFY(f.wb().choices.wdt_pin_enabled);
-        f.wb().controls.set_busy_state(6);
-        f.wb().controls.set_busy_state(3);
+        f.wb().work.set_phase(WorkPhase::Manual);
+        f.wb().work.set_phase(WorkPhase::Idle);
         QVERIFY(f.w->comb_WDT->isEnabled());
         f.w->opt_ISP_DEMO_WDT[0]->click();
-        f.wb().controls.set_busy_state(3);
+        f.wb().work.set_phase(WorkPhase::Idle);
         QVERIFY(!f.w->comb_WDT->isEnabled());
     }
     void progress_bar_follows_core()
     {
         Fixture f;
         f.w->show();
-        ControlStates& c = f.wb().controls;
-        c.progress.minimum = 0;
-        c.progress.maximum = 200;
-        c.progress.value = 50;
-        c.progress.kbyte_label = QStringLiteral("   .050K");
-        c.show_progress(ControlStates::ProgressMode::Download);
+        WorkState& c = f.wb().work;
+        Progress p;
+        p.maximum = 200;
+        p.value = 50;
+        p.kbyte_text = QStringLiteral("   .050K");
+        c.set_progress(p);
+        c.show_progress(Progress::Mode::Download);
         QVERIFY(f.w->ProgressBar1->isVisible());
         QCOMPARE(f.w->ProgressBar1->value(), 50);
         QCOMPARE(f.w->labKbyte->text(), QStringLiteral("   .050K"));
@@ -195,14 +198,14 @@ private slots:
         QVERIFY(f.w->labStatusProgress->isVisible());
         QVERIFY2(f.w->labStatusProgress->text().startsWith(QStringLiteral("256/1024 bytes/字节  25%  0:00 elapsed")),
                  qPrintable(f.w->labStatusProgress->text()));
-        c.show_progress(ControlStates::ProgressMode::FillGrid);
+        c.show_progress(Progress::Mode::FillGrid);
         QCOMPARE(f.w->ProgressBar1->x(), f.w->twips().px(1440));
         // The end of an operation (done, failed or stopped) takes the bar and the figures away.
-        c.set_busy_state(3);
+        c.set_phase(WorkPhase::Idle);
         QVERIFY(!f.w->ProgressBar1->isVisible());
         QVERIFY(!f.w->labStatusProgress->isVisible());
         QCOMPARE(f.w->labKbyte->text(), QStringLiteral("   .050K"));
-        c.show_progress(ControlStates::ProgressMode::Hide);
+        c.show_progress(Progress::Mode::Hide);
         QVERIFY(!f.w->ProgressBar1->isVisible());
         QCOMPARE(f.w->labKbyte->text(), QString());
     }
@@ -653,7 +656,7 @@ private slots:
         f.wb().select_model(QStringLiteral("ZVK7H64B+"));
         for (const char* name : {"comDownload(0)", "comDownload(1)", "comSendUserCode", "com_Demo_DownLoad",
                                  "com_Demo_Re_DownLoad"}) {
-            f.wb().controls.set_busy_state(3);
+            f.wb().work.set_phase(WorkPhase::Idle);
             f.dialogs.clear();
             auto* b = f.get<QPushButton>(QString::fromLatin1(name));
             QVERIFY2(b && b->isEnabled(), name);

@@ -159,7 +159,7 @@ int cmd_download(const QStringList& args)
             return usage_error(QStringLiteral("--wdt-pin must be P0.0 .. P4.3"));
         bench.choices.wdt_pin_enabled = true;
         bench.choices.wdt_pin = pin;
-        bench.controls.wdt_pin_option_selected = true;
+        bench.work.set_wdt_pin_option_selected(true);
     }
 
     // The program image, loaded as the window loads it.

@@ -19,11 +19,11 @@ const char* const kName = "zvkisp-cli download";
 // 10 % (plain).
 class ProgressPrinter {
 public:
-    ProgressPrinter(ControlStates& controls, bool bar) : controls_(controls), bar_(bar) {}
+    ProgressPrinter(WorkState& work, bool bar) : work_(work), bar_(bar) {}
 
     void draw()
     {
-        const ProgressDisplay& p = controls_.progress;
+        const Progress& p = work_.progress();
         if (!p.visible || p.maximum <= p.minimum) {
             end_line();
             return;
@@ -34,7 +34,7 @@ public:
             if (percent / 10 > last_tenth_) {
                 last_tenth_ = percent / 10;
                 std::fprintf(stderr, "%s: programmed %3d%% %s\n", kName, last_tenth_ * 10,
-                             qPrintable(p.kbyte_label));
+                             qPrintable(p.kbyte_text));
                 std::fflush(stderr);
             }
             return;
@@ -42,7 +42,7 @@ public:
         const int width = 40;
         const int filled = int(fraction * width);
         std::fprintf(stderr, "\r[%s%s] %3d%% %s", QByteArray(filled, '#').constData(),
-                     QByteArray(width - filled, ' ').constData(), percent, qPrintable(p.kbyte_label));
+                     QByteArray(width - filled, ' ').constData(), percent, qPrintable(p.kbyte_text));
         std::fflush(stderr);
         drawn_ = true;
         if (p.value >= p.maximum)
@@ -76,7 +76,7 @@ public:
     }
 
 private:
-    ControlStates& controls_;
+    WorkState& work_;
     const bool bar_;
     bool drawn_ = false;
     bool aside_ = false;
@@ -206,9 +206,9 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
         mode = ::isatty(STDERR_FILENO) ? RunOptions::Progress::Bar : RunOptions::Progress::Plain;
     if (session.quiet)
         mode = RunOptions::Progress::None;
-    ProgressPrinter printer(bench.controls, mode == RunOptions::Progress::Bar);
+    ProgressPrinter printer(bench.work, mode == RunOptions::Progress::Bar);
     if (mode != RunOptions::Progress::None)
-        QObject::connect(&bench.controls, &ControlStates::progress_changed, [&printer] { printer.draw(); });
+        QObject::connect(&bench.work, &WorkState::progress_changed, [&printer] { printer.draw(); });
     if (mode == RunOptions::Progress::Bar) {
         session.before_log_line = [&printer] { printer.step_aside(); };
         session.after_log_line = [&printer] { printer.step_back(); };

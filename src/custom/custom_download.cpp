@@ -86,8 +86,7 @@ void CustomDownload::select_watchdog_choice(int index)
 {
     const bool pin = index == 1;
     bench_.choices.wdt_pin_enabled = pin;
-    bench_.controls.wdt_pin_option_selected = pin;
-    bench_.controls.set_enabled(QStringLiteral("comb_WDT"), pin);
+    bench_.work.select_wdt_pin_option(pin);
 }
 
 bool CustomDownload::open_failure()
@@ -97,7 +96,7 @@ bool CustomDownload::open_failure()
     bench_.log.append(UserCodeCommand::kOpenFailureHint);
     bench_.log.append(UserCodeCommand::kOpenFailureChinese);
     bench_.handshake.append_port_advice();
-    bench_.controls.set_busy_state(ControlStates::Idle);
+    bench_.work.set_phase(WorkPhase::Idle);
     return false;
 }
 
@@ -175,7 +174,7 @@ void CustomDownload::run_custom_download(bool repeat)
             break;
         }
 
-        bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
+        bench_.work.show_progress(Progress::Mode::Hide);
         link.send_custom_command(Frames::CustomFinish);
         link.send_custom_command(Frames::CustomFinish);
 
@@ -248,7 +247,7 @@ bool CustomDownload::connect_custom()
     link.custom_stop_requested = false;
     bench_.log.clear();
 
-    bench_.controls.set_busy_state(ControlStates::Busy);
+    bench_.work.set_phase(WorkPhase::Busy);
     bench_.status_report.hide_status_panel_rows();
     link.close_port();
     if (link.port_open() && bench_.port)
@@ -319,7 +318,7 @@ bool CustomDownload::read_custom_id()
         link.beep_times(3);
         bench_.log.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
         bench_.log.append(Connection::wrong_model_detail(bench_.status, bench_.results, bench_.model));
-        bench_.controls.set_busy_state(ControlStates::Idle);
+        bench_.work.set_phase(WorkPhase::Idle);
         // As for the boot loader's connect: the file is to be opened again for the right model.
         bench_.image.file_loaded = false;
         bench_.dialogs->message_box(kWrongTypeBox);

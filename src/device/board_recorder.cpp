@@ -12,7 +12,7 @@ BoardRecorder::BoardRecorder(Workbench& bench, QObject* parent) : QObject(parent
 {
     auto* follower = new LogFollower(bench.log, this);
     connect(follower, &LogFollower::line, this, &BoardRecorder::on_line);
-    connect(&bench.controls, &ControlStates::changed, this, &BoardRecorder::on_controls);
+    connect(&bench.work, &WorkState::phase_changed, this, &BoardRecorder::on_phase);
     auto observer = bench.programmer.chunk_observer;
     bench.programmer.chunk_observer = [this, observer](qint32 address, int length, bool resend, quint32 gap) {
         if (step_ != Step::None && !chunks_.contains(address)) {
@@ -85,9 +85,9 @@ void BoardRecorder::on_line(const QString& line)
         failure_line_ = text;
 }
 
-void BoardRecorder::on_controls()
+void BoardRecorder::on_phase(WorkPhase phase)
 {
-    if (step_ == Step::Program && bench_.controls.last_code == ControlStates::Manual)
+    if (step_ == Step::Program && phase == WorkPhase::Manual)
         enter(Step::Options);
 }
 

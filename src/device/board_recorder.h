@@ -4,6 +4,7 @@
 // firmware, clock), the baud agreed, the bytes programmed, the frames that had to go again, the
 // option lines of the log and, at the end, the result and the reason of a failure.
 
+#include "device/work_state.h"
 #include "store/board_record.h"
 
 #include <QElapsedTimer>
@@ -34,7 +35,7 @@ public:
 private:
     enum class Step { None, Handshake, Erase, Program, Options, Done };
     void on_line(const QString& line);
-    void on_controls();
+    void on_phase(WorkPhase phase);
     void enter(Step step);
     qint64 resent_frames() const;
 

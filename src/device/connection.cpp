@@ -1,6 +1,6 @@
 #include "device/connection.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
@@ -17,10 +17,10 @@ const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止."
 }
 
 Connection::Connection(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
-                       const SelectedModel& model, StatusReport& report, ControlStates& controls, StopRun& stop_run,
+                       const SelectedModel& model, StatusReport& report, WorkState& work, StopRun& stop_run,
                        Handshake& handshake, ProgramImage& image)
     : link_(link), dialogs_(dialogs), log_(log), status_(status), results_(results), model_(model), report_(report),
-      controls_(controls), stop_run_(stop_run), handshake_(handshake), image_(image)
+      work_(work), stop_run_(stop_run), handshake_(handshake), image_(image)
 {
 }
 
@@ -140,8 +140,8 @@ void Connection::report_clock()
 void Connection::connect_to_mcu(bool read_only)
 {
     // 1.
-    controls_.set_busy_state(ControlStates::Busy);
-    controls_.write_button = ControlStates::WriteButton::Ready;
+    work_.set_phase(WorkPhase::Busy);
+    work_.set_program_button(WorkState::ProgramButton::Ready);
     report_.hide_status_panel_rows();
 
     // 2.
@@ -151,7 +151,7 @@ void Connection::connect_to_mcu(bool read_only)
     // 3.
     const std::optional<qint32> baud = handshake_.handshake(read_only);
     if (!baud) {
-        controls_.set_busy_state(ControlStates::Idle);
+        work_.set_phase(WorkPhase::Idle);
         return;
     }
     results_.baud = *baud;
@@ -162,7 +162,7 @@ void Connection::connect_to_mcu(bool read_only)
 
     // 5.
     if (read_only) {
-        controls_.set_busy_state(ControlStates::Idle);
+        work_.set_phase(WorkPhase::Idle);
         results_.connected = true;
         return;
     }
@@ -203,20 +203,20 @@ void Connection::connect_to_mcu(bool read_only)
         link_.beep_times(3);
         log_.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
         log_.append(wrong_model_detail(status_, results_, model_));
-        controls_.set_busy_state(ControlStates::Idle);
+        work_.set_phase(WorkPhase::Idle);
         image_.file_loaded = false;
         dialogs_.message_box(wrong_model_box_text());
         return;
     }
 
     // 11.
-    controls_.set_busy_state(ControlStates::Connected);
+    work_.set_phase(WorkPhase::Connected);
     results_.connected = true;
 }
 
 void Connection::test_option()
 {
-    controls_.set_busy_state(ControlStates::Manual);
+    work_.set_phase(WorkPhase::Manual);
     link_.stop_requested = false;
 
     if (!results_.connected) {

@@ -7,7 +7,7 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 class StatusReport;
 class StopRun;
 class Handshake;
@@ -20,7 +20,7 @@ struct SelectedModel;
 class Connection {
 public:
     Connection(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
-               const SelectedModel& model, StatusReport& report, ControlStates& controls, StopRun& stop_run,
+               const SelectedModel& model, StatusReport& report, WorkState& work, StopRun& stop_run,
                Handshake& handshake, ProgramImage& image);
 
     // Success is results.connected afterwards.
@@ -53,7 +53,7 @@ private:
     LinkResults& results_;
     const SelectedModel& model_;
     StatusReport& report_;
-    ControlStates& controls_;
+    WorkState& work_;
     StopRun& stop_run_;
     Handshake& handshake_;
     ProgramImage& image_;

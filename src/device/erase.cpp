@@ -1,6 +1,6 @@
 #include "device/erase.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
@@ -22,10 +22,10 @@ constexpr int kAttempts = 3;
 }
 
 Eraser::Eraser(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
-               const ProgramImage& image, ControlStates& controls, StopRun& stop_run, Handshake& handshake,
+               const ProgramImage& image, WorkState& work, StopRun& stop_run, Handshake& handshake,
                Connection& connection)
     : link_(link), log_(log), status_(status), results_(results), model_(model), image_(image),
-      controls_(controls), stop_run_(stop_run), handshake_(handshake), connection_(connection)
+      work_(work), stop_run_(stop_run), handshake_(handshake), connection_(connection)
 {
 }
 
@@ -67,7 +67,7 @@ int Eraser::page_count(const QString& text, int reserved_top_size, const QString
 
 bool Eraser::connect_and_erase()
 {
-    controls_.disable_option_controls();
+    work_.lock_options();
     log_.clear();
 
     results_.connected = false;

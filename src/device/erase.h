@@ -7,7 +7,7 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 class StopRun;
 class Handshake;
 class Connection;
@@ -19,7 +19,7 @@ struct SelectedModel;
 class Eraser {
 public:
     Eraser(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
-           const ProgramImage& image, ControlStates& controls, StopRun& stop_run, Handshake& handshake,
+           const ProgramImage& image, WorkState& work, StopRun& stop_run, Handshake& handshake,
            Connection& connection);
 
     // Connects (greeting, baud, status) and erases; true: go on to programming.
@@ -41,7 +41,7 @@ private:
     LinkResults& results_;
     const SelectedModel& model_;
     const ProgramImage& image_;
-    ControlStates& controls_;
+    WorkState& work_;
     StopRun& stop_run_;
     Handshake& handshake_;
     Connection& connection_;

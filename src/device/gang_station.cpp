@@ -82,12 +82,12 @@ void GangStation::run()
     LogFollower follower(bench.log);
     connect(&follower, &LogFollower::line, &follower, [this](const QString& text) { emit line(index, text); },
             Qt::DirectConnection);
-    connect(&bench.controls, &ControlStates::progress_changed, &bench.controls, [this, &bench] {
-        const ProgressDisplay& p = bench.controls.progress;
+    connect(&bench.work, &WorkState::progress_changed, &bench.work, [this, &bench] {
+        const Progress& p = bench.work.progress();
         int percent = -1;
         if (p.visible && p.maximum > p.minimum)
             percent = int(qBound(0.0, double(p.value - p.minimum) * 100.0 / double(p.maximum - p.minimum), 100.0));
-        emit progress(index, percent, p.kbyte_label);
+        emit progress(index, percent, p.kbyte_text);
     }, Qt::DirectConnection);
 
     const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;

@@ -1,6 +1,6 @@
 #include "device/handshake.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/mcu_status.h"
 #include "device/stop_run.h"
 #include "isp/frames.h"
@@ -41,9 +41,9 @@ const qint32 Handshake::kBaudTable[12] = {1200, 2400, 4800, 9600, 11520, 12800, 
 
 Handshake::Handshake(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
                      const LinkChoices& choices, const SelectedModel& model, StatusReport& report,
-                     ControlStates& controls, StopRun& stop_run)
+                     WorkState& work, StopRun& stop_run)
     : link_(link), dialogs_(dialogs), log_(log), status_(status), results_(results), choices_(choices),
-      model_(model), report_(report), controls_(controls), stop_run_(stop_run)
+      model_(model), report_(report), work_(work), stop_run_(stop_run)
 {
 }
 
@@ -351,7 +351,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
         log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
         append_port_advice();
-        controls_.set_busy_state(ControlStates::Idle);
+        work_.set_phase(WorkPhase::Idle);
         return std::nullopt;
     }
 
@@ -402,7 +402,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
             log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
             log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
             append_port_advice();
-            controls_.set_busy_state(ControlStates::Idle);
+            work_.set_phase(WorkPhase::Idle);
             return std::nullopt;
         }
         // A port that is gone (and not back) has no wire to wait for: pace by the pair's time.

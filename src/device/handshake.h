@@ -11,7 +11,7 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 class StatusReport;
 class StopRun;
 class UserDialogs;
@@ -24,7 +24,7 @@ class Handshake {
 public:
     Handshake(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
               const LinkChoices& choices, const SelectedModel& model, StatusReport& report,
-              ControlStates& controls, StopRun& stop_run);
+              WorkState& work, StopRun& stop_run);
 
 
     // The negotiated baud (0 for a read-only connect), or nothing on a failure or a stop.
@@ -89,6 +89,6 @@ private:
     const LinkChoices& choices_;
     const SelectedModel& model_;
     StatusReport& report_;
-    ControlStates& controls_;
+    WorkState& work_;
     StopRun& stop_run_;
 };

@@ -33,18 +33,37 @@ double leading_number(const QString& text)
     return ok ? v : 0.0;
 }
 
-const QString kDoubleSpeedNo = QStringLiteral("Double speed (6 clock) / 双倍速:       No");
-const QString kDoubleSpeedYes = QStringLiteral("Double speed (6 clock) / 双倍速:       Yes");
-const QString kOscFull = QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   full gain");
-const QString kOscHalf = QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   1/2 gain");
-const QString kP10No = QStringLiteral("下载时 P1.0, P1.1 须短路到地:          No");
-const QString kP10Yes = QStringLiteral("下载时 P1.0, P1.1 须短路到地:          Yes");
-const QString kEraseNo = QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    No");
-const QString kEraseYes = QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    Yes");
-const QString kAuxForbidden = QStringLiteral("禁止访问内部扩展RAM(MCU 新版本C版有效)");
-const QString kAuxAllowed = QStringLiteral("允许访问内部扩展RAM(MCU 新版本C版有效)");
-
 } // namespace
+
+QString option_text::double_speed(quint8 option)
+{
+    return (option & 0x01) ? QStringLiteral("Double speed (6 clock) / 双倍速:       No")
+                           : QStringLiteral("Double speed (6 clock) / 双倍速:       Yes");
+}
+
+QString option_text::oscillator(quint8 option)
+{
+    return (option & 0x10) ? QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   full gain")
+                           : QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   1/2 gain");
+}
+
+QString option_text::p10_p11(quint8 option)
+{
+    return (option & 0x04) ? QStringLiteral("下载时 P1.0, P1.1 须短路到地:          No")
+                           : QStringLiteral("下载时 P1.0, P1.1 须短路到地:          Yes");
+}
+
+QString option_text::erase_data(quint8 option)
+{
+    return (option & 0x08) ? QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    No")
+                           : QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    Yes");
+}
+
+QString option_text::aux_ram(quint8 option)
+{
+    return (option & 0x40) ? QStringLiteral("允许访问内部扩展RAM(MCU 新版本C版有效)")
+                           : QStringLiteral("禁止访问内部扩展RAM(MCU 新版本C版有效)");
+}
 
 double McuStatus::version_value() const
 {
@@ -56,18 +75,8 @@ int McuStatus::version_tenths() const
     return int(std::floor(version_value() * 10 + 0.5));
 }
 
-void StatusPanel::hide_status_panel_rows()
-{
-    for (int i = 1; i <= 8; ++i) {
-        LabLock[i].visible = false;
-        LabLock[i].enabled = false;
-    }
-    emit changed();
-}
-
-StatusReport::StatusReport(McuStatus& status, StatusPanel& panel, MessageLog& log, IspLink& link,
-                           const SelectedModel& model)
-    : status_(status), panel_(panel), log_(log), link_(link), model_(model)
+StatusReport::StatusReport(McuStatus& status, MessageLog& log, IspLink& link, const SelectedModel& model)
+    : status_(status), log_(log), link_(link), model_(model)
 {
 }
 
@@ -103,17 +112,14 @@ void StatusReport::show_mcu_status(quint8 version, quint8 variant_code, quint8 o
         log_.append(QStringLiteral("Double speed: Unknown"));
     } else if (v == QLatin1String("C")) {
         const QString indent = QStringLiteral("  ");
-        if (option & 0x01) {
-            log_.append(indent + kDoubleSpeedNo);
-        } else {
-            log_.append(indent + kDoubleSpeedYes);
+        log_.append(indent + option_text::double_speed(option));
+        if (!(option & 0x01))
             status_.double_speed = true;
-        }
-        log_.append(indent + ((option & 0x10) ? kOscFull : kOscHalf));
+        log_.append(indent + option_text::oscillator(option));
         if (status_.version_tenths() >= 28) {
-            log_.append(indent + ((option & 0x04) ? kP10No : kP10Yes));
-            log_.append(indent + ((option & 0x08) ? kEraseNo : kEraseYes));
-            log_.append(indent + ((option & 0x40) ? kAuxAllowed : kAuxForbidden));
+            log_.append(indent + option_text::p10_p11(option));
+            log_.append(indent + option_text::erase_data(option));
+            log_.append(indent + option_text::aux_ram(option));
             log_.append((option & 0x80)
                             ? QStringLiteral("  用户软件启动看门狗后,复位关看门狗(单片机新版C版有效)")
                             : QStringLiteral("  用户软件启动看门狗后,只有停电关看门狗(MCU新版C版有效)"));
@@ -123,64 +129,7 @@ void StatusReport::show_mcu_status(quint8 version, quint8 variant_code, quint8 o
 
 void StatusReport::show_status_panel(quint8, quint8, quint8 option, int)
 {
-    auto& rows = panel_.LabLock;
-    for (int i = 1; i <= 8; ++i) {
-        rows[i].visible = false;
-        rows[i].enabled = false;
-    }
-    rows[0].caption = QStringLiteral("Only test MCU Option and Firmware Version.");
-    rows[0].left = 800;
-    rows[0].enabled = true;
-    rows[0].visible = true;
-
-    auto show = [&rows](int n) {
-        rows[n].left = rows[0].left;
-        rows[n].enabled = true;
-        rows[n].visible = true;
-    };
-    const QString& v = status_.firmware_variant;
-    const bool is_a = v == QLatin1String("A");
-    const bool is_b = v == QLatin1String("B");
-    const bool is_c = v == QLatin1String("C");
-    if (is_a || is_b || is_c) {
-        rows[1].top = is_c ? 600 : 800;
-        rows[1].width = is_c ? 4900 : 5000;
-        if (!status_.mcu_type_name.isEmpty()) {
-            rows[1].caption = QStringLiteral("MCU Type is:") + QString(22, QLatin1Char(' ')) + status_.mcu_type_name;
-            show(1);
-        }
-        rows[2].top = rows[1].top + 230;
-        rows[2].width = 4000;
-        if (!status_.firmware_version.isEmpty()) {
-            rows[2].caption = QStringLiteral("MCU Firmware Version / MCU 固件版本号: ") + status_.firmware_version +
-                              status_.firmware_variant;
-            show(2);
-        }
-    }
-    if (is_a || is_b) {
-        rows[3].top = 1500;
-        rows[3].width = 5000;
-        if (is_a)
-            rows[3].caption = (option & 0x01) ? kDoubleSpeedNo : kDoubleSpeedYes;
-        else
-            rows[3].caption = QStringLiteral("Double speed (6 clock) / 双倍速:     Unknown");
-        show(3);
-    } else if (is_c) {
-        for (int n = 3; n <= 8; ++n) {
-            rows[n].top = 1200 + (n - 3) * 230;
-            rows[n].width = 4900;
-        }
-        rows[3].caption = (option & 0x01) ? kDoubleSpeedNo : kDoubleSpeedYes;
-        rows[4].caption = (option & 0x10) ? kOscFull : kOscHalf;
-        rows[5].caption = (option & 0x04) ? kP10No : kP10Yes;
-        rows[6].caption = (option & 0x08) ? kEraseNo : kEraseYes;
-        rows[7].caption = (option & 0x40) ? kAuxAllowed : kAuxForbidden;
-        rows[8].caption = (option & 0x80) ? QStringLiteral("用户软件启动看门狗后, 复位关看门狗(MCU 新版C版有效)")
-                                          : QStringLiteral("用户软件启动看门狗后,只有停电关看门狗(MCUC新版C版有效)");
-        for (int n = 3; n <= 8; ++n)
-            show(n);
-    }
-    emit panel_.changed();
+    emit status_shown(option);
 }
 
 // Asks the MCU for its status (up to three attempts); true when it answered, its status shown.

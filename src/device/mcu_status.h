@@ -1,12 +1,9 @@
 #pragma once
-// What the boot loader's status says about the MCU, and its two displays: the log lines and the
-// status panel (label array LabLock 0..8).
-
-#include "device/panel_item.h"
+// What the boot loader's status says about the MCU: its log lines, and a signal for the window's
+// status panel.
 
 #include <QObject>
 #include <QString>
-#include <array>
 
 class MessageLog;
 class IspLink;
@@ -28,30 +25,35 @@ struct McuStatus {
     double version_value() const;
 };
 
-class StatusPanel : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    std::array<PanelItem, 9> LabLock;
-    void hide_status_panel_rows();   // hides and disables rows 1..8
-signals:
-    void changed();
-};
+// The texts of the option bits, as logged and as shown on the status panel.
+namespace option_text {
+QString double_speed(quint8 option);   // bit 0
+QString oscillator(quint8 option);     // bit 4
+QString p10_p11(quint8 option);        // bit 2
+QString erase_data(quint8 option);     // bit 3
+QString aux_ram(quint8 option);        // bit 6
+} // namespace option_text
 
 // Decoding and display of a status report (the handshake passes status bytes 20..22, the status
 // query passes reply bytes 11..13). Always show_mcu_status first, then show_status_panel.
-class StatusReport {
+class StatusReport : public QObject {
+    Q_OBJECT
 public:
-    StatusReport(McuStatus& status, StatusPanel& panel, MessageLog& log, IspLink& link, const SelectedModel& model);
+    StatusReport(McuStatus& status, MessageLog& log, IspLink& link, const SelectedModel& model);
     void show_mcu_status(quint8 version, quint8 variant_code, quint8 option);
     void show_status_panel(quint8 version, quint8 variant_code, quint8 option, int unused = 0);
-    void hide_status_panel_rows() { panel_.hide_status_panel_rows(); }
+    void hide_status_panel_rows() { emit status_rows_hidden(); }
     // Asks the MCU for its status; true when it answered (its status is then shown).
     bool query_status(bool slow);
 
+signals:
+    // The status (as decoded into McuStatus, with this option byte) is to be shown.
+    void status_shown(quint8 option);
+    // Only the panel's first row stays.
+    void status_rows_hidden();
+
 private:
     McuStatus& status_;
-    StatusPanel& panel_;
     MessageLog& log_;
     IspLink& link_;
     const SelectedModel& model_;

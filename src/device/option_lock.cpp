@@ -1,8 +1,8 @@
 #include "device/option_lock.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/mcu_status.h"
-#include "device/option_panel.h"
+#include "device/option_choices.h"
 #include "device/stop_run.h"
 #include "device/connection.h"
 #include "isp/frames.h"
@@ -16,10 +16,10 @@ constexpr int kAttempts = 3;
 }
 
 OptionWriter::OptionWriter(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results,
-                           const SelectedModel& model, const OptionPanel& options, ControlStates& controls,
+                           const SelectedModel& model, const OptionChoices& options, WorkState& work,
                            StopRun& stop_run, Connection& connection)
     : link_(link), log_(log), status_(status), results_(results), model_(model), options_(options),
-      controls_(controls), stop_run_(stop_run), connection_(connection)
+      work_(work), stop_run_(stop_run), connection_(connection)
 {
 }
 
@@ -59,7 +59,7 @@ QByteArray OptionWriter::family2_frame(quint8 o, quint8 reload_hi, quint8 reload
 void OptionWriter::write_options()
 {
     results_.status_read_ok = false;
-    controls_.set_busy_state(ControlStates::Manual);
+    work_.set_phase(WorkPhase::Manual);
 
     if (model_.model_family == 0) {
         const quint8 v = lock_byte(options_.double_speed_yes());

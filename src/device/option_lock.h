@@ -8,8 +8,8 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
-class OptionPanel;
+class WorkState;
+class OptionChoices;
 class StopRun;
 class Connection;
 struct McuStatus;
@@ -19,7 +19,7 @@ struct SelectedModel;
 class OptionWriter {
 public:
     OptionWriter(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results,
-                 const SelectedModel& model, const OptionPanel& options, ControlStates& controls, StopRun& stop_run,
+                 const SelectedModel& model, const OptionChoices& options, WorkState& work, StopRun& stop_run,
                  Connection& connection);
 
     // Outcome in link.reply_received (and results.status_read_ok) and the log.
@@ -42,8 +42,8 @@ private:
     McuStatus& status_;
     LinkResults& results_;
     const SelectedModel& model_;
-    const OptionPanel& options_;
-    ControlStates& controls_;
+    const OptionChoices& options_;
+    WorkState& work_;
     StopRun& stop_run_;
     Connection& connection_;
 };

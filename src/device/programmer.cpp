@@ -1,6 +1,6 @@
 #include "device/programmer.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/mcu_status.h"
 #include "image/program_image.h"
 #include "isp/frames.h"
@@ -55,10 +55,10 @@ int round_even(double v)
 } // namespace
 
 Programmer::Programmer(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results,
-                       const SelectedModel& model, const ProgramImage& image, ControlStates& controls,
+                       const SelectedModel& model, const ProgramImage& image, WorkState& work,
                        Handshake& handshake)
     : link_(link), log_(log), status_(status), results_(results), model_(model), image_(image),
-      controls_(controls), handshake_(handshake)
+      work_(work), handshake_(handshake)
 {
 }
 
@@ -99,7 +99,7 @@ bool Programmer::acknowledges(const quint8* frame, int count, const QByteArray& 
 
 void Programmer::set_progress_range(qint32 first, qint32 last)
 {
-    ProgressDisplay& p = controls_.progress;
+    Progress p = work_.progress();
     p.minimum = 0;
     p.maximum = 1;
     counts_units_ = first > 32767 || last >= 32768;
@@ -112,46 +112,45 @@ void Programmer::set_progress_range(qint32 first, qint32 last)
     }
     p.border_single = true;
     p.value = p.minimum;
-    emit controls_.progress_changed();
+    work_.set_progress(p);
 }
 
 void Programmer::set_progress_value_for(qint32 address_after)
 {
-    ProgressDisplay& p = controls_.progress;
+    const Progress& p = work_.progress();
     const int v = counts_units_ ? round_even(address_after / 256.0) : address_after;
-    p.value = qBound(p.minimum, v, p.maximum);
-    emit controls_.progress_changed();
+    work_.set_progress_value(qBound(p.minimum, v, p.maximum));
 }
 
 void Programmer::set_progress_to_maximum()
 {
-    controls_.progress.value = controls_.progress.maximum;
-    emit controls_.progress_changed();
+    work_.set_progress_value(work_.progress().maximum);
 }
 
 void Programmer::set_kbyte(qint64 bytes)
 {
-    controls_.progress.kbyte_label = kbyte_text(bytes);
-    emit controls_.progress_changed();
+    Progress p = work_.progress();
+    p.kbyte_text = kbyte_text(bytes);
+    work_.set_progress(p);
 }
 
 // ---- The step -----------------------------------------------------------------------------------------
 
 void Programmer::program_and_verify()
 {
-    if (controls_.write_button == ControlStates::WriteButton::Programming) {
-        controls_.set_busy_state(ControlStates::Programming);
-        controls_.write_button = ControlStates::WriteButton::Ready;
-        controls_.notify();
+    if (work_.program_button() == WorkState::ProgramButton::Programming) {
+        work_.set_phase(WorkPhase::Programming);
+        work_.set_program_button(WorkState::ProgramButton::Ready);
+        work_.notify();
         return;
     }
     program_ok = false;
-    controls_.write_button = ControlStates::WriteButton::Programming;
-    controls_.set_busy_state(ControlStates::Programming);
+    work_.set_program_button(WorkState::ProgramButton::Programming);
+    work_.set_phase(WorkPhase::Programming);
     program_start_time = QDateTime::currentDateTime();
 
     set_progress_range(image_.image_start, image_.image_end);
-    controls_.show_progress(ControlStates::ProgressMode::Download);
+    work_.show_progress(Progress::Mode::Download);
 
     log_.append(QStringLiteral("Programming.../ 正在下载... ( Begin: ") + MessageLog::time_of_day() +
                 QStringLiteral(" )"));
@@ -166,10 +165,10 @@ void Programmer::program_and_verify()
         log_.append(QStringLiteral("Program is failure. / 下载失败 (End: ") + MessageLog::time_of_day() +
                     QStringLiteral(")"));
         log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
-        controls_.set_busy_state(ControlStates::Idle);
+        work_.set_phase(WorkPhase::Idle);
     }
-    controls_.write_button = ControlStates::WriteButton::Ready;
-    controls_.notify();
+    work_.set_program_button(WorkState::ProgramButton::Ready);
+    work_.notify();
 }
 
 bool Programmer::program_image(bool big_blocks)

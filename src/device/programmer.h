@@ -12,7 +12,7 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 class Handshake;
 class ProgramImage;
 struct McuStatus;
@@ -22,7 +22,7 @@ struct SelectedModel;
 class Programmer {
 public:
     Programmer(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
-               const ProgramImage& image, ControlStates& controls, Handshake& handshake);
+               const ProgramImage& image, WorkState& work, Handshake& handshake);
 
     // The program-and-verify step (also the comWrite button). Result in program_ok.
     void program_and_verify();
@@ -80,7 +80,7 @@ private:
     LinkResults& results_;
     const SelectedModel& model_;
     const ProgramImage& image_;
-    ControlStates& controls_;
+    WorkState& work_;
     Handshake& handshake_;
     bool counts_units_ = false;             // the bar counts 256-byte units
     std::vector<std::pair<qint32, int>> held_back_;     // chunks (address, length) defer_chunk holds back

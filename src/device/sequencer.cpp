@@ -1,6 +1,6 @@
 #include "device/sequencer.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "device/erase.h"
 #include "device/mcu_status.h"
 #include "device/option_lock.h"
@@ -19,10 +19,10 @@
 
 const QString Sequencer::kNoFileText = QStringLiteral("    Please open file./请打开文件。    ");
 
-Sequencer::Sequencer(IspLink& link, MessageLog& log, ControlStates& controls, StopRun& stop_run, Eraser& eraser,
+Sequencer::Sequencer(IspLink& link, MessageLog& log, WorkState& work, StopRun& stop_run, Eraser& eraser,
                      Programmer& programmer, OptionWriter& option_writer, McuStatus& status, LinkResults& results,
                      const SelectedModel& model, ProgramImage& image, UserDialogs& dialogs)
-    : link_(link), log_(log), controls_(controls), stop_run_(stop_run), eraser_(eraser), programmer_(programmer),
+    : link_(link), log_(log), work_(work), stop_run_(stop_run), eraser_(eraser), programmer_(programmer),
       option_writer_(option_writer), status_(status), results_(results), model_(model), image_(image),
       dialogs_(dialogs)
 {
@@ -118,7 +118,7 @@ bool Sequencer::run_cycle()
     if (!programmer_.program_ok)
         return false;
 
-    controls_.show_progress(ControlStates::ProgressMode::Hide);
+    work_.show_progress(Progress::Mode::Hide);
 
     if (model_.model_family != 1) {
         results_.status_read_ok = false;

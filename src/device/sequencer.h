@@ -9,7 +9,7 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 class StopRun;
 class Eraser;
 class Programmer;
@@ -31,7 +31,7 @@ struct SequencerChoices {
 
 class Sequencer {
 public:
-    Sequencer(IspLink& link, MessageLog& log, ControlStates& controls, StopRun& stop_run, Eraser& eraser,
+    Sequencer(IspLink& link, MessageLog& log, WorkState& work, StopRun& stop_run, Eraser& eraser,
               Programmer& programmer, OptionWriter& option_writer, McuStatus& status, LinkResults& results,
               const SelectedModel& model, ProgramImage& image, UserDialogs& dialogs);
 
@@ -73,7 +73,7 @@ private:
 
     IspLink& link_;
     MessageLog& log_;
-    ControlStates& controls_;
+    WorkState& work_;
     StopRun& stop_run_;
     Eraser& eraser_;
     Programmer& programmer_;

@@ -1,6 +1,6 @@
 #include "device/stop_run.h"
 
-#include "device/busy_state.h"
+#include "device/work_state.h"
 #include "isp/frames.h"
 #include "isp/isp_link.h"
 #include "device/link_results.h"
@@ -8,8 +8,8 @@
 
 #include <QStringList>
 
-StopRun::StopRun(IspLink& link, MessageLog& log, ControlStates& controls, LinkResults& results, QObject* parent)
-    : QObject(parent), link_(link), log_(log), controls_(controls), results_(results)
+StopRun::StopRun(IspLink& link, MessageLog& log, WorkState& work, LinkResults& results, QObject* parent)
+    : QObject(parent), link_(link), log_(log), work_(work), results_(results)
 {
     QObject::connect(&Timer9, &OneShotTimer::tick, this, &StopRun::show_advice);
 }
@@ -23,8 +23,8 @@ void StopRun::run_user_program()
 void StopRun::stop_download()
 {
     Timer9.stop();
-    controls_.write_button = ControlStates::WriteButton::Ready;
-    controls_.set_busy_state(ControlStates::Idle);
+    work_.set_program_button(WorkState::ProgramButton::Ready);
+    work_.set_phase(WorkPhase::Idle);
     link_.request_stop();
     link_.stop_requested = true;
     results_.connected = false;

@@ -8,13 +8,13 @@
 
 class IspLink;
 class MessageLog;
-class ControlStates;
+class WorkState;
 struct LinkResults;
 
 class StopRun : public QObject {
     Q_OBJECT
 public:
-    StopRun(IspLink& link, MessageLog& log, ControlStates& controls, LinkResults& results,
+    StopRun(IspLink& link, MessageLog& log, WorkState& work, LinkResults& results,
             QObject* parent = nullptr);
 
     // Run: the boot loader leaves and starts the user program (0x82, no reply), then the port closes.
@@ -32,6 +32,6 @@ public:
 private:
     IspLink& link_;
     MessageLog& log_;
-    ControlStates& controls_;
+    WorkState& work_;
     LinkResults& results_;
 };

@@ -4,13 +4,13 @@ Workbench::Workbench(SerialPort* port_in, UserDialogs* dialogs_in, QObject* pare
     : QObject{parent},
       port{port_in},
       dialogs{dialogs_in},
-      controls{model, options},
+      work{model},
       link{port_in, dialogs_in},
       image{model},
-      status_report{status, status_panel, log, link, model},
-      stop_run{link, log, controls, results},
-      handshake{link, *dialogs_in, log, status, results, choices, model, status_report, controls, stop_run},
-      connection{link, *dialogs_in, log, status, results, model, status_report, controls, stop_run, handshake, image}
+      status_report{status, log, link, model},
+      stop_run{link, log, work, results},
+      handshake{link, *dialogs_in, log, status, results, choices, model, status_report, work, stop_run},
+      connection{link, *dialogs_in, log, status, results, model, status_report, work, stop_run, handshake, image}
 {
 }
 
@@ -19,18 +19,13 @@ Workbench::~Workbench() = default;
 void Workbench::select_model(const QString& text)
 {
     model.select(text);
-    controls.set_enabled(QStringLiteral("comDownSoft_ICE"), model.soft_ice_capable);
-    if (model.model_family != 2) {
-        controls.isp_demo_page_offered = false;
-        controls.notify();
+    work.offer_soft_ice(model.soft_ice_capable);
+    work.offer_isp_demo_page(model.model_family == 2);
+    if (model.model_family != 2)
         emit tab_click_requested();
-    } else {
-        controls.isp_demo_page_offered = true;
-        controls.notify();
-    }
     status_report.hide_status_panel_rows();
     emit settings_save_requested();
-    controls.enable_option_controls();
-    options.arrange_option_panel(model.model_family);
+    work.unlock_options();
+    options.apply_family_defaults(model.model_family);
     emit model_selected();
 }

@@ -3,14 +3,14 @@
 // together. The window and the command-line front end each own one Workbench; tests build one
 // over a fake port. A plain owner: the procedures live in the parts.
 
-#include "device/busy_state.h"
 #include "device/erase.h"
 #include "device/mcu_status.h"
 #include "device/option_lock.h"
-#include "device/option_panel.h"
+#include "device/option_choices.h"
 #include "device/programmer.h"
 #include "device/sequencer.h"
 #include "device/stop_run.h"
+#include "device/work_state.h"
 #include "image/program_image.h"
 #include "device/connection.h"
 #include "device/handshake.h"
@@ -35,12 +35,11 @@ public:
 
     MessageLog log;                 // textMsg
     SelectedModel model;            // the selected model's values
-    OptionPanel options;            // Step4 area and option choices
-    ControlStates controls;         // enabled state of the controls, optional pages, progress
+    OptionChoices options;          // the chip-option choices
+    WorkState work;                 // phase of work, program button, optional pages, progress
     McuStatus status;
-    StatusPanel status_panel;       // LabLock 0..8
     LinkResults results;
-    LinkChoices choices;            // cobBaudMax, watchdog pin
+    LinkChoices choices;            // maximum baud, watchdog pin
     IspLink link;
     ProgramImage image;
     StatusReport status_report;
@@ -48,15 +47,15 @@ public:
     Handshake handshake;
     Connection connection;
     // The download road (erase, program and verify, options, the download buttons).
-    Eraser eraser{link, log, status, results, model, image, controls, stop_run, handshake, connection};
-    Programmer programmer{link, log, status, results, model, image, controls, handshake};
-    OptionWriter option_writer{link, log, status, results, model, options, controls, stop_run, connection};
-    Sequencer sequencer{link, log, controls, stop_run, eraser, programmer, option_writer, status, results,
+    Eraser eraser{link, log, status, results, model, image, work, stop_run, handshake, connection};
+    Programmer programmer{link, log, status, results, model, image, work, handshake};
+    OptionWriter option_writer{link, log, status, results, model, options, work, stop_run, connection};
+    Sequencer sequencer{link, log, work, stop_run, eraser, programmer, option_writer, status, results,
                         model, image, *dialogs};
 
-    // Choosing a model: apply the catalogue row, the Soft ICE button, whether the ISP DEMO page is
-    // offered (and the page switch when it is not), hide the status rows, arm the settings save,
-    // idle enabling, rebuild the option panel.
+    // Choosing a model: apply the catalogue row, offer the Soft ICE download, whether the ISP DEMO
+    // page is offered (and the page switch when it is not), hide the status rows, arm the settings
+    // save, unlock the option choices, reset them to the family's defaults.
     void select_model(const QString& text);
 
 signals:

@@ -32,7 +32,7 @@ public:
     qint16 serial_length = 0;
 
     // Enables (true) or disables the seven fields on the window; the window or the workbench sets
-    // it (e.g. to ControlStates::set_enabled over "texAuto_Increase(0..3)", "optAuto_Increase(0..2)").
+    // it (the serial-number fields and the format choices).
     std::function<void(bool)> set_fields_enabled;
 
     // ---- Event handlers ---------------------------------------------------------------------------

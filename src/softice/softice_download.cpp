@@ -146,7 +146,7 @@ void SoftIceDownload::download_monitor()
 
     // Second pass: the reset vector.
     bench_.log.clear();
-    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
+    bench_.work.show_progress(Progress::Mode::Hide);
     image.file_start = image.image_start = 0x0000;
     image.file_end = image.image_end = 0x007F;
     image.notify();
@@ -156,7 +156,7 @@ void SoftIceDownload::download_monitor()
         return;
 
     bench_.log.clear();
-    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
+    bench_.work.show_progress(Progress::Mode::Hide);
     bench_.stop_run.run_user_program();
 
     settle();
@@ -169,11 +169,12 @@ void SoftIceDownload::download_monitor()
 
 void SoftIceDownload::settle()
 {
-    ProgressDisplay& bar = bench_.controls.progress;
+    WorkState& work = bench_.work;
+    Progress bar = work.progress();
     bar.minimum = 0;
     bar.maximum = 300;
     bar.value = bar.minimum;
-    bench_.controls.show_progress(ControlStates::ProgressMode::Download);
+    work.show_progress(Progress::Mode::Download, bar);
     if (settling_enabled_) {
         OneShotTimer& timer = bench_.link.Timer10;
         const int kept_interval = timer.interval();
@@ -181,13 +182,11 @@ void SoftIceDownload::settle()
         for (int v = 0; v <= 300; ++v) {
             timer.set_enabled(true);
             bench_.link.wait_tick(timer);
-            bar.value = v;
-            emit bench_.controls.progress_changed();
+            work.set_progress_value(v);
         }
         timer.set_interval(kept_interval);
     } else {
-        bar.value = bar.maximum;
-        emit bench_.controls.progress_changed();
+        work.set_progress_value(bar.maximum);
     }
-    bench_.controls.show_progress(ControlStates::ProgressMode::Hide);
+    bench_.work.show_progress(Progress::Mode::Hide);
 }

@@ -2,8 +2,8 @@
 // frmMain: the one window of the tool. It draws the core's state (control enabling, progress, log,
 // status panel, option panel, buffer dump) and hands the person's clicks and edits to the core.
 //
-// Every control carries the object name the core uses ("comDownload(0)", "combCommPort", ...), so
-// the core's enabled map applies by name and tests find the widgets with findChild().
+// Every control carries its documented object name ("comDownload(0)", "combCommPort", ...), so
+// the enabling table applies by name and tests find the widgets with findChild().
 
 #include "base/one_shot_timer.h"
 #include "ui/twips.h"
@@ -52,6 +52,9 @@ class NumberedBoard;
 class SerialPool;
 class GangDialog;
 class RecordsDialog;
+class ControlStates;
+class OptionPanel;
+class StatusPanel;
 
 struct FrmMainOptions {
     QString port_device;               // preselect this device (path) in combCommPort
@@ -76,6 +79,7 @@ public:
     static constexpr int kLeftColumnWidth = 5595;
 
     Workbench& workbench() { return *wb_; }
+    ControlStates& control_states() { return *states_; }
     BufferView& view() { return *view_; }
     SerialNumber& serial() { return *serial_; }
     FileLoader& loader() { return *loader_; }
@@ -228,6 +232,9 @@ private:
     UserDialogs* dialogs_ = nullptr;
     std::unique_ptr<SerialPort> own_port_;
     std::unique_ptr<Workbench> wb_;
+    std::unique_ptr<OptionPanel> option_panel_;    // the Step4 area
+    std::unique_ptr<StatusPanel> status_panel_;    // LabLock 0..8
+    std::unique_ptr<ControlStates> states_;        // which controls are usable
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<BufferView> view_;
     std::unique_ptr<SerialNumber> serial_;

@@ -1,6 +1,9 @@
 // frmMain: the load sequence, the settings, and the wiring between the widgets and the core.
 
 #include "ui/buffer_editor.h"
+#include "ui/control_states.h"
+#include "ui/option_panel.h"
+#include "ui/status_panel.h"
 #include "ui/frm_main.h"
 #include "ui/records_dialog.h"
 
@@ -61,12 +64,16 @@ void frmMain::Form_Load()
     // 6.
     wb.link.prefix_mode = false;
     // 7.
-    wb.controls.disable_action_buttons();
-    wb.controls.enabled.insert(QStringLiteral("comDownload(0)"), true);
-    wb.controls.enabled.insert(QStringLiteral("comSendUserCode"), true);
-    wb.controls.notify();
+    states_->disable_action_buttons();
+    states_->enabled.insert(QStringLiteral("comDownload(0)"), true);
+    states_->enabled.insert(QStringLiteral("comSendUserCode"), true);
+    states_->notify();
     // 8.
-    wb.controls.progress.kbyte_label.clear();
+    {
+        Progress p = wb.work.progress();
+        p.kbyte_text.clear();
+        wb.work.set_progress(p);
+    }
     labKbyte->setText(QString());
     // 9.
     if (calibrate_ && !wb.link.adopt_loops_per_ms(settings_->loops_per_ms())) {
@@ -288,23 +295,24 @@ void frmMain::on_port_choice_changed()
 
 void frmMain::apply_control_states()
 {
-    const ControlStates& c = wb_->controls;
+    const ControlStates& c = *states_;
+    const WorkState& work = wb_->work;
     for (auto it = c.enabled.constBegin(); it != c.enabled.constEnd(); ++it)
         if (QWidget* w = controls_.value(it.key()))
             w->setEnabled(it.value());
-    const QString softice_caption = c.softice_page_offered ? QStringLiteral("仿真芯片") : QStringLiteral("_no_");
-    const QString isp_demo_caption = c.isp_demo_page_offered ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
+    const QString softice_caption = work.softice_page_offered() ? QStringLiteral("仿真芯片") : QStringLiteral("_no_");
+    const QString isp_demo_caption = work.isp_demo_page_offered() ? QStringLiteral("ISP DEMO") : QStringLiteral("_no_");
     if (TabStrip1->tabText(7) != softice_caption || TabStrip1->tabText(2) != isp_demo_caption) {
         TabStrip1->setTabText(7, softice_caption);
         TabStrip1->setTabText(2, isp_demo_caption);
         fit_tab_font();
     }
-    switch (c.write_button) {
-    case ControlStates::WriteButton::First: comWrite->setText(QStringLiteral("下载,校验")); break;
-    case ControlStates::WriteButton::Ready: comWrite->setText(QStringLiteral("DownLoad,Check")); break;
-    case ControlStates::WriteButton::Programming: comWrite->setText(QStringLiteral("Stop")); break;
+    switch (work.program_button()) {
+    case WorkState::ProgramButton::First: comWrite->setText(QStringLiteral("下载,校验")); break;
+    case WorkState::ProgramButton::Ready: comWrite->setText(QStringLiteral("DownLoad,Check")); break;
+    case WorkState::ProgramButton::Programming: comWrite->setText(QStringLiteral("Stop")); break;
     }
-    if (c.last_code == ControlStates::Idle)
+    if (work.phase() == WorkPhase::Idle)
         reset_progress_after_operation();
     if (gang_active_) {
         // A gang run owns ports of its own: nothing on the window may open one meanwhile.
@@ -319,7 +327,7 @@ void frmMain::apply_control_states()
 
 void frmMain::apply_option_panel()
 {
-    const OptionPanel& o = wb_->options;
+    const OptionPanel& o = *option_panel_;
     const int row_h = 240;
     auto apply = [this](QWidget* w, const PanelItem& item, int height) {
         w->setGeometry(tw_.rect(item.left, item.top, item.width > 0 ? item.width : 1000, height));
@@ -356,7 +364,7 @@ void frmMain::apply_option_panel()
 
 void frmMain::apply_status_panel()
 {
-    const StatusPanel& p = wb_->status_panel;
+    const StatusPanel& p = *status_panel_;
     for (int i = 0; i < 9; ++i) {
         const PanelItem& item = p.LabLock[i];
         QLabel* lab = LabLock[i];
@@ -423,13 +431,13 @@ void frmMain::apply_link_choices()
     c.wdt_pin_enabled = opt_ISP_DEMO_WDT[1]->isChecked();
     c.wdt_pin = comb_WDT->currentText();
     c.power_cycle = power_cycle::from_stored(QString::number(cob_PowerCycle->currentIndex()));
-    wb_->controls.wdt_pin_option_selected = c.wdt_pin_enabled;
+    wb_->work.set_wdt_pin_option_selected(c.wdt_pin_enabled);
     update_status_bar();
 }
 
 void frmMain::apply_option_choices()
 {
-    OptionPanel& o = wb_->options;
+    OptionChoices& o = wb_->options;
     o.erase_data_yes = opt_erase_data[0]->isChecked();
     o.p10_p11_to_gnd_yes = optShot_P10_P11_to_GND[0]->isChecked();
     o.aux_ram_no = optAUX_RAM_NO->isChecked();

@@ -2,6 +2,9 @@
 
 #include "ui/frm_main.h"
 #include "ui/buffer_editor.h"
+#include "ui/control_states.h"
+#include "ui/option_panel.h"
+#include "ui/status_panel.h"
 #include "image/buffer_store.h"
 #include "ui/buffer_view.h"
 #include "image/file_loader.h"
@@ -133,7 +136,7 @@ void frmMain::open_gang_dialog()
 {
     if (!gang_dialog_)
         gang_dialog_ = new GangDialog(
-            GangHost{*wb_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
+            GangHost{*wb_, *states_, *dialogs_, *loader_, *serial_, [this] { return combCommPort->currentText(); },
                      [this](const QString& text) { return device_for_port_text(text); },
                      [this] { return window_busy(); }, [this] { sync_operation_choices(); },
                      [this](bool on) { set_gang_active(on); }},
@@ -265,10 +268,10 @@ void frmMain::bind_core()
     store_ = std::make_unique<BufferStore>(wb.image, settings_.get(), dialogs_);
 
     // Core -> widgets.
-    connect(&wb.controls, &ControlStates::changed, this, &frmMain::apply_control_states);
-    connect(&wb.controls, &ControlStates::progress_changed, this, &frmMain::apply_progress);
-    connect(&wb.options, &OptionPanel::changed, this, &frmMain::apply_option_panel);
-    connect(&wb.status_panel, &StatusPanel::changed, this, &frmMain::apply_status_panel);
+    connect(states_.get(), &ControlStates::changed, this, &frmMain::apply_control_states);
+    connect(&wb.work, &WorkState::progress_changed, this, &frmMain::apply_progress);
+    connect(option_panel_.get(), &OptionPanel::changed, this, &frmMain::apply_option_panel);
+    connect(status_panel_.get(), &StatusPanel::changed, this, &frmMain::apply_status_panel);
     connect(&wb.log, &MessageLog::appended, this, &frmMain::on_log_appended);
     connect(&wb.log, &MessageLog::replaced, this, &frmMain::on_log_replaced);
     connect(&wb.image, &ProgramImage::changed, this, &frmMain::apply_image_texts);
@@ -286,18 +289,19 @@ void frmMain::bind_core()
     });
     connect(view_.get(), &BufferView::focus_front, this, [this] { txtBuffer2->setFocus(); });
     view_->reset_progress = [this] {
-        wb_->controls.progress.value = wb_->controls.progress.minimum;
-        wb_->controls.progress.border_single = false;
-        wb_->controls.progress.kbyte_label.clear();
-        apply_progress();
+        Progress p = wb_->work.progress();
+        p.value = p.minimum;
+        p.border_single = false;
+        p.kbyte_text.clear();
+        wb_->work.set_progress(p);
     };
     connect(serial_.get(), &SerialNumber::changed, this, &frmMain::apply_serial_fields);
     serial_->set_fields_enabled = [this](bool on) {
         for (int i = 0; i < 4; ++i)
-            wb_->controls.enabled.insert(QStringLiteral("texAuto_Increase(%1)").arg(i), on);
+            states_->enabled.insert(QStringLiteral("texAuto_Increase(%1)").arg(i), on);
         for (int i = 0; i < 3; ++i)
-            wb_->controls.enabled.insert(QStringLiteral("optAuto_Increase(%1)").arg(i), on);
-        wb_->controls.notify();
+            states_->enabled.insert(QStringLiteral("optAuto_Increase(%1)").arg(i), on);
+        states_->notify();
     };
     loader_->set_wait_cursor = [](bool on) {
         if (on)
@@ -322,7 +326,7 @@ void frmMain::bind_core()
             return;
         // combMcuModel_Change: the selection, then the option panel.
         wb_->select_model(text);
-        wb_->options.arrange_option_panel(wb_->model.model_family);
+        wb_->options.apply_family_defaults(wb_->model.model_family);
     });
     connect(Check6, &QCheckBox::toggled, this, [this](bool on) { wb_->image.clear_buffer_on_load = on; });
     connect(Text4, &QLineEdit::textChanged, this, [this](const QString& t) { wb_->image.buffer_start_text = t; });

@@ -65,7 +65,7 @@ void frmMain::update_status_bar()
 
 void frmMain::update_progress_status()
 {
-    const ProgressDisplay& p = wb_->controls.progress;
+    const Progress& p = wb_->work.progress();
     if (!p.visible || p.maximum <= p.minimum) {
         progress_clock_.invalidate();
         labStatusProgress->clear();
@@ -93,12 +93,12 @@ void frmMain::reset_progress_after_operation()
 {
     // An operation that ended (done, failed or stopped) leaves no bar standing; the kilobyte
     // label keeps what the operation last wrote.
-    ProgressDisplay& p = wb_->controls.progress;
+    Progress p = wb_->work.progress();
     if (!p.visible && !progress_clock_.isValid())
         return;
     p.visible = false;
     p.value = p.minimum;
-    apply_progress();
+    wb_->work.set_progress(p);
 }
 
 void frmMain::fit_tab_font()
@@ -118,7 +118,7 @@ void frmMain::fit_tab_font()
 
 void frmMain::apply_progress()
 {
-    const ProgressDisplay& p = wb_->controls.progress;
+    const Progress& p = wb_->work.progress();
     ProgressBar1->setRange(p.minimum, qMax(p.minimum, p.maximum));
     ProgressBar1->setValue(qBound(p.minimum, p.value, qMax(p.minimum, p.maximum)));
     // The bar ends flush with the right edge of Re-Download.
@@ -127,6 +127,6 @@ void frmMain::apply_progress()
     ProgressBar1->setGeometry(tw_.px(left), ProgressBar1->y(), qMax(1, tw_.px(right - left)),
                               ProgressBar1->height());
     ProgressBar1->setVisible(p.visible);
-    labKbyte->setText(p.kbyte_label);
+    labKbyte->setText(p.kbyte_text);
     update_progress_status();
 }

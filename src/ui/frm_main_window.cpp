@@ -1,6 +1,9 @@
 // frmMain: construction, layout on resize and the two-step close.
 
 #include "ui/frm_main.h"
+#include "ui/control_states.h"
+#include "ui/option_panel.h"
+#include "ui/status_panel.h"
 
 #include "custom/custom_download.h"
 #include "custom/user_code.h"
@@ -65,6 +68,9 @@ frmMain::frmMain(const Options& options, QWidget* parent)
         port = own_port_.get();
     }
     wb_ = std::make_unique<Workbench>(port, dialogs_);
+    option_panel_ = std::make_unique<OptionPanel>(wb_->options);
+    status_panel_ = std::make_unique<StatusPanel>(wb_->status, wb_->status_report);
+    states_ = std::make_unique<ControlStates>(wb_->work, *option_panel_);
 
     build_left_column();
     build_viewer();
@@ -95,6 +101,9 @@ frmMain::~frmMain()
     view_.reset();
     serial_.reset();
     settings_.reset();
+    states_.reset();
+    status_panel_.reset();
+    option_panel_.reset();
     wb_.reset();
 }
 

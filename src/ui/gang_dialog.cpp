@@ -5,6 +5,7 @@
 #include "device/sequencer.h"
 #include "device/serial_pool.h"
 #include "device/workbench.h"
+#include "ui/control_states.h"
 #include "ui/buffer_view.h"
 #include "image/file_loader.h"
 #include "image/serial_number.h"
@@ -139,7 +140,7 @@ GangDialog::GangDialog(GangHost host, QWidget* parent) : QDialog(parent), host_(
     connect(startButton, &QPushButton::clicked, this, &GangDialog::start);
     connect(stopButton, &QPushButton::clicked, this, &GangDialog::stop_all);
     // The window starting or ending an operation changes whether Start is usable.
-    connect(&host_.bench.controls, &ControlStates::changed, this, &GangDialog::update_buttons);
+    connect(&host_.controls, &ControlStates::changed, this, &GangDialog::update_buttons);
     // The window tells the end of its operation a moment before it lets go of the port.
     busy_check_.setInterval(250);
     connect(&busy_check_, &QTimer::timeout, this, &GangDialog::update_buttons);

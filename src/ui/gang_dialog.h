@@ -24,10 +24,12 @@ class FileLoader;
 class SerialNumber;
 class UserDialogs;
 class Workbench;
+class ControlStates;
 
 // What the dialog takes from the window: its core objects and the few questions it asks it.
 struct GangHost {
     Workbench& bench;
+    ControlStates& controls;   // the window's enabling
     UserDialogs& dialogs;
     FileLoader& loader;
     SerialNumber& serial;

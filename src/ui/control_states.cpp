@@ -1,7 +1,6 @@
-#include "device/busy_state.h"
+#include "ui/control_states.h"
 
-#include "device/option_panel.h"
-#include "models/model_catalogue.h"
+#include "ui/option_panel.h"
 
 #include <QStringList>
 
@@ -15,13 +14,24 @@ QStringList indexed(const QString& name, int n)
 }
 } // namespace
 
-ControlStates::ControlStates(const SelectedModel& model, OptionPanel& options, QObject* parent)
-    : QObject(parent), model_(model), options_(options)
+ControlStates::ControlStates(WorkState& work, OptionPanel& options, QObject* parent)
+    : QObject(parent), work_(work), options_(options)
 {
     for (const QString& c : action_buttons())
         enabled.insert(c, true);
     for (const QString& c : input_controls())
         enabled.insert(c, true);
+    connect(&work, &WorkState::phase_changed, this, &ControlStates::apply_phase);
+    connect(&work, &WorkState::options_lock_changed, this, [this](bool locked) {
+        if (locked)
+            disable_option_controls();
+        else
+            enable_option_controls();
+    });
+    connect(&work, &WorkState::soft_ice_offered, this,
+            [this](bool on) { set_enabled(QStringLiteral("comDownSoft_ICE"), on); });
+    connect(&work, &WorkState::wdt_pin_list_offered, this, [this](bool on) { set_enabled(QStringLiteral("comb_WDT"), on); });
+    connect(&work, &WorkState::changed, this, &ControlStates::changed);
 }
 
 const QStringList& ControlStates::action_buttons()
@@ -55,13 +65,11 @@ void ControlStates::set_enabled(const QString& control, bool on)
     emit changed();
 }
 
-void ControlStates::set_busy_state(int code)
+void ControlStates::apply_phase(WorkPhase phase)
 {
     auto set = [this](const char* name, bool on) { enabled.insert(QString::fromLatin1(name), on); };
-    switch (code) {
-    case Busy:
-        progress.kbyte_label.clear();
-        show_progress(ControlStates::ProgressMode::Hide);
+    switch (phase) {
+    case WorkPhase::Busy:
         set("comDownload(0)", false);
         set("comDownload(1)", false);
         set("comSendUserCode", false);
@@ -74,7 +82,7 @@ void ControlStates::set_busy_state(int code)
         set("comRun", false);
         set("comReadChipLock", false);
         break;
-    case Idle:
+    case WorkPhase::Idle:
         enable_option_controls();
         set("comDownload(0)", true);
         set("comDownload(1)", true);
@@ -88,8 +96,8 @@ void ControlStates::set_busy_state(int code)
         set("comRun", false);
         set("comReadChipLock", true);
         break;
-    case Programming:
-    case Manual:
+    case WorkPhase::Programming:
+    case WorkPhase::Manual:
         disable_option_controls();
         set("comDownload(0)", false);
         set("comSendUserCode", false);
@@ -101,7 +109,7 @@ void ControlStates::set_busy_state(int code)
         set("comLock", true);
         set("comRun", true);
         break;
-    case Connected:
+    case WorkPhase::Connected:
         set("comDownload(0)", false);
         set("comSendUserCode", false);
         set("comStop_Download", true);
@@ -112,10 +120,9 @@ void ControlStates::set_busy_state(int code)
         set("comLock", true);
         set("comRun", false);
         break;
-    default:
+    case WorkPhase::Start:
         return;
     }
-    last_code = code;
     emit changed();
 }
 
@@ -123,20 +130,16 @@ void ControlStates::enable_option_controls()
 {
     for (const char* c : {"combMcuModel", "comLoadFile", "optFillbyte(0)", "optFillbyte(1)", "combCommPort"})
         enabled.insert(QString::fromLatin1(c), true);
-    if (model_.soft_ice_capable)
+    if (work_.softice_page_offered())
         enabled.insert(QStringLiteral("comDownSoft_ICE"), true);
-    softice_page_offered = model_.soft_ice_capable;
-    isp_demo_page_offered = model_.model_family == 2;
     enabled.insert(QStringLiteral("comReadChipLock"), true);
-    for (auto& pair : options_.Option)
-        for (PanelItem& b : pair)
-            b.enabled = b.visible;
+    options_.set_buttons_enabled(true);
     for (const char* c : {"cheAuto_Increase", "optShot_P10_P11_to_GND(0)", "optShot_P10_P11_to_GND(1)",
                           "opt_erase_data(0)", "opt_erase_data(1)", "opt_ISP_DEMO_WDT(0)", "opt_ISP_DEMO_WDT(1)",
                           "comb_WDT", "optAUX_RAM_NO", "optAUX_RAM_YES", "optRST_CLOSE_WDT_NO",
                           "optRST_CLOSE_WDT_YES", "cob_PowerCycle"})
         enabled.insert(QString::fromLatin1(c), true);
-    if (!wdt_pin_option_selected)
+    if (!work_.wdt_pin_option_selected())
         enabled.insert(QStringLiteral("comb_WDT"), false);
     emit options_.changed();
     emit changed();
@@ -147,9 +150,7 @@ void ControlStates::disable_option_controls()
     for (const QString& c : input_controls())
         enabled.insert(c, false);
     enabled.insert(QStringLiteral("comReadChipLock"), false);
-    for (auto& pair : options_.Option)
-        for (PanelItem& b : pair)
-            b.enabled = false;
+    options_.set_buttons_enabled(false);
     emit options_.changed();
     emit changed();
 }
@@ -159,14 +160,4 @@ void ControlStates::disable_action_buttons()
     for (const char* c : {"comDownload(0)", "comSendUserCode", "comStop_Download", "comWrite", "comLock", "comRun"})
         enabled.insert(QString::fromLatin1(c), false);
     emit changed();
-}
-
-void ControlStates::show_progress(ProgressMode mode)
-{
-    if (mode == ProgressMode::Hide)
-        progress.kbyte_label.clear();
-    else
-        progress.fill_grid = mode == ProgressMode::FillGrid;
-    progress.visible = mode != ProgressMode::Hide;
-    emit progress_changed();
 }

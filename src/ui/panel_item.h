@@ -1,6 +1,6 @@
 #pragma once
-// One control of a panel as the core lays it out: caption, place (twips), visible, enabled,
-// selected. The window copies these onto its widgets.
+// One control of a panel as laid out in twips: caption, place, visible, enabled, selected. The
+// window copies these onto its widgets.
 
 #include <QString>
 

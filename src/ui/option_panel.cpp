@@ -1,14 +1,23 @@
-#include "device/option_panel.h"
+#include "ui/option_panel.h"
+
+#include "device/option_choices.h"
+
+OptionPanel::OptionPanel(const OptionChoices& choices, QObject* parent) : QObject(parent), choices_(choices)
+{
+    connect(&choices, &OptionChoices::changed, this, [this] {
+        show_choices();
+        emit changed();
+    });
+    connect(&choices, &OptionChoices::family_defaults_applied, this, &OptionPanel::arrange_option_panel);
+}
 
 void OptionPanel::arrange_option_panel(int model_family)
 {
     for (PanelItem& item : LabOptionC)
         item.visible = false;
     for (auto& pair : Option)
-        for (PanelItem& b : pair) {
-            b.selected = false;
+        for (PanelItem& b : pair)
             b.visible = false;
-        }
     for (PanelItem& p : Picture2)
         p.visible = false;
     for (PanelItem& l : LabOption)
@@ -39,7 +48,6 @@ void OptionPanel::arrange_option_panel(int model_family)
         LabOption[0].caption = QStringLiteral("Double speed / 双倍速:");
         show(Option[0][0], LabOption[0].top, 2100, -1);
         show(Option[0][1], LabOption[0].top, Option[0][0].left + (model_family == 0 ? 700 : 1200), -1);
-        Option[0][1].selected = true;
 
         if (model_family == 0) {
             show(LabOptionC[0], 540, 150, 5400);
@@ -56,44 +64,29 @@ void OptionPanel::arrange_option_panel(int model_family)
             LabOption[1].caption = QStringLiteral(" OSCDN (OSC Control):");
             show(Option[1][0], LabOption[0].top, 2550, -1);
             Option[1][0].caption = QStringLiteral("1/2 gain");
-            Option[1][0].selected = true;
             show(Option[1][1], Option[0][0].top, Option[1][0].left + 1200, -1);
             Option[1][1].caption = QStringLiteral("full gain");
             show(Label7, 670, 400, -1);
             Label7.caption = QStringLiteral("5V 单片机 24MHz 以下、3V单片机 16MHz 以下选 1/2 gain");
         }
     }
+    show_choices();
     emit changed();
 }
 
-void OptionPanel::set_double_speed(bool yes)
+void OptionPanel::show_choices()
 {
-    Option[0][0].selected = yes;
-    Option[0][1].selected = !yes;
-    emit changed();
+    // A pair shows its choice while it is on the panel; a hidden pair selects nothing.
+    const bool yes[2] = {choices_.double_speed_yes(), choices_.half_gain()};
+    for (int row = 0; row < 2; ++row) {
+        Option[row][0].selected = Option[row][0].visible && yes[row];
+        Option[row][1].selected = Option[row][1].visible && !yes[row];
+    }
 }
 
-void OptionPanel::set_half_gain(bool half)
+void OptionPanel::set_buttons_enabled(bool on)
 {
-    Option[1][0].selected = half;
-    Option[1][1].selected = !half;
-    emit changed();
-}
-
-quint8 OptionPanel::desired_option_byte() const
-{
-    quint8 o = 0xFF;
-    if (double_speed_yes())
-        o &= ~0x01;
-    if (half_gain())
-        o &= ~0x10;
-    if (erase_data_yes)
-        o &= ~0x08;
-    if (p10_p11_to_gnd_yes)
-        o &= ~0x04;
-    if (aux_ram_no)
-        o &= ~0x40;
-    if (rst_close_wdt_no)
-        o &= ~0x80;
-    return o;
+    for (auto& pair : Option)
+        for (PanelItem& b : pair)
+            b.enabled = on && b.visible;
 }
