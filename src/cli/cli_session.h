@@ -102,5 +102,5 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The baud values cobBaudMax offers (115200 down to 1200).
+// The maximum baud values the window offers (115200 down to 1200).
 const QList<qint32>& cli_baud_choices();

@@ -99,16 +99,16 @@ int cmd_custom_download(const QStringList& args)
 
     CustomDownload custom(bench);
     custom.set_image_tools(&tools.serial);
-    custom.cob_DEMO_DownLoad_Baud = download.baud;
-    custom.cob_DEMO_DownLoad_Parity = download.parity;
-    custom.cob_DEMO_DownLoad_DataBits = download.data_bits;
-    custom.cob_DEMO_DownLoad_StopBits = download.stop_bits;
-    custom.cob_DEMO_UserCode_Baud = trigger.baud;
-    custom.cob_DEMO_UserCode_Parity = trigger.parity;
-    custom.cob_DEMO_UserCode_DataBits = trigger.data_bits;
-    custom.cob_DEMO_UserCode_StopBits = trigger.stop_bits;
-    custom.che_Demo_DownLoad = parser.isSet(QStringLiteral("trigger"));
-    custom.txt_DEMO_UserCode = parser.value(QStringLiteral("trigger"));
+    custom.download_baud = download.baud;
+    custom.download_parity = download.parity;
+    custom.download_data_bits = download.data_bits;
+    custom.download_stop_bits = download.stop_bits;
+    custom.trigger_baud = trigger.baud;
+    custom.trigger_parity = trigger.parity;
+    custom.trigger_data_bits = trigger.data_bits;
+    custom.trigger_stop_bits = trigger.stop_bits;
+    custom.send_trigger = parser.isSet(QStringLiteral("trigger"));
+    custom.trigger_text = parser.value(QStringLiteral("trigger"));
     bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
     bench.sequencer.choices.beep_on_success = beep == QLatin1String("yes");
 

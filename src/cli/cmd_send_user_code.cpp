@@ -136,11 +136,11 @@ int cmd_send_user_code(const QStringList& args_in)
         session->bench.image.file_loaded = true;
 
         UserCodeCommand command(session->bench);
-        command.txtUserCode = code;
-        command.cobUserCodeBaud = format.baud;
-        command.cobUserCodeParity = format.parity;
-        command.cobUserCodeDataBits = format.data_bits;
-        command.cobUserCodeStopBits = format.stop_bits;
+        command.code_text = code;
+        command.baud = format.baud;
+        command.parity = format.parity;
+        command.data_bits = format.data_bits;
+        command.stop_bits = format.stop_bits;
         session->install_stop_on_interrupt();
         if (!command.send_user_code()) {
             session->report_port_error();

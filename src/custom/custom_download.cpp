@@ -38,14 +38,12 @@ CustomDownload::CustomDownload(Workbench& bench) : bench_(bench) {}
 
 QString CustomDownload::download_settings_text() const
 {
-    return serial_settings_text(cob_DEMO_DownLoad_Baud, cob_DEMO_DownLoad_Parity, cob_DEMO_DownLoad_DataBits,
-                                cob_DEMO_DownLoad_StopBits);
+    return serial_settings_text(download_baud, download_parity, download_data_bits, download_stop_bits);
 }
 
 QString CustomDownload::trigger_settings_text() const
 {
-    return serial_settings_text(cob_DEMO_UserCode_Baud, cob_DEMO_UserCode_Parity, cob_DEMO_UserCode_DataBits,
-                                cob_DEMO_UserCode_StopBits);
+    return serial_settings_text(trigger_baud, trigger_parity, trigger_data_bits, trigger_stop_bits);
 }
 
 QString CustomDownload::identity_text(quint8 high, quint8 low)
@@ -103,8 +101,8 @@ bool CustomDownload::open_failure()
 void CustomDownload::run_custom_download(bool repeat)
 {
     IspLink& link = bench_.link;
-    if (focus_text1)
-        focus_text1();
+    if (move_focus_off_buttons)
+        move_focus_off_buttons();
     // Ends any other download loop that is still waiting.
     link.custom_frame_mode = false;
     link.request_stop();
@@ -117,7 +115,7 @@ void CustomDownload::run_custom_download(bool repeat)
     running = true;
 
     bool leave = false;   // straight to the end: no stop line
-    if (che_Demo_DownLoad) {
+    if (send_trigger) {
         link.custom_reply_received = false;
         link.custom_stop_requested = false;
         link.close_port();
@@ -129,7 +127,7 @@ void CustomDownload::run_custom_download(bool repeat)
             open_failure();
             // The stop flag was just cleared: the end below adds no stop line.
         } else {
-            const QByteArray bytes = hex_text_to_bytes(txt_DEMO_UserCode);
+            const QByteArray bytes = hex_text_to_bytes(trigger_text);
             if (link.port_open()) {
                 wait_transmit_queue_empty(bench_);
                 if (!bytes.isEmpty())
@@ -260,7 +258,7 @@ bool CustomDownload::connect_custom()
     bench_.log.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
 
     // The application may take any time to enter its routine: ask until it answers or Stop.
-    const int interval = poll_interval_ms(cob_DEMO_DownLoad_Baud);
+    const int interval = poll_interval_ms(download_baud);
     const auto answered_or_stopped = [&link] { return link.custom_reply_received || link.custom_stop_requested; };
     while (!answered_or_stopped()) {
         link.send_custom_command(Frames::CustomSync);

@@ -17,19 +17,19 @@ public:
     // The auto-increment serial number, when the owner has one.
     void set_image_tools(SerialNumber* serial) { serial_ = serial; }
 
-    // ---- The page's controls -------------------------------------------------------------------
+    // ---- The page's choices --------------------------------------------------------------------
     // "ISP Demo下载程序通讯格式:" (the download routine's format)
-    QString cob_DEMO_DownLoad_Baud = QStringLiteral("38400");
-    QString cob_DEMO_DownLoad_Parity = QStringLiteral("Even");
-    QString cob_DEMO_DownLoad_DataBits = QStringLiteral("8");
-    QString cob_DEMO_DownLoad_StopBits = QStringLiteral("1");
+    QString download_baud = QStringLiteral("38400");
+    QString download_parity = QStringLiteral("Even");
+    QString download_data_bits = QStringLiteral("8");
+    QString download_stop_bits = QStringLiteral("1");
     // "发送自定义下载命令格式:" (the trigger command's format)
-    QString cob_DEMO_UserCode_Baud = QStringLiteral("38400");
-    QString cob_DEMO_UserCode_Parity = QStringLiteral("Even");
-    QString cob_DEMO_UserCode_DataBits = QStringLiteral("8");
-    QString cob_DEMO_UserCode_StopBits = QStringLiteral("1");
-    bool che_Demo_DownLoad = false;      // "发送自定义下载命令"
-    QString txt_DEMO_UserCode;           // the trigger command as hex text
+    QString trigger_baud = QStringLiteral("38400");
+    QString trigger_parity = QStringLiteral("Even");
+    QString trigger_data_bits = QStringLiteral("8");
+    QString trigger_stop_bits = QStringLiteral("1");
+    bool send_trigger = false;      // "发送自定义下载命令"
+    QString trigger_text;           // the trigger command as hex text
 
     QString download_settings_text() const;
     QString trigger_settings_text() const;
@@ -38,7 +38,7 @@ public:
     void download_once() { run_custom_download(false); }
     void download_repeatedly() { run_custom_download(true); }
     void stop_custom();
-    // opt_ISP_DEMO_WDT(index): 0 "无", 1 "用1个I/O口喂狗"; comb_WDT is usable exactly for index 1.
+    // The watchdog choice: 0 "无", 1 "用1个I/O口喂狗"; the pin list is usable exactly for 1.
     void select_watchdog_choice(int index);
 
     void run_custom_download(bool repeat);
@@ -46,8 +46,8 @@ public:
     bool read_custom_id();
     bool erase_custom();
 
-    // Moves the keyboard focus to Text1 (off the buttons); the window sets it.
-    std::function<void()> focus_text1;
+    // Moves the keyboard focus off the buttons; the window sets it.
+    std::function<void()> move_focus_off_buttons;
     // Called after every board: ok when it ended with the success lines, else it failed after the
     // download routine answered (or the routine never answered and no stop was asked for).
     std::function<void(bool ok)> board_finished;

@@ -38,7 +38,7 @@ UserCodeCommand::UserCodeCommand(Workbench& bench) : bench_(bench) {}
 
 QString UserCodeCommand::settings_text() const
 {
-    return serial_settings_text(cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits, cobUserCodeStopBits);
+    return serial_settings_text(baud, parity, data_bits, stop_bits);
 }
 
 void UserCodeCommand::send_then_download()
@@ -81,7 +81,7 @@ bool UserCodeCommand::send_user_code()
         return false;
     }
 
-    const QByteArray bytes = hex_text_to_bytes(txtUserCode);
+    const QByteArray bytes = hex_text_to_bytes(code_text);
     if (link.port_open()) {
         wait_transmit_queue_empty(bench_);
         if (!bytes.isEmpty())

@@ -17,12 +17,12 @@ class UserCodeCommand {
 public:
     explicit UserCodeCommand(Workbench& bench);
 
-    // txtUserCode and the four format combos (design text and remembered defaults).
-    QString txtUserCode = QStringLiteral("12 34 56 78 90 AB CD EF 1234567890ABCDEF");
-    QString cobUserCodeBaud = QStringLiteral("38400");
-    QString cobUserCodeParity = QStringLiteral("None");
-    QString cobUserCodeDataBits = QStringLiteral("8");
-    QString cobUserCodeStopBits = QStringLiteral("1");
+    // The command as hex text and the port format to send it at (design values and remembered defaults).
+    QString code_text = QStringLiteral("12 34 56 78 90 AB CD EF 1234567890ABCDEF");
+    QString baud = QStringLiteral("38400");
+    QString parity = QStringLiteral("None");
+    QString data_bits = QStringLiteral("8");
+    QString stop_bits = QStringLiteral("1");
 
     QString settings_text() const;
 

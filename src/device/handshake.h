@@ -57,7 +57,7 @@ public:
     static qint32 clock_from_counts(const quint16 counts[8]);
     // Model name for identity / sub-identity (two upper-case hex digits each); empty when unknown.
     static QString model_name_for(const QString& id_hex, const QString& subid_hex);
-    // 0x86 pin code for a comb_WDT text ("P1.7" -> 0x71; any other length -> 0xFF).
+    // 0x86 pin code for a watchdog pin text ("P1.7" -> 0x71; any other length -> 0xFF).
     static quint8 wdt_pin_code(const QString& pin_text);
     // The 0x8F / 0x8E data bytes.
     static quint8 timing_code(double clock_hz, int model_family);

@@ -19,10 +19,10 @@ struct LinkResults {
     qint32 baud = 0;                 // negotiated baud of the last successful handshake
 };
 
-// What the user chose for the link: the maximum baud (cobBaudMax), the external watchdog pin.
+// What the user chose for the link: the maximum baud, the external watchdog pin.
 struct LinkChoices {
-    qint32 max_baud = 115200;        // whole-number value of cobBaudMax's text
-    bool wdt_pin_enabled = false;    // opt_ISP_DEMO_WDT(1) selected
-    QString wdt_pin = QStringLiteral("P0.0");   // comb_WDT text
+    qint32 max_baud = 115200;        // whole-number value of the maximum-baud text
+    bool wdt_pin_enabled = false;    // a pin feeds the watchdog
+    QString wdt_pin = QStringLiteral("P0.0");   // the pin, as "P1.7"
     PowerCycle power_cycle = PowerCycle::None;  // line that powers the MCU, cycled by the handshake
 };

@@ -24,7 +24,7 @@ public:
     Programmer(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
                const ProgramImage& image, WorkState& work, Handshake& handshake);
 
-    // The program-and-verify step (also the comWrite button). Result in program_ok.
+    // The program-and-verify step (also the Download/Check button). Result in program_ok.
     void program_and_verify();
     bool program_image(bool big_blocks);   // true when every block was acknowledged
     bool program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast);

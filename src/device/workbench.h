@@ -33,7 +33,7 @@ public:
     SerialPort* const port;
     UserDialogs* const dialogs;
 
-    MessageLog log;                 // textMsg
+    MessageLog log;                 // the message log
     SelectedModel model;            // the selected model's values
     OptionChoices options;          // the chip-option choices
     WorkState work;                 // phase of work, program button, optional pages, progress

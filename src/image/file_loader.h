@@ -70,7 +70,7 @@ public:
     static const QString kTitleOpen;         // "Open HEX file"
 
 signals:
-    // Frame7's caption (image.frame_caption) changed.
+    // The file frame's caption (image.frame_caption) changed.
     void caption_changed();
     // A line for the message log after a message box, with what the box leaves out (the line
     // number of a HEX checksum error).

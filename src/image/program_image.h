@@ -16,7 +16,7 @@ public:
     explicit ProgramImage(const SelectedModel& model, QObject* parent = nullptr);
 
     std::array<quint8, kSize> program_buffer{};
-    bool fill_ff = false;            // optFillbyte: index 0 "FF" selected (true) or index 1 "00"
+    bool fill_ff = false;            // fill byte "FF" chosen (true) or "00"
     quint8 fill_byte() const { return fill_ff ? 0xFF : 0x00; }
     bool file_loaded = false;
     qint32 file_start = 0;
@@ -26,11 +26,11 @@ public:
     QString file_path;
     qint32 isp_start = 0;
 
-    bool clear_buffer_on_load = true;        // Check6 "Clear Buffer"
-    QString buffer_start_text = QStringLiteral("0");   // Text4
-    std::array<QString, 4> range_texts;      // txtISP_reange(0..3)
-    QString frame_caption = QStringLiteral("File: ");   // Frame7
-    // The store fields: txt_Start_Address and txt_length (every refresh of the used range, and
+    bool clear_buffer_on_load = true;        // "Clear Buffer" before a load
+    QString buffer_start_text = QStringLiteral("0");   // where a loaded file goes in the buffer
+    std::array<QString, 4> range_texts;      // the four ISP range fields
+    QString frame_caption = QStringLiteral("File: ");   // the file frame's title
+    // The store fields: start address and length (every refresh of the used range, and
     // every redraw of a viewer, writes the length: hexadecimal image_end + 1).
     QString store_start_text = QStringLiteral("0");
     QString store_length_text = QStringLiteral("400");

@@ -20,11 +20,11 @@ public:
     SerialNumber(ProgramImage& image, const SelectedModel& model, SettingsStore* settings, UserDialogs* dialogs,
                  QObject* parent = nullptr);
 
-    // texAuto_Increase(0..3): address (hex), byte count (decimal), next value, step.
+    // The four fields: address (hex), byte count (decimal), next value, step.
     std::array<QString, 4> texts{QStringLiteral("FFFF"), QStringLiteral("8"), QStringLiteral("0000"),
                                  QStringLiteral("1")};
-    int format = Decimal;          // selected optAuto_Increase index
-    bool checked = false;          // cheAuto_Increase
+    int format = Decimal;          // Binary, Decimal or Ascii
+    bool checked = false;          // auto-increase on
     bool fields_enabled = true;    // the seven fields are locked exactly while checked
 
     bool serial_active = false;

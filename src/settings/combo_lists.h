@@ -5,14 +5,14 @@
 #include <QStringList>
 
 namespace ComboLists {
-const QStringList& user_code_baud();    // cobUserCodeBaud
-const QStringList& demo_baud();         // cob_DEMO_DownLoad_Baud, cob_DEMO_UserCode_Baud
+const QStringList& user_code_baud();    // the user command's baud
+const QStringList& demo_baud();         // the download routine's and the trigger's baud
 const QStringList& parity();            // the four parity combos
 const QStringList& data_bits();         // the four data-bits combos
 const QStringList& stop_bits();         // the four stop-bits combos
-const QStringList& com_ports();         // combCommPort
-const QStringList& redownload_delay();  // comDalay_ReDownLoad (seconds)
-const QStringList& wdt_pins();          // comb_WDT "P0.0" .. "P4.3" (not stored)
-// Number of models in combMcuModel's list.
+const QStringList& com_ports();         // the port choice
+const QStringList& redownload_delay();  // the repeat pause (seconds)
+const QStringList& wdt_pins();          // the watchdog pin "P0.0" .. "P4.3" (not stored)
+// Number of models in the model list.
 int model_count();
 }

@@ -13,16 +13,16 @@ struct StoredSettings {
     double main_width = 12000;
     double main_height = 9045;
 
-    int model_index = 0;              // combMcuModel list index
+    int model_index = 0;              // model list index
     bool double_speed_yes = false;    // Option0: (0) "YES" selected, else (1) "NO"
     QString file_path;                // initial folder of the file dialog (empty: not read yet)
-    bool fill_ff = false;             // optFillbyte(0) "FF" selected, else (1) "00"
-    int com_index = -1;               // combCommPort list index; design: no selection
-    bool beep_yes = true;             // optBeepYes selected, else optBeepNo
-    int delay_index = 4;              // comDalay_ReDownLoad list index ("5" seconds)
+    bool fill_ff = false;             // fill byte "FF" chosen, else "00"
+    int com_index = -1;               // COM port list index; design: no selection
+    bool beep_yes = true;             // beep after a good download
+    int delay_index = 4;              // repeat-pause list index ("5" seconds)
 
-    // cobUserCodeBaud, cobUserCodeParity, cobUserCodeDataBits, cobUserCodeStopBits
+    // the user command's baud, parity, data bits, stop bits
     std::array<int, 4> user_code{2, 2, 0, 0};
-    // cob_DEMO_DownLoad_{Baud,Parity,DataBits,StopBits}, cob_DEMO_UserCode_{Baud,Parity,DataBits,StopBits}
+    // the download routine's baud, parity, data bits, stop bits, then the trigger command's
     std::array<int, 8> demo{2, 0, 0, 0, 2, 0, 0, 0};
 };

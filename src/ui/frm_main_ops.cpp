@@ -43,23 +43,23 @@ void frmMain::sync_operation_choices()
     c.redownload_delay_text = comDalay_ReDownLoad->currentText();
 
     UserCodeCommand& u = *user_code_;
-    u.txtUserCode = txtUserCode->text();
-    u.cobUserCodeBaud = cobUserCodeBaud->currentText();
-    u.cobUserCodeParity = cobUserCodeParity->currentText();
-    u.cobUserCodeDataBits = cobUserCodeDataBits->currentText();
-    u.cobUserCodeStopBits = cobUserCodeStopBits->currentText();
+    u.code_text = txtUserCode->text();
+    u.baud = cobUserCodeBaud->currentText();
+    u.parity = cobUserCodeParity->currentText();
+    u.data_bits = cobUserCodeDataBits->currentText();
+    u.stop_bits = cobUserCodeStopBits->currentText();
 
     CustomDownload& d = *custom_;
-    d.cob_DEMO_DownLoad_Baud = cob_DEMO_DownLoad_Baud->currentText();
-    d.cob_DEMO_DownLoad_Parity = cob_DEMO_DownLoad_Parity->currentText();
-    d.cob_DEMO_DownLoad_DataBits = cob_DEMO_DownLoad_DataBits->currentText();
-    d.cob_DEMO_DownLoad_StopBits = cob_DEMO_DownLoad_StopBits->currentText();
-    d.cob_DEMO_UserCode_Baud = cob_DEMO_UserCode_Baud->currentText();
-    d.cob_DEMO_UserCode_Parity = cob_DEMO_UserCode_Parity->currentText();
-    d.cob_DEMO_UserCode_DataBits = cob_DEMO_UserCode_DataBits->currentText();
-    d.cob_DEMO_UserCode_StopBits = cob_DEMO_UserCode_StopBits->currentText();
-    d.che_Demo_DownLoad = che_Demo_DownLoad->isChecked();
-    d.txt_DEMO_UserCode = txt_DEMO_UserCode->text();
+    d.download_baud = cob_DEMO_DownLoad_Baud->currentText();
+    d.download_parity = cob_DEMO_DownLoad_Parity->currentText();
+    d.download_data_bits = cob_DEMO_DownLoad_DataBits->currentText();
+    d.download_stop_bits = cob_DEMO_DownLoad_StopBits->currentText();
+    d.trigger_baud = cob_DEMO_UserCode_Baud->currentText();
+    d.trigger_parity = cob_DEMO_UserCode_Parity->currentText();
+    d.trigger_data_bits = cob_DEMO_UserCode_DataBits->currentText();
+    d.trigger_stop_bits = cob_DEMO_UserCode_StopBits->currentText();
+    d.send_trigger = che_Demo_DownLoad->isChecked();
+    d.trigger_text = txt_DEMO_UserCode->text();
 }
 
 void frmMain::bind_operations()
@@ -70,7 +70,7 @@ void frmMain::bind_operations()
     softice_ = std::make_unique<SoftIceDownload>(wb, *loader_);
     wb.sequencer.set_image_tools(loader_.get(), serial_.get());
     custom_->set_image_tools(serial_.get());
-    custom_->focus_text1 = [this] { Text1->setFocus(); };
+    custom_->move_focus_off_buttons = [this] { Text1->setFocus(); };
     wb.programmer.enable_timer4 = [this] { Timer4.start(); };
 
     for (int i = 0; i < 2; ++i)
