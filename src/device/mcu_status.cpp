@@ -33,37 +33,19 @@ double leading_number(const QString& text)
     return ok ? v : 0.0;
 }
 
+QString by_bit(quint8 option, quint8 bit, const char* set, const char* clear)
+{
+    return QString::fromUtf8((option & bit) ? set : clear);
+}
 } // namespace
 
-QString option_text::double_speed(quint8 option)
-{
-    return (option & 0x01) ? QStringLiteral("Double speed (6 clock) / 双倍速:       No")
-                           : QStringLiteral("Double speed (6 clock) / 双倍速:       Yes");
-}
-
-QString option_text::oscillator(quint8 option)
-{
-    return (option & 0x10) ? QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   full gain")
-                           : QStringLiteral("OSCDN (OSC Control) / 振荡器控制:   1/2 gain");
-}
-
-QString option_text::p10_p11(quint8 option)
-{
-    return (option & 0x04) ? QStringLiteral("下载时 P1.0, P1.1 须短路到地:          No")
-                           : QStringLiteral("下载时 P1.0, P1.1 须短路到地:          Yes");
-}
-
-QString option_text::erase_data(quint8 option)
-{
-    return (option & 0x08) ? QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    No")
-                           : QStringLiteral("擦除 AP 区时一并擦除 data flash 区:    Yes");
-}
-
-QString option_text::aux_ram(quint8 option)
-{
-    return (option & 0x40) ? QStringLiteral("允许访问内部扩展RAM(MCU 新版本C版有效)")
-                           : QStringLiteral("禁止访问内部扩展RAM(MCU 新版本C版有效)");
-}
+// clang-format off
+QString option_text::double_speed(quint8 o) { return by_bit(o, 0x01, "Double speed (6 clock) / 双倍速:       No", "Double speed (6 clock) / 双倍速:       Yes"); }
+QString option_text::oscillator(quint8 o) { return by_bit(o, 0x10, "OSCDN (OSC Control) / 振荡器控制:   full gain", "OSCDN (OSC Control) / 振荡器控制:   1/2 gain"); }
+QString option_text::p10_p11(quint8 o) { return by_bit(o, 0x04, "下载时 P1.0, P1.1 须短路到地:          No", "下载时 P1.0, P1.1 须短路到地:          Yes"); }
+QString option_text::erase_data(quint8 o) { return by_bit(o, 0x08, "擦除 AP 区时一并擦除 data flash 区:    No", "擦除 AP 区时一并擦除 data flash 区:    Yes"); }
+QString option_text::aux_ram(quint8 o) { return by_bit(o, 0x40, "允许访问内部扩展RAM(MCU 新版本C版有效)", "禁止访问内部扩展RAM(MCU 新版本C版有效)"); }
+// clang-format on
 
 double McuStatus::version_value() const
 {
