@@ -99,31 +99,25 @@ void ControlStates::apply_phase(WorkPhase phase)
     case WorkPhase::Programming:
     case WorkPhase::Manual:
         disable_option_controls();
-        set("comDownload(0)", false);
-        set("comSendUserCode", false);
-        set("comStop_Download", true);
-        set("com_Demo_DownLoad", false);
-        set("com_Demo_Re_DownLoad", false);
-        set("com_Demo_Stop", true);
-        set("comWrite", true);
-        set("comLock", true);
-        set("comRun", true);
+        set_working(true);
         break;
     case WorkPhase::Connected:
-        set("comDownload(0)", false);
-        set("comSendUserCode", false);
-        set("comStop_Download", true);
-        set("com_Demo_DownLoad", false);
-        set("com_Demo_Re_DownLoad", false);
-        set("com_Demo_Stop", true);
-        set("comWrite", true);
-        set("comLock", true);
-        set("comRun", false);
+        set_working(false);
         break;
     case WorkPhase::Start:
         return;
     }
     emit changed();
+}
+
+// On the MCU: Stop and the manual steps usable, the downloads not; Re-Download left as it was.
+void ControlStates::set_working(bool run_usable)
+{
+    for (const char* c : {"comDownload(0)", "comSendUserCode", "com_Demo_DownLoad", "com_Demo_Re_DownLoad"})
+        enabled.insert(QString::fromLatin1(c), false);
+    for (const char* c : {"comStop_Download", "com_Demo_Stop", "comWrite", "comLock"})
+        enabled.insert(QString::fromLatin1(c), true);
+    enabled.insert(QStringLiteral("comRun"), run_usable);
 }
 
 void ControlStates::enable_option_controls()

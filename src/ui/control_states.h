@@ -35,6 +35,7 @@ signals:
 
 private:
     void apply_phase(WorkPhase phase);
+    void set_working(bool run_usable);
     void enable_option_controls();
     void disable_option_controls();
 
