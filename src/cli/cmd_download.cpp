@@ -117,7 +117,7 @@ int cmd_download(const QStringList& args)
         return usage_error(error);
     Workbench& bench = session.bench;
 
-    // Option choices (the options page and the Step4 area).
+    // Option choices (the options page and the speed and gain choices next to the download).
     bool double_speed = false, erase_data = false, p10 = false, aux_ram = true, rst_wdt = true;
     if (!yes_no(parser, QStringLiteral("double-speed"), false, double_speed, error) ||
         !yes_no(parser, QStringLiteral("erase-data"), false, erase_data, error) ||
