@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     bench.image.image_end = size - 1;
     bench.image.file_loaded = true;
 
-    bench.link.stop_requested = false;
+    bench.link.clear_stop();
     if (!bench.eraser.connect_and_erase()) {
         std::fprintf(stderr, "bench_download: connect and erase failed\n%s\n", qPrintable(bench.log.text()));
         return 1;

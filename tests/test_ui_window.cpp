@@ -357,7 +357,7 @@ private slots:
         // The operation unwound at once; the window still stands until TimerUnload ticks.
         QVERIFY(visible_after_return);
         QVERIFY(f.w->closing_requested());
-        QVERIFY(f.wb().link.stop_requested);
+        QVERIFY(f.wb().link.stop_requested());
         QVERIFY(!f.wb().link.port_open());
         QVERIFY(f.w->comDownload[0]->isEnabled());   // idle again
         QVERIFY(!f.w->comStop_Download->isEnabled());
@@ -688,7 +688,7 @@ private slots:
             returned = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(returned, 5000);
-        QVERIFY(f.wb().link.stop_requested);
+        QVERIFY(f.wb().link.stop_requested());
         QVERIFY(f.w->textMsg->toPlainText().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
         QVERIFY(f.w->comDownload[0]->isEnabled());
         QVERIFY(!f.w->comStop_Download->isEnabled());

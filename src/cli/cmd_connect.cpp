@@ -36,7 +36,7 @@ int cmd_connect(const QStringList& args)
     session.install_stop_on_interrupt();
     session.calibrate();
 
-    session.bench.link.stop_requested = false;
+    session.bench.link.clear_stop();
     session.bench.connection.connect_to_mcu(false);
     session.report_port_error();
     const bool connected = session.bench.results.connected;

@@ -231,7 +231,7 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
         // Stopped while waiting for a board that never answered: with Re-Download that is the
         // end of the run, not a failed board.
         const bool none_answered = session.port.no_board_answered();
-        const bool no_board = !ok && repeat && bench.link.stop_requested && none_answered;
+        const bool no_board = !ok && repeat && bench.link.stop_requested() && none_answered;
         if (no_board) {
             if (ended)
                 ended(false, false);

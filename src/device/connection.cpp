@@ -84,23 +84,23 @@ void Connection::read_status(bool slow)
 void Connection::send_sync_command()
 {
     link_.flush_receive();
-    link_.custom_reply_received = false;
-    link_.custom_stop_requested = false;
+    link_.clear_custom_reply();
+    link_.clear_custom_stop();
     link_.clear_queues();
     link_.send_short_command(Frames::Synchronise);
     link_.Timer7.restart(200);
-    link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
+    link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
 }
 
 void Connection::custom_exchange(quint8 code, int timeout_ms)
 {
     link_.flush_receive();
-    link_.custom_reply_received = false;
-    link_.custom_stop_requested = false;
+    link_.clear_custom_reply();
+    link_.clear_custom_stop();
     link_.clear_queues();
     link_.send_custom_command(code);
     link_.Timer7.restart(timeout_ms);
-    link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received || link_.custom_stop_requested; });
+    link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received() || link_.custom_stop_requested(); });
 }
 
 void Connection::send_custom_sync()
@@ -168,7 +168,7 @@ void Connection::connect_to_mcu(bool read_only)
     }
 
     // 6.
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         stop_line();
         return;
     }
@@ -177,10 +177,10 @@ void Connection::connect_to_mcu(bool read_only)
     if (!results_.chip_id_known) {
         for (int i = 0; i < 4; ++i) {
             read_status(false);
-            if (link_.reply_received || link_.stop_requested)
+            if (link_.reply_received() || link_.stop_requested())
                 break;
         }
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             stop_line();
             return;
         }
@@ -217,7 +217,7 @@ void Connection::connect_to_mcu(bool read_only)
 void Connection::test_option()
 {
     controls_.set_busy_state(ControlStates::Manual);
-    link_.stop_requested = false;
+    link_.clear_stop();
 
     if (!results_.connected) {
         log_.clear();

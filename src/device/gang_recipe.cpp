@@ -9,7 +9,7 @@ GangRecipe GangRecipe::capture(const Workbench& bench, const SerialNumber* seria
     r.model_name = bench.model.combo_text;
     r.link_choices = bench.choices;
     r.wdt_pin_option_selected = bench.controls.wdt_pin_option_selected;
-    r.loops_per_ms = bench.link.loops_per_ms;
+    r.loops_per_ms = bench.link.loops_per_ms();
     r.double_speed = bench.options.double_speed_yes();
     r.half_gain = bench.options.half_gain();
     r.erase_data = bench.options.erase_data_yes;
@@ -43,7 +43,7 @@ void GangRecipe::apply(Workbench& bench, SerialNumber& serial) const
     bench.select_model(model_name);
     bench.choices = link_choices;
     bench.controls.wdt_pin_option_selected = wdt_pin_option_selected;
-    bench.link.loops_per_ms = loops_per_ms;
+    bench.link.set_loops_per_ms(loops_per_ms);
     const int family = bench.model.model_family;
     if (family == 0 || family == 2)
         bench.options.set_double_speed(double_speed);

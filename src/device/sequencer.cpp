@@ -75,11 +75,11 @@ void Sequencer::start_download(int index)
 
     running = true;
     end_series = false;
-    link_.stop_requested = false;
+    link_.clear_stop();
     for (;;) {
         // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
         // it; that cycle is the end of the series, not another board.
-        const bool stopped_before = link_.stop_requested;
+        const bool stopped_before = link_.stop_requested();
         if (board_started)
             board_started();
         const bool ok = run_cycle();
@@ -122,9 +122,9 @@ bool Sequencer::run_cycle()
 
     if (model_.model_family != 1) {
         results_.status_read_ok = false;
-        option_writer_.write_options();
+        const bool confirmed = option_writer_.write_options();
         if (status_.version_tenths() >= 28) {
-            if (!link_.reply_received)
+            if (!confirmed)
                 return false;
             stop_run_.run_user_program();
         }
@@ -162,7 +162,7 @@ void Sequencer::countdown()
         link_.Timer10.restart(1000);
         link_.wait_on(link_.Timer10, [] { return false; });
         // Stop cuts the pause short; the next cycle reports it.
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             link_.Timer10.stop();
             return;
         }

@@ -135,7 +135,7 @@ void SoftIceDownload::download_monitor()
     image.file_end = image.image_end = 0x33FF;
     image.notify();
     IspLink& link = bench_.link;
-    link.stop_requested = false;
+    link.clear_stop();
     if (!bench_.eraser.connect_and_erase())
         return;
     bench_.log.clear();

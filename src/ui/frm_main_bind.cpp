@@ -59,7 +59,7 @@ void frmMain::Form_Load()
     // 5. Buffer all 00h, the viewer from address 0.
     view_->clear_program_buffer(0x00);
     // 6.
-    wb.link.prefix_mode = false;
+    wb.link.set_prefix_mode(false);
     // 7.
     wb.controls.disable_action_buttons();
     wb.controls.enabled.insert(QStringLiteral("comDownload(0)"), true);
@@ -71,7 +71,7 @@ void frmMain::Form_Load()
     // 9.
     if (calibrate_ && !wb.link.adopt_loops_per_ms(settings_->loops_per_ms())) {
         wb.link.calibrate_delay_loop();
-        settings_->set_loops_per_ms(wb.link.loops_per_ms);
+        settings_->set_loops_per_ms(wb.link.loops_per_ms());
     }
     // 10.
     wb.status.mcu_type_name.clear();

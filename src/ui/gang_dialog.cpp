@@ -257,7 +257,7 @@ void GangDialog::start()
     if (serial.checked && !serial.serial_active)
         return;   // the check showed its message
     // The busy-wait calibration runs at start; measure it now if that was left out.
-    if (wb.link.loops_per_ms == 0)
+    if (wb.link.loops_per_ms() == 0)
         wb.link.calibrate_delay_loop();
     const GangRecipe recipe = GangRecipe::capture(wb, serial.checked ? &serial : nullptr);
 
