@@ -37,9 +37,8 @@ int cmd_connect(const QStringList& args)
     session.calibrate();
 
     session.bench.link.clear_stop();
-    session.bench.connection.connect_to_mcu(false);
+    const bool connected = session.bench.connection.connect_to_mcu(false) == ConnectOutcome::Connected;
     session.report_port_error();
-    const bool connected = session.bench.results.connected;
     session.bench.stop_run.stop_download();
 
     if (session.quiet)

@@ -163,9 +163,7 @@ void CustomDownload::run_custom_download(bool repeat)
         bool ok = read_custom_id() && erase_custom();
         if (ok) {
             link.delay_ms(100);
-            bench_.programmer.program_ok = false;
-            bench_.programmer.program_and_verify();
-            ok = bench_.programmer.program_ok;
+            ok = bench_.programmer.program_and_verify();
         }
         last_board_ok = ok;
         if (!ok) {

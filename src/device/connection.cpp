@@ -137,7 +137,7 @@ void Connection::report_clock()
         external(x);
 }
 
-void Connection::connect_to_mcu(bool read_only)
+ConnectOutcome Connection::connect_to_mcu(bool read_only)
 {
     // 1.
     controls_.set_busy_state(ControlStates::Busy);
@@ -152,7 +152,7 @@ void Connection::connect_to_mcu(bool read_only)
     const std::optional<qint32> baud = handshake_.handshake(read_only);
     if (!baud) {
         controls_.set_busy_state(ControlStates::Idle);
-        return;
+        return link_.stop_requested() ? ConnectOutcome::Stopped : ConnectOutcome::Failed;
     }
     results_.baud = *baud;
 
@@ -164,13 +164,13 @@ void Connection::connect_to_mcu(bool read_only)
     if (read_only) {
         controls_.set_busy_state(ControlStates::Idle);
         results_.connected = true;
-        return;
+        return ConnectOutcome::Connected;
     }
 
     // 6.
     if (link_.stop_requested()) {
         stop_line();
-        return;
+        return ConnectOutcome::Stopped;
     }
 
     // 7.
@@ -182,14 +182,14 @@ void Connection::connect_to_mcu(bool read_only)
         }
         if (link_.stop_requested()) {
             stop_line();
-            return;
+            return ConnectOutcome::Stopped;
         }
         if (!results_.status_read_ok) {
             link_.beep_times(3);
             stop_run_.stop_download();
             log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
                         QStringLiteral(")"));
-            return;
+            return ConnectOutcome::Failed;
         }
     }
 
@@ -206,12 +206,13 @@ void Connection::connect_to_mcu(bool read_only)
         controls_.set_busy_state(ControlStates::Idle);
         image_.file_loaded = false;
         dialogs_.message_box(wrong_model_box_text());
-        return;
+        return ConnectOutcome::WrongModel;
     }
 
     // 11.
     controls_.set_busy_state(ControlStates::Connected);
     results_.connected = true;
+    return ConnectOutcome::Connected;
 }
 
 void Connection::test_option()

@@ -71,8 +71,7 @@ bool Eraser::connect_and_erase()
     log_.clear();
 
     results_.connected = false;
-    connection_.connect_to_mcu(false);
-    if (!results_.connected)
+    if (connection_.connect_to_mcu(false) != ConnectOutcome::Connected)
         return false;
 
     // Old boot loaders (0.2 and before, or none reported) have nothing to erase.

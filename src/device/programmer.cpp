@@ -137,15 +137,15 @@ void Programmer::set_kbyte(qint64 bytes)
 
 // ---- The step -----------------------------------------------------------------------------------------
 
-void Programmer::program_and_verify()
+bool Programmer::program_and_verify()
 {
     if (controls_.write_button == ControlStates::WriteButton::Programming) {
         controls_.set_busy_state(ControlStates::Programming);
         controls_.write_button = ControlStates::WriteButton::Ready;
         controls_.notify();
-        return;
+        return false;
     }
-    program_ok = false;
+    bool ok = false;
     controls_.write_button = ControlStates::WriteButton::Programming;
     controls_.set_busy_state(ControlStates::Programming);
     program_start_time = QDateTime::currentDateTime();
@@ -157,7 +157,7 @@ void Programmer::program_and_verify()
                 QStringLiteral(" )"));
 
     if (program_image(model_.block_size > kChunk)) {
-        program_ok = true;
+        ok = true;
     } else if (link_.stop_requested()) {
         link_.beep_times(2);
         log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
@@ -170,6 +170,7 @@ void Programmer::program_and_verify()
     }
     controls_.write_button = ControlStates::WriteButton::Ready;
     controls_.notify();
+    return ok;
 }
 
 bool Programmer::program_image(bool big_blocks)

@@ -113,9 +113,7 @@ bool Sequencer::run_cycle()
     if (!eraser_.connect_and_erase())
         return false;
 
-    programmer_.program_ok = false;
-    programmer_.program_and_verify();
-    if (!programmer_.program_ok)
+    if (!programmer_.program_and_verify())
         return false;
 
     controls_.show_progress(ControlStates::ProgressMode::Hide);
