@@ -438,8 +438,8 @@ private slots:
         // The beep and pause choices reach the core as they change (a repeated download reads them each cycle).
         f.w->optBeepNo->click();
         f.w->comDalay_ReDownLoad->setCurrentIndex(7);
-        QVERIFY(!f.wb().sequencer.choices.beep_on_success);
-        QCOMPARE(f.wb().sequencer.choices.redownload_delay_text, QStringLiteral("2"));
+        QVERIFY(!f.wb().runner.choices.beep_on_success);
+        QCOMPARE(f.wb().runner.choices.redownload_delay_text, QStringLiteral("2"));
     }
     void settings_survive_restart()
     {

@@ -230,7 +230,7 @@ void CliSession::stop_now()
     timeout_.stop();
     emit interrupt_received();
     if (stop_bench_on_interrupt)
-        bench.stop_run.stop_download();
+        bench.runner.stop();
 }
 
 void CliSession::calibrate()

@@ -112,7 +112,7 @@ void CustomDownload::run_custom_download(bool repeat)
     link.request_custom_stop();
 
     if (!bench_.image.file_loaded) {
-        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        bench_.dialogs->message_box(DownloadRunner::kNoFileText);
         return;
     }
     running = true;
@@ -177,11 +177,11 @@ void CustomDownload::run_custom_download(bool repeat)
         link.send_custom_command(Frames::CustomFinish);
         link.send_custom_command(Frames::CustomFinish);
 
-        const qint64 seconds = Sequencer::seconds_since(bench_.programmer.program_start_time);
+        const qint64 seconds = DownloadRunner::seconds_since(bench_.programmer.program_start_time);
         bench_.log.append(QStringLiteral("Program OK / 下载 OK "));
-        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + Sequencer::total_time_text(seconds) +
+        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + DownloadRunner::total_time_text(seconds) +
                           QStringLiteral(" )"));
-        if (bench_.sequencer.choices.beep_on_success)
+        if (bench_.runner.choices.beep_on_success)
             bench_.dialogs->beep();
         ++boards_done;
         if (board_finished)
@@ -222,7 +222,7 @@ void CustomDownload::countdown()
 {
     IspLink& link = bench_.link;
     const QString kept = bench_.log.text();
-    for (int k = Sequencer::pause_seconds(bench_.sequencer.choices.redownload_delay_text); k >= 1; --k) {
+    for (int k = DownloadRunner::pause_seconds(bench_.runner.choices.redownload_delay_text); k >= 1; --k) {
         bench_.log.set_text(kept);
         bench_.log.append(QString());
         bench_.log.append(QStringLiteral("Program succeed. / 下载成功."));

@@ -38,7 +38,7 @@ void UserCodeCommand::send_then_download()
     if (!send_user_code())
         return;
     download_started = true;
-    bench_.sequencer.start_download(0);
+    bench_.runner.run(DownloadRunner::Mode::Download);
 }
 
 bool UserCodeCommand::send_user_code()
@@ -48,7 +48,7 @@ bool UserCodeCommand::send_user_code()
     IspLink& link = bench_.link;
 
     if (!bench_.image.file_loaded) {
-        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        bench_.dialogs->message_box(DownloadRunner::kNoFileText);
         return false;
     }
     bench_.log.clear();

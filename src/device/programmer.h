@@ -31,7 +31,7 @@ public:
     bool program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast);
     bool send_program_chunk(qint32 address, int length, bool resend, bool fast);
 
-    QDateTime program_start_time;           // the download start the sequencer reports from
+    QDateTime program_start_time;           // the download start the runner reports from
     // Set by the window while a close request is pending; a failed frame then arms Timer4.
     bool closing_requested = false;
     std::function<void()> enable_timer4;

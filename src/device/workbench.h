@@ -9,7 +9,7 @@
 #include "device/option_lock.h"
 #include "device/option_panel.h"
 #include "device/programmer.h"
-#include "device/sequencer.h"
+#include "device/download_runner.h"
 #include "device/stop_run.h"
 #include "image/program_image.h"
 #include "device/connection.h"
@@ -51,8 +51,8 @@ public:
     Eraser eraser{link, log, status, results, model, image, controls, stop_run, handshake, connection};
     Programmer programmer{link, log, status, results, model, image, controls, handshake};
     OptionWriter option_writer{link, log, status, results, model, options, controls, stop_run, connection};
-    Sequencer sequencer{link, log, controls, stop_run, eraser, programmer, option_writer, status, results,
-                        model, image, *dialogs};
+    DownloadRunner runner{link, log, controls, stop_run, eraser, programmer, option_writer, status, results,
+                          model, image, *dialogs};
 
     // Choosing a model: apply the catalogue row, the Soft ICE button, whether the ISP DEMO page is
     // offered (and the page switch when it is not), hide the status rows, arm the settings save,

@@ -1,8 +1,11 @@
-#include "device/sequencer.h"
+#include "device/download_runner.h"
+
+#include "device/board_port.h"
 
 #include "device/busy_state.h"
 #include "device/erase.h"
 #include "device/mcu_status.h"
+#include "device/numbered_board.h"
 #include "device/option_lock.h"
 #include "device/programmer.h"
 #include "device/stop_run.h"
@@ -17,18 +20,21 @@
 
 #include <QDateTime>
 
-const QString Sequencer::kNoFileText = QStringLiteral("    Please open file./请打开文件。    ");
+const QString DownloadRunner::kNoFileText = QStringLiteral("    Please open file./请打开文件。    ");
 
-Sequencer::Sequencer(IspLink& link, MessageLog& log, ControlStates& controls, StopRun& stop_run, Eraser& eraser,
-                     Programmer& programmer, OptionWriter& option_writer, McuStatus& status, LinkResults& results,
-                     const SelectedModel& model, ProgramImage& image, UserDialogs& dialogs)
-    : link_(link), log_(log), controls_(controls), stop_run_(stop_run), eraser_(eraser), programmer_(programmer),
-      option_writer_(option_writer), status_(status), results_(results), model_(model), image_(image),
-      dialogs_(dialogs)
+DownloadRunner::DownloadRunner(IspLink& link, MessageLog& log, ControlStates& controls, StopRun& stop_run,
+                               Eraser& eraser, Programmer& programmer, OptionWriter& option_writer, McuStatus& status,
+                               LinkResults& results, const SelectedModel& model, ProgramImage& image,
+                               UserDialogs& dialogs, QObject* parent)
+    : QObject(parent), link_(link), log_(log), controls_(controls), stop_run_(stop_run), eraser_(eraser),
+      programmer_(programmer), option_writer_(option_writer), status_(status), results_(results), model_(model),
+      image_(image), dialogs_(dialogs)
 {
+    connect(&log_, &MessageLog::appended, this, &DownloadRunner::log_line);
+    connect(&controls_, &ControlStates::progress_changed, this, &DownloadRunner::progress_changed);
 }
 
-QString Sequencer::total_time_text(qint64 seconds)
+QString DownloadRunner::total_time_text(qint64 seconds)
 {
     if (seconds < 0)
         seconds = 0;
@@ -37,14 +43,14 @@ QString Sequencer::total_time_text(qint64 seconds)
     return minutes + QLatin1Char(':') + secs;
 }
 
-qint64 Sequencer::seconds_since(const QDateTime& start)
+qint64 DownloadRunner::seconds_since(const QDateTime& start)
 {
     if (!start.isValid())
         return 0;
     return QDateTime::currentDateTime().toSecsSinceEpoch() - start.toSecsSinceEpoch();
 }
 
-int Sequencer::pause_seconds(const QString& text)
+int DownloadRunner::pause_seconds(const QString& text)
 {
     const QString t = text.trimmed();
     int i = 0;
@@ -60,38 +66,40 @@ int Sequencer::pause_seconds(const QString& text)
     return ok ? v : 0;
 }
 
-void Sequencer::start_download(int index)
+bool DownloadRunner::prepare_image()
 {
     if (!image_.file_loaded) {
         dialogs_.message_box(kNoFileText);
-        return;
+        return false;
     }
     if (choices.reload_file && loader_) {
         loader_->restore_program_file();
         loader_->open_into_buffer();
     }
+    return true;
+}
+
+BoardResult DownloadRunner::run(Mode mode)
+{
+    if (!prepare_image())
+        return {};
     if (serial_ && !serial_->serial_active)
         serial_->auto_increase_toggled();
 
-    running = true;
-    end_series = false;
+    mode_ = mode;
+    running_ = true;
+    stopped_ = false;
+    end_series_ = false;
+    resent_before_ = programmer_.frames_resent;
     link_.clear_stop();
+    BoardResult result;
     for (;;) {
-        // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
-        // it; that cycle is the end of the series, not another board.
-        const bool stopped_before = link_.stop_requested();
-        if (board_started)
-            board_started();
-        const bool ok = run_cycle();
-        if (!stopped_before) {
-            last_board_ok = ok;
-            ++boards_done;
-            if (board_finished)
-                board_finished(ok);
-        }
-        if (!ok)
+        result = run_board();
+        // A board failed by the resend limit was good on the wire: the series ends as after the
+        // last board.
+        if (!result.ok() && !result.too_many_resends)
             break;
-        if (index == 0 || end_series) {
+        if (mode == Mode::Download || end_series_) {
             stop_run_.stop_download();
             break;
         }
@@ -103,22 +111,77 @@ void Sequencer::start_download(int index)
     }
     stop_run_.stop_download();
     link_.release_port();
-    running = false;
+    enter(Phase::Idle);
+    running_ = false;
+    return result;
 }
 
-bool Sequencer::run_cycle()
+BoardResult DownloadRunner::run_board()
+{
+    // A Stop pressed during the countdown is noticed by the next cycle's connect, which logs
+    // it; that cycle is the end of the series, not another board.
+    const bool stopped_before = link_.stop_requested();
+    if (numbers_)
+        numbers_->begin();
+    emit board_started();
+    const bool ok = run_cycle();
+    if (stopped_before) {
+        BoardResult result;
+        result.outcome = ok ? BoardResult::Outcome::Ok : BoardResult::Outcome::Stopped;
+        return result;
+    }
+    last_ = board_result(ok);
+    emit board_finished(last_);
+    return last_;
+}
+
+void DownloadRunner::stop()
+{
+    stopped_ = true;
+    stop_run_.stop_download();
+}
+
+BoardResult DownloadRunner::board_result(bool ok)
+{
+    BoardResult result;
+    result.board_answered = !board_port_ || !board_port_->no_board_answered();
+    // Stopped while waiting for a board that never answered: with Re-Download that is the end of
+    // the run, not a failed board.
+    if (!ok && mode_ == Mode::ReDownload && stopped_ && !result.board_answered) {
+        result.outcome = BoardResult::Outcome::NoBoard;
+        if (numbers_)
+            numbers_->finish(false);
+        return result;
+    }
+    result.frames_resent = programmer_.frames_resent - resent_before_;
+    resent_before_ = programmer_.frames_resent;
+    if (ok && max_resends_ >= 0 && qint64(result.frames_resent) > max_resends_) {
+        ok = false;
+        result.too_many_resends = true;
+        end_series_ = true;
+    }
+    result.outcome = ok ? BoardResult::Outcome::Ok : stopped_ ? BoardResult::Outcome::Stopped : BoardResult::Outcome::Failed;
+    if (numbers_)
+        result.serial_number = numbers_->finish(ok);
+    return result;
+}
+
+bool DownloadRunner::run_cycle()
 {
     link_.clear_prefix_mode_flags();
 
+    enter(Phase::Connecting);
     if (!eraser_.connect_and_erase())
         return false;
 
+    enter(Phase::Programming);
     if (!programmer_.program_and_verify())
         return false;
 
     controls_.show_progress(ControlStates::ProgressMode::Hide);
 
     if (model_.model_family != 1) {
+        enter(Phase::Options);
         results_.status_read_ok = false;
         const bool confirmed = option_writer_.write_options();
         if (status_.version_tenths() >= 28) {
@@ -146,8 +209,9 @@ bool Sequencer::run_cycle()
     return true;
 }
 
-void Sequencer::countdown()
+void DownloadRunner::countdown()
 {
+    enter(Phase::Countdown);
     const QString kept = log_.text();
     for (int n = pause_seconds(choices.redownload_delay_text); n >= 1; --n) {
         log_.set_text(kept);
@@ -165,4 +229,12 @@ void Sequencer::countdown()
             return;
         }
     }
+}
+
+void DownloadRunner::enter(Phase phase)
+{
+    if (phase == phase_)
+        return;
+    phase_ = phase;
+    emit phase_changed(phase);
 }
