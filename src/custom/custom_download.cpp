@@ -145,7 +145,7 @@ void CustomDownload::run_custom_download(bool repeat)
     while (!leave) {
         bench_.stop_run.Timer9.set_enabled(true);
         if (serial_ && !serial_->serial_active)
-            serial_->auto_increase_toggled();
+            serial_->update_active();
         link.clear_stop();
         link.set_custom_frame_mode(true);
 

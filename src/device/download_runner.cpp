@@ -84,7 +84,7 @@ BoardResult DownloadRunner::run(Mode mode)
     if (!prepare_image())
         return {};
     if (serial_ && !serial_->serial_active)
-        serial_->auto_increase_toggled();
+        serial_->update_active();
 
     mode_ = mode;
     running_ = true;

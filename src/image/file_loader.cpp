@@ -157,7 +157,7 @@ void FileLoader::open_content_into_buffer(const std::optional<QByteArray>& conte
 
     serial_.set_checked(false);
     serial_.refresh_image();
-    serial_.auto_increase_toggled();
+    serial_.update_active();
     image_.notify();
 }
 

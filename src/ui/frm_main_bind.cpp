@@ -83,7 +83,7 @@ void frmMain::Form_Load()
     // 12.
     serial_->serial_active = false;
     serial_->load_serial_settings();
-    serial_->auto_increase_toggled();
+    serial_->update_active();
     apply_serial_fields();
     // 13.
     cobBaudMax->setCurrentIndex(0);

@@ -213,7 +213,7 @@ bool frmMain::begin_store_numbers()
     if (!wb_->image.file_loaded || !serial.checked)
         return true;
     if (!serial.serial_active)
-        serial.auto_increase_toggled();
+        serial.update_active();
     if (!serial.serial_active)
         return true;   // the page's own message said why; the download runs as without numbers
     serial_pool_ = store_serial_pool();

@@ -250,7 +250,7 @@ void GangDialog::start()
     wb.runner.prepare_image();
     SerialNumber& serial = host_.serial;
     if (serial.checked && !serial.serial_active)
-        serial.auto_increase_toggled();
+        serial.update_active();
     if (serial.checked && !serial.serial_active)
         return;   // the check showed its message
     // The busy-wait calibration runs at start; measure it now if that was left out.
