@@ -1,7 +1,6 @@
 #include "device/download_runner.h"
 
 #include "device/board_port.h"
-
 #include "device/busy_state.h"
 #include "device/erase.h"
 #include "device/mcu_status.h"
