@@ -87,7 +87,7 @@ int main(int argc, char** argv)
     bench.image.image_end = size - 1;
     bench.image.file_loaded = true;
 
-    bench.link.stop_requested = false;
+    bench.link.clear_stop();
     if (!bench.eraser.connect_and_erase()) {
         std::fprintf(stderr, "bench_download: connect and erase failed\n%s\n", qPrintable(bench.log.text()));
         return 1;
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     const double cpu0 = cpu_seconds();
     QElapsedTimer t;
     t.start();
-    bench.programmer.program_and_verify();
+    const bool programmed = bench.programmer.program_and_verify();
     const double seconds = double(t.nsecsElapsed()) / 1e9;
     const double cpu = cpu_seconds() - cpu0;
     if (frame_start_ns >= 0)
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 
     const qint64 bytes = port.sent + port.received;
     const double wire = double(bytes) * 10.0 / 115200.0;
-    std::printf("program phase: %s at %d baud, %d bytes of image\n", bench.programmer.program_ok ? "OK" : "FAILED",
+    std::printf("program phase: %s at %d baud, %d bytes of image\n", programmed ? "OK" : "FAILED",
                 baud, size);
     std::printf("  time              %8.3f s\n", seconds);
     std::printf("  bytes sent        %8lld\n", static_cast<long long>(port.sent));
@@ -138,5 +138,5 @@ int main(int argc, char** argv)
     std::printf("  frames            %8llu  (%d resent)\n", static_cast<unsigned long long>(bench.programmer.frames_sent),
                 resent);
     sim.stop();
-    return bench.programmer.program_ok ? 0 : 1;
+    return programmed ? 0 : 1;
 }

@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     const double cal_ms = double(cal.nsecsElapsed()) / 1e6;
     link.compute_byte_gap(link.settings_text());
     std::printf("calibrate_delay_loop: %.1f ms, loops_per_ms = %u (byte gap at 115200: %u loops)\n", cal_ms,
-                link.loops_per_ms, link.byte_gap_loops);
+                link.loops_per_ms(), link.byte_gap_loops());
 
     // Program frames: 6A len(2) 00 address(4) count(2) data(128) checksum 16 = 140 bytes each.
     QByteArray data(128, '\0');
@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     wall.start();
     const double cpu0 = thread_cpu_us();
     for (int f = 0; f < frames; ++f) {
-        link.spaced_checksum = 0;
+        link.set_spaced_checksum(0);
         QByteArray frame;
         frame.append(char(Frames::kCommandStart));
         frame.append(char(0x00));

@@ -63,7 +63,7 @@ bool measure(const char* name, const QString& where, int count)
     for (int i = 0; i < count; ++i) {
         BoardRecord r = BoardRecord::begin();
         r.serial_number = QString::number(i);
-        r.result = BoardResult::Ok;
+        r.result = RecordResult::Ok;
         if (!store->add_record(r).ok())
             return false;
     }

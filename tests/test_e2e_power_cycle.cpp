@@ -69,8 +69,8 @@ struct Rig {
         bench->choices.max_baud = 115200;
         bench->choices.power_cycle = chosen;
         bench->link.calibrate_delay_loop();
-        bench->sequencer.choices.beep_on_success = false;
-        bench->sequencer.choices.redownload_delay_text = QStringLiteral("0");
+        bench->runner.choices.beep_on_success = false;
+        bench->runner.choices.redownload_delay_text = QStringLiteral("0");
         rig->set_image(image);
         return true;
     }
@@ -106,9 +106,9 @@ private slots:
         QVERIFY(rig.dir.isValid());
         QVERIFY2(rig.start(PowerCycle(line), asserted_on_open, PowerCycle(line), 1), "sim with power line");
 
-        rig.bench->sequencer.start_download(0);
+        const BoardResult board = rig.bench->runner.run(DownloadRunner::Mode::Download);
 
-        QVERIFY2(rig.bench->sequencer.last_board_ok, qPrintable(rig.bench->log.text()));
+        QVERIFY2(board.ok(), qPrintable(rig.bench->log.text()));
         QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));
         // The chip holds the image.
         QCOMPARE(read_file(rig.flash()).left(rig.image.size()), rig.image);
@@ -140,12 +140,12 @@ private slots:
         QVERIFY(rig.dir.isValid());
         QVERIFY(rig.start(PowerCycle::Dtr, true, PowerCycle::Dtr, 3));
         QList<bool> results;
-        rig.bench->sequencer.board_finished = [&](bool ok) {
-            results << ok;
-            if (results.size() == 3 || !ok)
+        QObject::connect(&rig.bench->runner, &DownloadRunner::board_finished, [&](const BoardResult& board) {
+            results << board.ok();
+            if (results.size() == 3 || !board.ok())
                 rig.bench->link.request_stop();
-        };
-        rig.bench->sequencer.start_download(1);
+        });
+        rig.bench->runner.run(DownloadRunner::Mode::ReDownload);
 
         QCOMPARE(results, (QList<bool>{true, true, true}));
         QVERIFY2(rig.wait_sim_exit(), qPrintable(last_lines(rig.trace()).join(QLatin1Char('\n'))));

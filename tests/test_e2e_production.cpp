@@ -92,7 +92,7 @@ class TestE2eProduction : public QObject {
                 if (r.port != s->sim.port())
                     continue;
                 ++mine;
-                if (r.result == BoardResult::Ok)
+                if (r.result == RecordResult::Ok)
                     recorded << r.serial_number.toInt();
             }
             const QStringList lines = QString::fromUtf8(e2e::read_file(s->report)).split(u'\n', Qt::SkipEmptyParts);

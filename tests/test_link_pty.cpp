@@ -32,7 +32,7 @@ private slots:
         QByteArray block;
         for (int i = 0; i < 256; ++i)
             block.append(char(i));
-        link.spaced_checksum = 0;
+        link.set_spaced_checksum(0);
         for (char c : block)
             link.send_byte_spaced(quint8(c), 1);
         link.send_checksum_spaced();

@@ -20,7 +20,7 @@ struct Rig {
     {
         link.set_port_device(QStringLiteral("/dev/fake0"));
         link.open_port();
-        link.reply_armed = true;
+        link.set_reply_armed(true);
     }
     QByteArray frame() const
     {
@@ -99,32 +99,32 @@ private slots:
         QFETCH(int, accepted_at);
         QFETCH(QByteArray, frame);
         Rig r;
-        r.link.prefix_mode = mode == 1;
-        r.link.custom_frame_mode = mode == 2;
-        r.link.reply_armed = mode != 2;   // custom frames do not need the reply arming
+        r.link.set_prefix_mode(mode == 1);
+        r.link.set_custom_frame_mode(mode == 2);
+        r.link.set_reply_armed(mode != 2);   // custom frames do not need the reply arming
         for (int i = 0; i < pieces.size(); ++i) {
             r.port.feed(pieces[i]);
-            const bool done = mode == 2 ? r.link.custom_reply_received : r.link.reply_received;
+            const bool done = mode == 2 ? r.link.custom_reply_received() : r.link.reply_received();
             QVERIFY2(done == (accepted_at >= 0 && i >= accepted_at), qPrintable(QString::number(i)));
-            QVERIFY(mode == 2 ? !r.link.reply_received : !r.link.custom_reply_received);
+            QVERIFY(mode == 2 ? !r.link.reply_received() : !r.link.custom_reply_received());
         }
         if (accepted_at >= 0) {
             QCOMPARE(r.frame().toHex(' '), frame.toHex(' '));
-            QVERIFY(!r.link.prefix_first_seen && !r.link.prefix_second_seen);
+            QVERIFY(!r.link.prefix_first_seen() && !r.link.prefix_second_seen());
         }
     }
 
     void not_armed_dropped()
     {
         Rig r;
-        r.link.reply_armed = false;
+        r.link.set_reply_armed(false);
         r.port.feed(kReply);
-        QVERIFY(!r.link.reply_received);
-        QCOMPARE(int(r.link.rx_count), 0);
+        QVERIFY(!r.link.reply_received());
+        QCOMPARE(int(r.link.rx_count()), 0);
         QCOMPARE(r.port.bytes_available(), 0);   // read and dropped, not left waiting
-        r.link.reply_armed = true;
+        r.link.set_reply_armed(true);
         r.port.feed(kReply);
-        QVERIFY(r.link.reply_received);
+        QVERIFY(r.link.reply_received());
     }
 
     void oversize_data()
@@ -146,14 +146,14 @@ private slots:
                                         : Frames::reply_frame(QByteArray(length - 5, char(0x16)));
         QCOMPARE(int(frame.size()), length);
         Rig r;
-        r.link.custom_frame_mode = custom;
+        r.link.set_custom_frame_mode(custom);
         for (int i = 0; i < frame.size(); i += chunk > 0 ? chunk : int(frame.size())) {
             r.port.feed(frame.mid(i, chunk > 0 ? chunk : -1));
-            QVERIFY(r.link.rx_count >= 0 && r.link.rx_count <= IspLink::kFrameCapacity);
+            QVERIFY(r.link.rx_count() >= 0 && r.link.rx_count() <= IspLink::kFrameCapacity);
         }
         // Only a frame that fits rx_frame (301 bytes) is accepted.
-        QCOMPARE(r.link.reply_received, length == 301);
-        QVERIFY(!r.link.custom_reply_received);
+        QCOMPARE(r.link.reply_received(), length == 301);
+        QVERIFY(!r.link.custom_reply_received());
     }
 };
 

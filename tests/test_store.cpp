@@ -176,7 +176,7 @@ private slots:
             r.station = QStringLiteral("someone else");
             r.started = t0.addSecs(i * 60);
             r.serial_number = QString::number(i);
-            r.result = i == 2 ? BoardResult::Failed : BoardResult::Ok;
+            r.result = i == 2 ? RecordResult::Failed : RecordResult::Ok;
             const auto added = (i % 2 ? b : a)->add_record(r);
             QVERIFY2(added.ok(), qPrintable(added.message));
             if (i == 3)

@@ -4,7 +4,7 @@
 // line, and the checks made before anything is opened.
 
 #include "device/gang_run.h"
-#include "device/sequencer.h"
+#include "device/download_runner.h"
 #include "device/workbench.h"
 #include "image/serial_number.h"
 #include "base/user_dialogs.h"
@@ -285,7 +285,7 @@ private slots:
         QTest::newRow("same path twice") << 1 << GangDialog::kPortTwiceText.arg(QStringLiteral("/dev/zvk-none"),
                                                                                 QStringLiteral("/dev/zvk-none"));
         QTest::newRow("COM name and its list entry") << 2 << QString();
-        QTest::newRow("no file") << 3 << Sequencer::kNoFileText;
+        QTest::newRow("no file") << 3 << DownloadRunner::kNoFileText;
     }
     void refused_before_any_port_opens()
     {

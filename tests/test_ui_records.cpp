@@ -33,14 +33,14 @@ bool fill_store(const QString& path)
     const SerialLease a = store->take(key).value, b = store->take(key).value, c = store->take(key).value;
     bool ok = store->confirm(a).ok() && store->give_back(b).ok() && store->confirm(c).ok();
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const auto& [port, number, result, ago] : {std::tuple{"COM2", "0012", BoardResult::Ok, 60},
-                                                    std::tuple{"COM3", "0011", BoardResult::Failed, 30}}) {
+    for (const auto& [port, number, result, ago] : {std::tuple{"COM2", "0012", RecordResult::Ok, 60},
+                                                    std::tuple{"COM3", "0011", RecordResult::Failed, 30}}) {
         BoardRecord r = BoardRecord::begin();
         r.started = now.addSecs(-ago);
         r.port = QString::fromLatin1(port);
         r.serial_number = QString::fromLatin1(number);
         r.result = result;
-        r.failure_reason = result == BoardResult::Ok ? QString() : QStringLiteral("no answer");
+        r.failure_reason = result == RecordResult::Ok ? QString() : QStringLiteral("no answer");
         ok = ok && store->add_record(r).ok();
     }
     return ok;

@@ -360,7 +360,7 @@ private slots:
         // The operation unwound at once; the window still stands until TimerUnload ticks.
         QVERIFY(visible_after_return);
         QVERIFY(f.w->closing_requested());
-        QVERIFY(f.wb().link.stop_requested);
+        QVERIFY(f.wb().link.stop_requested());
         QVERIFY(!f.wb().link.port_open());
         QVERIFY(f.w->comDownload[0]->isEnabled());   // idle again
         QVERIFY(!f.w->comStop_Download->isEnabled());
@@ -441,8 +441,8 @@ private slots:
         // The beep and pause choices reach the core as they change (a repeated download reads them each cycle).
         f.w->optBeepNo->click();
         f.w->comDalay_ReDownLoad->setCurrentIndex(7);
-        QVERIFY(!f.wb().sequencer.choices.beep_on_success);
-        QCOMPARE(f.wb().sequencer.choices.redownload_delay_text, QStringLiteral("2"));
+        QVERIFY(!f.wb().runner.choices.beep_on_success);
+        QCOMPARE(f.wb().runner.choices.redownload_delay_text, QStringLiteral("2"));
     }
     void settings_survive_restart()
     {
@@ -691,7 +691,7 @@ private slots:
             returned = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(returned, 5000);
-        QVERIFY(f.wb().link.stop_requested);
+        QVERIFY(f.wb().link.stop_requested());
         QVERIFY(f.w->textMsg->toPlainText().contains(QStringLiteral("Operation is stop. / 操作被停止.")));
         QVERIFY(f.w->comDownload[0]->isEnabled());
         QVERIFY(!f.w->comStop_Download->isEnabled());

@@ -230,7 +230,7 @@ void CliSession::stop_now()
     timeout_.stop();
     emit interrupt_received();
     if (stop_bench_on_interrupt)
-        bench.stop_run.stop_download();
+        bench.runner.stop();
 }
 
 void CliSession::calibrate()
@@ -238,7 +238,7 @@ void CliSession::calibrate()
     SettingsStore store;
     if (!bench.link.adopt_loops_per_ms(store.loops_per_ms())) {
         bench.link.calibrate_delay_loop();
-        store.set_loops_per_ms(bench.link.loops_per_ms);
+        store.set_loops_per_ms(bench.link.loops_per_ms());
     }
 }
 

@@ -36,10 +36,9 @@ int cmd_connect(const QStringList& args)
     session.install_stop_on_interrupt();
     session.calibrate();
 
-    session.bench.link.stop_requested = false;
-    session.bench.connection.connect_to_mcu(false);
+    session.bench.link.clear_stop();
+    const bool connected = session.bench.connection.connect_to_mcu(false) == ConnectOutcome::Connected;
     session.report_port_error();
-    const bool connected = session.bench.results.connected;
     session.bench.stop_run.stop_download();
 
     if (session.quiet)

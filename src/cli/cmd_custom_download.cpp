@@ -109,8 +109,8 @@ int cmd_custom_download(const QStringList& args)
     custom.trigger_stop_bits = trigger.stop_bits;
     custom.send_trigger = parser.isSet(QStringLiteral("trigger"));
     custom.trigger_text = parser.value(QStringLiteral("trigger"));
-    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
-    bench.sequencer.choices.beep_on_success = beep == QLatin1String("yes");
+    bench.runner.choices.redownload_delay_text = parser.value(QStringLiteral("pause"));
+    bench.runner.choices.beep_on_success = beep == QLatin1String("yes");
 
     const bool repeat = parser.isSet(QStringLiteral("repeat"));
     custom.board_finished = [&](bool ok) {

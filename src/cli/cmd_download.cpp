@@ -8,6 +8,7 @@
 #include "cli/download_run.h"
 #include "cli/gang_download.h"
 #include "device/board_recorder.h"
+#include "device/job.h"
 #include "device/numbered_board.h"
 #include "device/serial_pool.h"
 
@@ -118,39 +119,34 @@ int cmd_download(const QStringList& args)
     Workbench& bench = session.bench;
 
     // Option choices (the options page and the speed and gain choices next to the download).
-    bool double_speed = false, erase_data = false, p10 = false, aux_ram = true, rst_wdt = true;
-    if (!yes_no(parser, QStringLiteral("double-speed"), false, double_speed, error) ||
-        !yes_no(parser, QStringLiteral("erase-data"), false, erase_data, error) ||
-        !yes_no(parser, QStringLiteral("p10-p11"), false, p10, error) ||
+    JobOptions choices;
+    bool aux_ram = true, rst_wdt = true;
+    if (!yes_no(parser, QStringLiteral("double-speed"), false, choices.double_speed, error) ||
+        !yes_no(parser, QStringLiteral("erase-data"), false, choices.erase_data, error) ||
+        !yes_no(parser, QStringLiteral("p10-p11"), false, choices.p10_p11_to_gnd, error) ||
         !yes_no(parser, QStringLiteral("aux-ram"), true, aux_ram, error) ||
         !yes_no(parser, QStringLiteral("reset-stops-wdt"), true, rst_wdt, error))
         return usage_error(error);
-    bool half_gain = true;
+    choices.aux_ram_no = !aux_ram;
+    choices.rst_close_wdt_no = !rst_wdt;
     if (parser.isSet(QStringLiteral("gain"))) {
         const QString g = parser.value(QStringLiteral("gain")).trimmed().toLower();
         if (g != QLatin1String("half") && g != QLatin1String("full"))
             return usage_error(QStringLiteral("--gain takes half or full"));
-        half_gain = g == QLatin1String("half");
+        choices.half_gain = g == QLatin1String("half");
     }
     // The choices that depend on the model's family: now, and again once --model auto has picked it.
-    auto apply_family_options = [&, double_speed, half_gain]() -> QString {
+    auto apply_family_options = [&, choices]() -> QString {
         const int family = bench.model.model_family;
         if (family == 1 && parser.isSet(QStringLiteral("double-speed")))
             return QStringLiteral("this model offers no double-speed choice (a programmer sets it)");
         if (family != 2 && parser.isSet(QStringLiteral("gain")))
             return QStringLiteral("--gain applies to A and B+ models only");
-        if (family == 0 || family == 2)
-            bench.options.set_double_speed(double_speed);
-        if (family == 2)
-            bench.options.set_half_gain(half_gain);
+        choices.apply(bench);
         return {};
     };
     if (const QString refused = session.model_auto() ? QString() : apply_family_options(); !refused.isEmpty())
         return usage_error(refused);
-    bench.options.erase_data_yes = erase_data;
-    bench.options.p10_p11_to_gnd_yes = p10;
-    bench.options.aux_ram_no = !aux_ram;
-    bench.options.rst_close_wdt_no = !rst_wdt;
 
     if (parser.isSet(QStringLiteral("wdt-pin"))) {
         const QString pin = parser.value(QStringLiteral("wdt-pin"));
@@ -206,7 +202,7 @@ int cmd_download(const QStringList& args)
     static const QRegularExpression seconds_re(QStringLiteral("^[0-9]{1,6}$"));
     if (!seconds_re.match(parser.value(QStringLiteral("pause")).trimmed()).hasMatch())
         return usage_error(QStringLiteral("--pause takes a whole number of seconds"));
-    bench.sequencer.choices.redownload_delay_text = parser.value(QStringLiteral("pause")).trimmed();
+    bench.runner.choices.redownload_delay_text = parser.value(QStringLiteral("pause")).trimmed();
     RunOptions run;
     if (!parse_run_options(parser, repeat, run, error))
         return usage_error(error);
@@ -225,29 +221,23 @@ int cmd_download(const QStringList& args)
             pool->abandon();
         });
     }
-    bench.sequencer.set_image_tools(&tools.loader, pool ? nullptr : &serial);
+    bench.runner.set_image_tools(&tools.loader, pool ? nullptr : &serial);
+    if (numbered)
+        bench.runner.set_numbers(&*numbered);
     BoardRecorder recorder(bench);
     recorder.image_name = QFileInfo(file).fileName();
     recorder.image_sha256 = BoardRecorder::file_sha256(file);
-    bench.sequencer.board_started = [&] {
-        if (numbered)
-            numbered->begin();
+    QObject::connect(&bench.runner, &DownloadRunner::board_started, &recorder, [&] {
         recorder.port = bench.link.port_device();
         recorder.begin();
-    };
-    // A board ended: its number kept or given back, its record written.
-    const BoardEnded ended = [&](bool board, bool ok) -> std::optional<QString> {
-        const QString number = numbered ? numbered->finish(ok) : QString();
-        if (!board)
-            return std::nullopt;
-        const BoardResult result = ok                    ? BoardResult::Ok
-                                   : session.interrupted() ? BoardResult::Interrupted
-                                   : session.timed_out()   ? BoardResult::TimedOut
-                                                           : BoardResult::Failed;
-        report.add(recorder.finish(result, number, pool ? pool->series_name() : QString()));
-        if (!numbered)
-            return std::nullopt;
-        return number;
+    });
+    // A board ended: its record written.
+    const BoardEnded ended = [&](const BoardResult& board) {
+        const RecordResult result = board.ok()            ? RecordResult::Ok
+                                    : session.interrupted() ? RecordResult::Interrupted
+                                    : session.timed_out()   ? RecordResult::TimedOut
+                                                            : RecordResult::Failed;
+        report.add(recorder.finish(result, board.serial_number, pool ? pool->series_name() : QString()));
     };
 
     session.model_picked = [&] { return reload_for_picked_model(session, tools, buffer, file, apply_family_options()); };

@@ -97,15 +97,8 @@ int load_into_bench(const char* command, Workbench& bench, BenchImageTools& tool
 {
     if (const int status = check_program_input(command, path, bench.model, options))
         return status;
-    bench.image.fill_ff = options.fill_ff;
-    bench.image.buffer_start_text = options.start;
-    bench.image.clear_buffer_on_load = true;
-    bench.image.clear_program_buffer(0x00);
-    bench.image.show_memory_ranges();
-    bench.image.file_path = QFileInfo(path).absoluteFilePath();
-    tools.loader.follow_address_records = !options.force;
-    tools.loader.open_into_buffer();
-    if (!tools.loader.last_load_ok) {
+    bench.image.start_afresh(options.fill_ff, options.start);
+    if (!tools.loader.open_path(path, !options.force)) {
         FileDiagnostic refused = tools.loader.refusal.value_or(FileDiagnostic{path, 0, FileReason::unreadable()});
         refused.file = path;
         return refuse_input(command, refused, false);

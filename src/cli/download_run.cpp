@@ -224,51 +224,41 @@ ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool re
             greeting();
     };
 
+    DownloadRunner& runner = bench.runner;
+    runner.set_board_port(&session.port);
+    runner.set_resend_limit(options.max_resends);
+    const bool numbered = runner.numbers() != nullptr;
     int programmed = 0, good = 0;
-    quint64 resent_before = 0;
-    bench.sequencer.board_finished = [&](bool ok) {
+    QObject context;
+    QObject::connect(&runner, &DownloadRunner::board_finished, &context, [&](const BoardResult& board) {
         printer.end_line();
-        // Stopped while waiting for a board that never answered: with Re-Download that is the
-        // end of the run, not a failed board.
-        const bool none_answered = session.port.no_board_answered();
-        const bool no_board = !ok && repeat && bench.link.stop_requested && none_answered;
-        if (no_board) {
-            if (ended)
-                ended(false, false);
+        if (board.outcome == BoardResult::Outcome::NoBoard)
             return;
-        }
-        const quint64 resent = bench.programmer.frames_resent - resent_before;
-        resent_before = bench.programmer.frames_resent;
-        if (resent > 0)
-            for (const QString& line : resent_lines(resent))
+        if (board.frames_resent > 0)
+            for (const QString& line : resent_lines(board.frames_resent))
                 bench.log.append(line);
-        if (ok && options.max_resends >= 0 && qint64(resent) > options.max_resends) {
+        if (board.too_many_resends)
             std::fprintf(stderr, "%s: board failed: %llu frames resent, more than --max-resends %lld / 重发帧数超过上限\n",
-                         kName, static_cast<unsigned long long>(resent), static_cast<long long>(options.max_resends));
-            ok = false;
-            bench.sequencer.end_series = true;
-        }
+                         kName, static_cast<unsigned long long>(board.frames_resent),
+                         static_cast<long long>(options.max_resends));
+        const bool ok = board.ok();
         ++programmed;
         good += ok ? 1 : 0;
-        QString number = serial_text;
-        bool numbered = false;
         if (ended)
-            if (const std::optional<QString> kept = ended(true, ok)) {
-                number = *kept;
-                numbered = true;
-            }
+            ended(board);
+        const QString number = numbered ? board.serial_number : serial_text;
         if (session.quiet)
             session.print_verdict(ok, number);
         else if (repeat || numbered)
             std::fprintf(stderr, "%s: board %d %s%s\n", kName, programmed, ok ? "programmed" : "failed",
                          qPrintable(BoardReport::number_words(numbered ? number : QString())));
         if (options.count > 0 && good >= options.count)
-            bench.sequencer.end_series = true;
-    };
+            runner.end_series();
+    });
 
     session.calibrate();
     session.install_stop_on_interrupt();
-    bench.sequencer.start_download(repeat ? 1 : 0);
+    runner.run(repeat ? DownloadRunner::Mode::ReDownload : DownloadRunner::Mode::Download);
     printer.end_line();
     if (good < programmed)
         session.report_port_error();

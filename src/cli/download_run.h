@@ -5,6 +5,7 @@
 // --quiet, the resent frames logged and checked against --max-resends, and the exit status.
 
 #include "cli/exit_status.h"
+#include "device/board_result.h"
 
 #include <QCommandLineOption>
 #include <QList>
@@ -12,7 +13,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 class CliSession;
 struct BenchImageTools;
@@ -38,10 +38,9 @@ bool parse_run_options(const QCommandLineParser& parser, bool repeat, RunOptions
 // reason.
 bool check_serial_option(const QStringList& parts, QString& error);
 
-// Called as each board ends, `ok` as finally judged (after --max-resends); `board` is false when no
-// board answered (a batch's end). Returns the serial number the board keeps, when the caller hands
-// out the numbers.
-using BoardEnded = std::function<std::optional<QString>(bool board, bool ok)>;
+// Called as each board that was programmed ends (a batch's end with no board in hand is none),
+// its result as finally judged (after --max-resends).
+using BoardEnded = std::function<void(const BoardResult& board)>;
 
 // Runs Download (or Re-Download with `repeat`) on the session's bench and returns the exit status.
 ExitStatus run_download(CliSession& session, const SerialNumber* serial, bool repeat, const RunOptions& options,

@@ -3,7 +3,7 @@
 #include "cli/board_report.h"
 #include "cli/cli_session.h"
 #include "cli/gang_batch.h"
-#include "device/gang_recipe.h"
+#include "device/job.h"
 #include "device/gang_run.h"
 #include "device/serial_pool.h"
 #include "isp/port_names.h"
@@ -141,7 +141,7 @@ int run_gang_download(CliSession& session, const SerialNumber* serial, const QSt
 
     // The busy-wait calibration, once for every port, while nothing else runs.
     session.calibrate();
-    GangRun run(GangRecipe::capture(session.bench, serial), devices, repeat, report.make_pool());
+    GangRun run(Job::capture(session.bench, serial), devices, repeat, report.make_pool());
     QObject::connect(&run, &GangRun::board_record, &report, [&report](int, const BoardRecord& r) { report.add(r); });
 
     const bool terminal = gang_progress_bar(options, session.quiet);

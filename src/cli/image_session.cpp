@@ -29,11 +29,7 @@ bool ImageSession::setup(const QString& model_name, const QString& start_text, c
         return false;
     }
     model.select(model_name);
-    image.fill_ff = f == QLatin1String("FF");
-    image.buffer_start_text = start_text;
-    image.clear_buffer_on_load = true;
-    image.clear_program_buffer(0x00);
-    image.show_memory_ranges();
+    image.start_afresh(f == QLatin1String("FF"), start_text);
     return true;
 }
 
@@ -51,15 +47,14 @@ bool ImageSession::load(const QString& path, QString* error, bool strict)
             return false;
         }
     }
-    image.file_path = info.absoluteFilePath();
-    loader.follow_address_records = strict;
-    loader.open_into_buffer();
-    if (!loader.last_load_ok && loader.refusal) {
+    if (loader.open_path(path, strict))
+        return true;
+    if (loader.refusal) {
         FileDiagnostic refused = *loader.refusal;
         refused.file = path;
         *error = refused.text();
     }
-    return loader.last_load_ok;
+    return false;
 }
 
 QString ImageSession::whole_dump() const

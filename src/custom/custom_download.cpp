@@ -38,12 +38,14 @@ CustomDownload::CustomDownload(Workbench& bench) : bench_(bench) {}
 
 QString CustomDownload::download_settings_text() const
 {
-    return serial_settings_text(download_baud, download_parity, download_data_bits, download_stop_bits);
+    return serial_settings_text(download_baud, download_parity, download_data_bits,
+                                download_stop_bits);
 }
 
 QString CustomDownload::trigger_settings_text() const
 {
-    return serial_settings_text(trigger_baud, trigger_parity, trigger_data_bits, trigger_stop_bits);
+    return serial_settings_text(trigger_baud, trigger_parity, trigger_data_bits,
+                                trigger_stop_bits);
 }
 
 QString CustomDownload::identity_text(quint8 high, quint8 low)
@@ -75,7 +77,7 @@ int CustomDownload::poll_interval_ms(const QString& baud_text)
 void CustomDownload::stop_custom()
 {
     IspLink& link = bench_.link;
-    link.custom_frame_mode = false;
+    link.set_custom_frame_mode(false);
     link.request_stop();
     link.request_custom_stop();
 }
@@ -104,20 +106,20 @@ void CustomDownload::run_custom_download(bool repeat)
     if (move_focus_off_buttons)
         move_focus_off_buttons();
     // Ends any other download loop that is still waiting.
-    link.custom_frame_mode = false;
+    link.set_custom_frame_mode(false);
     link.request_stop();
     link.request_custom_stop();
 
     if (!bench_.image.file_loaded) {
-        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        bench_.dialogs->message_box(DownloadRunner::kNoFileText);
         return;
     }
     running = true;
 
     bool leave = false;   // straight to the end: no stop line
     if (send_trigger) {
-        link.custom_reply_received = false;
-        link.custom_stop_requested = false;
+        link.clear_custom_reply();
+        link.clear_custom_stop();
         link.close_port();
         if (link.port_open() && bench_.port)
             bench_.port->close();
@@ -142,13 +144,13 @@ void CustomDownload::run_custom_download(bool repeat)
     while (!leave) {
         bench_.stop_run.Timer9.set_enabled(true);
         if (serial_ && !serial_->serial_active)
-            serial_->auto_increase_toggled();
-        link.stop_requested = false;
-        link.custom_frame_mode = true;
+            serial_->update_active();
+        link.clear_stop();
+        link.set_custom_frame_mode(true);
 
         if (!connect_custom()) {
             // Stopped while waiting for the routine: no board was attempted.
-            if (!link.custom_stop_requested) {
+            if (!link.custom_stop_requested()) {
                 last_board_ok = false;
                 ++boards_failed;
                 if (board_finished)
@@ -160,9 +162,7 @@ void CustomDownload::run_custom_download(bool repeat)
         bool ok = read_custom_id() && erase_custom();
         if (ok) {
             link.delay_ms(100);
-            bench_.programmer.program_ok = false;
-            bench_.programmer.program_and_verify();
-            ok = bench_.programmer.program_ok;
+            ok = bench_.programmer.program_and_verify();
         }
         last_board_ok = ok;
         if (!ok) {
@@ -176,17 +176,17 @@ void CustomDownload::run_custom_download(bool repeat)
         link.send_custom_command(Frames::CustomFinish);
         link.send_custom_command(Frames::CustomFinish);
 
-        const qint64 seconds = Sequencer::seconds_since(bench_.programmer.program_start_time);
+        const qint64 seconds = DownloadRunner::seconds_since(bench_.programmer.program_start_time);
         bench_.log.append(QStringLiteral("Program OK / 下载 OK "));
-        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + Sequencer::total_time_text(seconds) +
+        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + DownloadRunner::total_time_text(seconds) +
                           QStringLiteral(" )"));
-        if (bench_.sequencer.choices.beep_on_success)
+        if (bench_.runner.choices.beep_on_success)
             bench_.dialogs->beep();
         ++boards_done;
         if (board_finished)
             board_finished(true);
 
-        if (link.custom_stop_requested) {
+        if (link.custom_stop_requested()) {
             // Stopped while finishing: no stop line.
             leave = true;
             break;
@@ -202,18 +202,18 @@ void CustomDownload::run_custom_download(bool repeat)
             break;
         countdown();
         // A stop during the countdown ends the series (with the stop line below).
-        if (link.custom_stop_requested || link.stop_requested)
+        if (link.custom_stop_requested() || link.stop_requested())
             break;
     }
 
-    if (!leave && link.custom_stop_requested) {
+    if (!leave && link.custom_stop_requested()) {
         bench_.dialogs->beep();
         bench_.log.append(kStopLine);
     }
     link.close_port();
     bench_.stop_run.stop_download();
     link.release_port();
-    link.custom_frame_mode = false;
+    link.set_custom_frame_mode(false);
     running = false;
 }
 
@@ -221,7 +221,7 @@ void CustomDownload::countdown()
 {
     IspLink& link = bench_.link;
     const QString kept = bench_.log.text();
-    for (int k = Sequencer::pause_seconds(bench_.sequencer.choices.redownload_delay_text); k >= 1; --k) {
+    for (int k = DownloadRunner::pause_seconds(bench_.runner.choices.redownload_delay_text); k >= 1; --k) {
         bench_.log.set_text(kept);
         bench_.log.append(QString());
         bench_.log.append(QStringLiteral("Program succeed. / 下载成功."));
@@ -230,8 +230,8 @@ void CustomDownload::countdown()
         bench_.log.append(QString());
         bench_.log.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(k));
         link.Timer10.restart(1000);
-        link.wait_on(link.Timer10, [&link] { return link.stop_requested || link.custom_stop_requested; });
-        if (link.stop_requested || link.custom_stop_requested) {
+        link.wait_on(link.Timer10, [&link] { return link.stop_requested() || link.custom_stop_requested(); });
+        if (link.stop_requested() || link.custom_stop_requested()) {
             link.Timer10.stop();
             return;
         }
@@ -241,8 +241,8 @@ void CustomDownload::countdown()
 bool CustomDownload::connect_custom()
 {
     IspLink& link = bench_.link;
-    link.custom_reply_received = false;
-    link.custom_stop_requested = false;
+    link.clear_custom_reply();
+    link.clear_custom_stop();
     bench_.log.clear();
 
     bench_.work.set_phase(WorkPhase::Busy);
@@ -259,7 +259,7 @@ bool CustomDownload::connect_custom()
 
     // The application may take any time to enter its routine: ask until it answers or Stop.
     const int interval = poll_interval_ms(download_baud);
-    const auto answered_or_stopped = [&link] { return link.custom_reply_received || link.custom_stop_requested; };
+    const auto answered_or_stopped = [&link] { return link.custom_reply_received() || link.custom_stop_requested(); };
     while (!answered_or_stopped()) {
         link.send_custom_command(Frames::CustomSync);
         link.Timer7.stop();
@@ -267,13 +267,13 @@ bool CustomDownload::connect_custom()
         link.Timer7.start();
         link.wait_on(link.Timer7, answered_or_stopped);
     }
-    if (link.custom_stop_requested)
+    if (link.custom_stop_requested())
         return false;
 
     for (int i = 0; i < 3; ++i)
         bench_.connection.send_custom_sync();
 
-    if (link.custom_reply_received) {
+    if (link.custom_reply_received()) {
         bench_.log.append(QStringLiteral("Connection is OK... / 握手成功..."));
         return true;
     }
@@ -287,19 +287,19 @@ bool CustomDownload::connect_custom()
 bool CustomDownload::read_custom_id()
 {
     IspLink& link = bench_.link;
-    link.custom_reply_received = false;
-    link.custom_stop_requested = false;
+    link.clear_custom_reply();
+    link.clear_custom_stop();
     bench_.log.append(QStringLiteral("We are read MCU Firmware Version ..."));
     bench_.status_report.hide_status_panel_rows();
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         bench_.connection.send_custom_read_id();
-        if (link.custom_stop_requested)
+        if (link.custom_stop_requested())
             return false;
-        if (link.custom_reply_received)
+        if (link.custom_reply_received())
             break;
     }
-    if (!link.custom_reply_received) {
+    if (!link.custom_reply_received()) {
         link.beep_times(3);
         bench_.log.append(QStringLiteral("Read MCU Option is failed. / 读 Option (End: ") + MessageLog::time_of_day() +
                           QLatin1Char(')'));
@@ -307,7 +307,7 @@ bool CustomDownload::read_custom_id()
         return false;
     }
 
-    const QString identity = identity_text(link.rx_frame[6], link.rx_frame[7]);
+    const QString identity = identity_text(link.rx_frame()[6], link.rx_frame()[7]);
     const CustomIdentity id = lookup_custom_identity(identity);
     bench_.status.mcu_type_name = id.model_name;
     bench_.results.chip_id_hex = id.prefix;
@@ -322,26 +322,26 @@ bool CustomDownload::read_custom_id()
         bench_.dialogs->message_box(kWrongTypeBox);
         return false;
     }
-    bench_.status.option_byte = link.rx_frame[8];
+    bench_.status.option_byte = link.rx_frame()[8];
     return true;
 }
 
 bool CustomDownload::erase_custom()
 {
     IspLink& link = bench_.link;
-    link.custom_reply_received = false;
-    link.custom_stop_requested = false;
+    link.clear_custom_reply();
+    link.clear_custom_stop();
     bench_.log.append(QStringLiteral("We are erasing application flash..."));
     bench_.log.append(QStringLiteral("正在擦除应用程序区..."));
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         bench_.connection.send_custom_erase();
-        if (link.custom_stop_requested)
+        if (link.custom_stop_requested())
             return false;
-        if (link.custom_reply_received)
+        if (link.custom_reply_received())
             break;
     }
-    if (!link.custom_reply_received) {
+    if (!link.custom_reply_received()) {
         link.beep_times(3);
         bench_.log.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") +
                           MessageLog::time_of_day() + QLatin1Char(')'));

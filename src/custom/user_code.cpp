@@ -22,16 +22,8 @@ QString serial_settings_text(const QString& baud, const QString& parity, const Q
 
 void wait_transmit_queue_empty(Workbench& bench)
 {
-    // The link's wait also ends on a stop request; here only the queue counts. A stop pressed
-    // meanwhile is kept.
-    IspLink& link = bench.link;
-    const bool stop = link.stop_requested;
-    const bool custom_stop = link.custom_stop_requested;
-    link.stop_requested = false;
-    link.custom_stop_requested = false;
-    link.wait_transmit_empty();
-    link.stop_requested = link.stop_requested || stop;
-    link.custom_stop_requested = link.custom_stop_requested || custom_stop;
+    // Only the queue counts here: a stop pressed before or meanwhile is kept for what follows.
+    bench.link.wait_transmit_empty(false);
 }
 
 UserCodeCommand::UserCodeCommand(Workbench& bench) : bench_(bench) {}
@@ -46,7 +38,7 @@ void UserCodeCommand::send_then_download()
     if (!send_user_code())
         return;
     download_started = true;
-    bench_.sequencer.start_download(0);
+    bench_.runner.run(DownloadRunner::Mode::Download);
 }
 
 bool UserCodeCommand::send_user_code()
@@ -56,7 +48,7 @@ bool UserCodeCommand::send_user_code()
     IspLink& link = bench_.link;
 
     if (!bench_.image.file_loaded) {
-        bench_.dialogs->message_box(Sequencer::kNoFileText);
+        bench_.dialogs->message_box(DownloadRunner::kNoFileText);
         return false;
     }
     bench_.log.clear();

@@ -91,7 +91,7 @@ void BoardRecorder::on_phase(WorkPhase phase)
         enter(Step::Options);
 }
 
-BoardRecord BoardRecorder::finish(BoardResult result, const QString& serial_text, const QString& series)
+BoardRecord BoardRecorder::finish(RecordResult result, const QString& serial_text, const QString& series)
 {
     enter(Step::None);
     BoardRecord r = record_;
@@ -116,8 +116,8 @@ BoardRecord BoardRecorder::finish(BoardResult result, const QString& serial_text
     r.serial_number = serial_text.trimmed();
     r.options = option_lines_.join(QStringLiteral("; "));
     r.result = result;
-    if (result != BoardResult::Ok)
-        r.failure_reason = result == BoardResult::Interrupted && failure_line_.isEmpty()
+    if (result != RecordResult::Ok)
+        r.failure_reason = result == RecordResult::Interrupted && failure_line_.isEmpty()
                                ? QStringLiteral("Operation is stop. / 操作被停止.")
                                : failure_line_;
     r.frames_resent = resent_frames();

@@ -24,10 +24,10 @@ public:
     QString image_name;
     QString image_sha256;
 
-    // A board's download begins (the sequencer's board_started).
+    // A board's download begins (the download runner's board_started).
     void begin();
     // The board is done: its record. `serial_text` and `series` name its number ("" for none).
-    BoardRecord finish(BoardResult result, const QString& serial_text = {}, const QString& series = {});
+    BoardRecord finish(RecordResult result, const QString& serial_text = {}, const QString& series = {});
 
     // SHA-256 of a file, lower-case hex ("" when it cannot be read).
     static QString file_sha256(const QString& path);

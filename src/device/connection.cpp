@@ -84,23 +84,23 @@ void Connection::read_status(bool slow)
 void Connection::send_sync_command()
 {
     link_.flush_receive();
-    link_.custom_reply_received = false;
-    link_.custom_stop_requested = false;
+    link_.clear_custom_reply();
+    link_.clear_custom_stop();
     link_.clear_queues();
     link_.send_short_command(Frames::Synchronise);
     link_.Timer7.restart(200);
-    link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
+    link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
 }
 
 void Connection::custom_exchange(quint8 code, int timeout_ms)
 {
     link_.flush_receive();
-    link_.custom_reply_received = false;
-    link_.custom_stop_requested = false;
+    link_.clear_custom_reply();
+    link_.clear_custom_stop();
     link_.clear_queues();
     link_.send_custom_command(code);
     link_.Timer7.restart(timeout_ms);
-    link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received || link_.custom_stop_requested; });
+    link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received() || link_.custom_stop_requested(); });
 }
 
 void Connection::send_custom_sync()
@@ -137,7 +137,7 @@ void Connection::report_clock()
         external(x);
 }
 
-void Connection::connect_to_mcu(bool read_only)
+ConnectOutcome Connection::connect_to_mcu(bool read_only)
 {
     // 1.
     work_.set_phase(WorkPhase::Busy);
@@ -152,7 +152,7 @@ void Connection::connect_to_mcu(bool read_only)
     const std::optional<qint32> baud = handshake_.handshake(read_only);
     if (!baud) {
         work_.set_phase(WorkPhase::Idle);
-        return;
+        return link_.stop_requested() ? ConnectOutcome::Stopped : ConnectOutcome::Failed;
     }
     results_.baud = *baud;
 
@@ -164,32 +164,32 @@ void Connection::connect_to_mcu(bool read_only)
     if (read_only) {
         work_.set_phase(WorkPhase::Idle);
         results_.connected = true;
-        return;
+        return ConnectOutcome::Connected;
     }
 
     // 6.
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         stop_line();
-        return;
+        return ConnectOutcome::Stopped;
     }
 
     // 7.
     if (!results_.chip_id_known) {
         for (int i = 0; i < 4; ++i) {
             read_status(false);
-            if (link_.reply_received || link_.stop_requested)
+            if (link_.reply_received() || link_.stop_requested())
                 break;
         }
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             stop_line();
-            return;
+            return ConnectOutcome::Stopped;
         }
         if (!results_.status_read_ok) {
             link_.beep_times(3);
             stop_run_.stop_download();
             log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
                         QStringLiteral(")"));
-            return;
+            return ConnectOutcome::Failed;
         }
     }
 
@@ -206,18 +206,19 @@ void Connection::connect_to_mcu(bool read_only)
         work_.set_phase(WorkPhase::Idle);
         image_.file_loaded = false;
         dialogs_.message_box(wrong_model_box_text());
-        return;
+        return ConnectOutcome::WrongModel;
     }
 
     // 11.
     work_.set_phase(WorkPhase::Connected);
     results_.connected = true;
+    return ConnectOutcome::Connected;
 }
 
 void Connection::test_option()
 {
     work_.set_phase(WorkPhase::Manual);
-    link_.stop_requested = false;
+    link_.clear_stop();
 
     if (!results_.connected) {
         log_.clear();

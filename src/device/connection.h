@@ -17,14 +17,17 @@ struct McuStatus;
 struct LinkResults;
 struct SelectedModel;
 
+// How a connect ended.
+enum class ConnectOutcome { Connected, Failed, Stopped, WrongModel };
+
 class Connection {
 public:
     Connection(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
                const SelectedModel& model, StatusReport& report, WorkState& work, StopRun& stop_run,
                Handshake& handshake, ProgramImage& image);
 
-    // Success is results.connected afterwards.
-    void connect_to_mcu(bool read_only);
+    // Connected also sets results.connected (what Test Option and the window read later).
+    ConnectOutcome connect_to_mcu(bool read_only);
     void read_status(bool slow);
     void send_sync_command();
     void report_clock();

@@ -71,8 +71,7 @@ bool Eraser::connect_and_erase()
     log_.clear();
 
     results_.connected = false;
-    connection_.connect_to_mcu(false);
-    if (!results_.connected)
+    if (connection_.connect_to_mcu(false) != ConnectOutcome::Connected)
         return false;
 
     // Old boot loaders (0.2 and before, or none reported) have nothing to erase.
@@ -81,13 +80,13 @@ bool Eraser::connect_and_erase()
     }
 
     erase_application();
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         link_.beep_times(1);
         log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
         stop_run_.stop_download();
         return false;
     }
-    if (!link_.reply_received) {
+    if (!link_.reply_received()) {
         link_.beep_times(3);
         log_.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") + MessageLog::time_of_day() +
                     QStringLiteral(")"));
@@ -107,13 +106,13 @@ void Eraser::erase_application()
     link_.flush_receive();
 
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        link_.reply_armed = true;
+        link_.set_reply_armed(true);
         link_.delay_ms(50);
-        if (link_.prefix_mode) {
+        if (link_.prefix_mode()) {
             link_.send_byte(Frames::kPrefix0, 0);
             link_.send_byte(Frames::kPrefix1, 0);
         }
-        link_.tx_checksum = 0;
+        link_.set_tx_checksum(0);
         link_.send_byte(Frames::kCommandStart, 1);
         link_.send_byte(0x00, 1);
         link_.send_byte(0x07, 1);
@@ -130,8 +129,8 @@ void Eraser::erase_application()
         link_.send_byte(Frames::kEnd, 1);
 
         link_.Timer7.restart(kEraseReplyMs);
-        link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
-        if (link_.reply_received)
+        link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
+        if (link_.reply_received())
             break;
     }
     link_.delay_ms(100);

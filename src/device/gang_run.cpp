@@ -8,22 +8,22 @@
 
 namespace {
 
-std::unique_ptr<SerialPool> recipe_pool(const GangRecipe& recipe)
+std::unique_ptr<SerialPool> job_pool(const Job& job)
 {
-    if (!recipe.serial_enabled)
+    if (!job.serial_enabled)
         return nullptr;
-    const int bytes = int(NumberText::round_half_even(NumberText::leading_number(recipe.serial_texts[1])));
-    return std::make_unique<SerialPool>(recipe.serial_texts[2], recipe.serial_texts[3], recipe.serial_format, bytes);
+    const int bytes = int(NumberText::round_half_even(NumberText::leading_number(job.serial_texts[1])));
+    return std::make_unique<SerialPool>(job.serial_texts[2], job.serial_texts[3], job.serial_format, bytes);
 }
 
 } // namespace
 
-GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent)
-    : GangRun(recipe, devices, repeat, recipe_pool(recipe), parent)
+GangRun::GangRun(const Job& job, const QStringList& devices, bool repeat, QObject* parent)
+    : GangRun(job, devices, repeat, job_pool(job), parent)
 {
 }
 
-GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
+GangRun::GangRun(const Job& job, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
                  QObject* parent)
     : QObject(parent), pool_(std::move(pool))
 {
@@ -32,7 +32,7 @@ GangRun::GangRun(const GangRecipe& recipe, const QStringList& devices, bool repe
         row.device = devices.at(i);
         row.state = QStringLiteral("waiting");
         rows_.push_back(row);
-        auto station = std::make_unique<GangStation>(i, devices.at(i), recipe, pool_.get(), repeat);
+        auto station = std::make_unique<GangStation>(i, devices.at(i), job, pool_.get(), repeat);
         connect(station.get(), &GangStation::line, this, &GangRun::on_line);
         connect(station.get(), &GangStation::progress, this, &GangRun::on_progress);
         connect(station.get(), &GangStation::board_record, this, &GangRun::board_record);

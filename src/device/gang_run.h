@@ -4,7 +4,7 @@
 // port for whoever shows it (the CLI's progress lines, the window's Gang page) and the figures for
 // the summary. Lives in the caller's thread; the ports run on threads of their own.
 
-#include "device/gang_recipe.h"
+#include "device/job.h"
 #include "store/board_record.h"
 
 #include <QObject>
@@ -33,9 +33,9 @@ public:
     };
 
     // `devices`: the ports (device paths), at least one, no port twice.
-    GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, QObject* parent = nullptr);
-    // The serial numbers from `pool` (e.g. a store's series) instead of the recipe's value boxes.
-    GangRun(const GangRecipe& recipe, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
+    GangRun(const Job& job, const QStringList& devices, bool repeat, QObject* parent = nullptr);
+    // The serial numbers from `pool` (e.g. a store's series) instead of the job's value boxes.
+    GangRun(const Job& job, const QStringList& devices, bool repeat, std::unique_ptr<SerialPool> pool,
             QObject* parent = nullptr);
     ~GangRun() override;
 

@@ -33,9 +33,9 @@ private:
 
 } // namespace
 
-GangStation::GangStation(int index, const QString& device, const GangRecipe& recipe, SerialPool* pool, bool repeat,
+GangStation::GangStation(int index, const QString& device, const Job& job, SerialPool* pool, bool repeat,
                          QObject* parent)
-    : QThread(parent), index(index), device(device), recipe_(recipe), pool_(pool), repeat_(repeat)
+    : QThread(parent), index(index), device(device), job_(job), pool_(pool), repeat_(repeat)
 {
 }
 
@@ -51,24 +51,9 @@ void GangStation::request_stop()
     if (pool_)
         pool_->wake();
     QMutexLocker lock(&mutex_);
-    if (stopper_)
-        QMetaObject::invokeMethod(stopper_, "stop", Qt::QueuedConnection);
+    if (runner_)
+        QMetaObject::invokeMethod(runner_, "stop", Qt::QueuedConnection);
 }
-
-namespace {
-
-// Presses the workbench's Stop button inside the station's thread.
-class Stopper : public QObject {
-    Q_OBJECT
-public:
-    explicit Stopper(Workbench& bench) : bench_(bench) {}
-    Q_INVOKABLE void stop() { bench_.stop_run.stop_download(); }
-
-private:
-    Workbench& bench_;
-};
-
-} // namespace
 
 void GangStation::run()
 {
@@ -76,13 +61,14 @@ void GangStation::run()
     BoardPort port;
     Workbench bench(&port, &dialogs);
     SerialNumber serial(bench.image, bench.model, nullptr, &dialogs);
-    recipe_.apply(bench, serial);
+    job_.apply(bench, serial);
     bench.link.set_port_device(device);
+    DownloadRunner& runner = bench.runner;
 
     LogFollower follower(bench.log);
     connect(&follower, &LogFollower::line, &follower, [this](const QString& text) { emit line(index, text); },
             Qt::DirectConnection);
-    connect(&bench.work, &WorkState::progress_changed, &bench.work, [this, &bench] {
+    connect(&runner, &DownloadRunner::progress_changed, &runner, [this, &bench] {
         const Progress& p = bench.work.progress();
         int percent = -1;
         if (p.visible && p.maximum > p.minimum)
@@ -90,51 +76,42 @@ void GangStation::run()
         emit progress(index, percent, p.kbyte_text);
     }, Qt::DirectConnection);
 
-    const bool numbered = pool_ && recipe_.serial_enabled && serial.serial_active;
+    const bool numbered = pool_ && job_.serial_enabled && serial.serial_active;
     std::optional<NumberedBoard> number;
     if (numbered)
-        number.emplace(bench, serial, *pool_, stop_, true);
+        runner.set_numbers(&number.emplace(bench, serial, *pool_, stop_, true));
+    runner.set_board_port(&port);
     BoardRecorder recorder(bench);
     recorder.port = device;
-    recorder.image_name = QFileInfo(recipe_.file_path).fileName();
-    recorder.image_sha256 = BoardRecorder::file_sha256(recipe_.file_path);
-    bench.sequencer.board_started = [&] {
-        if (number)
-            number->begin();
-        recorder.begin();
-    };
-    bench.sequencer.board_finished = [&](bool ok) {
-        const QString text = number ? number->finish(ok) : QString();
-        // Stopped while waiting for a board that never answered: with Re-Download that is the
-        // end of the run, not a failed board. The adapter unplugged while waiting: no board either.
-        const bool none_answered = port.no_board_answered();
-        const bool no_board = !ok && stop_ && repeat_ && none_answered;
-        const bool removed = !ok && port.vanished() && none_answered;
+    recorder.image_name = QFileInfo(job_.file_path).fileName();
+    recorder.image_sha256 = BoardRecorder::file_sha256(job_.file_path);
+    connect(&runner, &DownloadRunner::board_started, &recorder, &BoardRecorder::begin, Qt::DirectConnection);
+    connect(&runner, &DownloadRunner::board_finished, &runner, [&](const BoardResult& board) {
+        // The adapter unplugged while waiting for a board: no board either.
+        const bool removed = !board.ok() && port.vanished() && !board.board_answered;
         if (removed) {
             emit board_removed(index);
-        } else if (!no_board) {
-            const BoardResult result = ok ? BoardResult::Ok : stop_ ? BoardResult::Interrupted : BoardResult::Failed;
-            emit board_record(index, recorder.finish(result, text, pool_ ? pool_->series_name() : QString()));
-            emit board_finished(index, ok, text);
+        } else if (board.outcome != BoardResult::Outcome::NoBoard) {
+            const RecordResult result = board.ok() ? RecordResult::Ok : stop_ ? RecordResult::Interrupted : RecordResult::Failed;
+            emit board_record(index, recorder.finish(result, board.serial_number, pool_ ? pool_->series_name() : QString()));
+            emit board_finished(index, board.ok(), board.serial_number);
         }
-    };
+    }, Qt::DirectConnection);
 
-    Stopper stopper(bench);
     {
         QMutexLocker lock(&mutex_);
-        stopper_ = &stopper;
+        runner_ = &runner;
     }
     if (!stop_)
-        bench.sequencer.start_download(repeat_ ? 1 : 0);
+        runner.run(repeat_ ? DownloadRunner::Mode::ReDownload : DownloadRunner::Mode::Download);
     {
         QMutexLocker lock(&mutex_);
-        stopper_ = nullptr;
+        runner_ = nullptr;
     }
+    runner.set_numbers(nullptr);
     number.reset();
     if (pool_)
         pool_->release_thread_store();
     if (port.is_open())
         port.close();
 }
-
-#include "gang_station.moc"

@@ -4,7 +4,7 @@
 // in that thread's own event loop, so a port that waits for its board never holds up another.
 // Everything it reports goes out as signals; receivers in other threads get them queued.
 
-#include "device/gang_recipe.h"
+#include "device/job.h"
 #include "store/board_record.h"
 
 #include <QMutex>
@@ -13,13 +13,14 @@
 
 #include <atomic>
 
+class DownloadRunner;
 class SerialPool;
 
 class GangStation : public QThread {
     Q_OBJECT
 public:
     // `pool` may be null (no serial number); it must outlive the station.
-    GangStation(int index, const QString& device, const GangRecipe& recipe, SerialPool* pool, bool repeat,
+    GangStation(int index, const QString& device, const Job& job, SerialPool* pool, bool repeat,
                 QObject* parent = nullptr);
     ~GangStation() override;
 
@@ -45,10 +46,10 @@ protected:
     void run() override;
 
 private:
-    const GangRecipe recipe_;
+    const Job job_;
     SerialPool* const pool_;
     const bool repeat_;
     std::atomic<bool> stop_{false};
     QMutex mutex_;
-    QPointer<QObject> stopper_;     // lives in the station's thread while it runs
+    QPointer<DownloadRunner> runner_;   // lives in the station's thread while it runs
 };

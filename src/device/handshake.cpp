@@ -215,7 +215,7 @@ quint16 Handshake::reserved_top_size_for(const QString& version)
 // Sends a prepared frame (6A .. 16) byte by byte with the running checksum.
 void Handshake::send_frame_bytes(const QByteArray& frame)
 {
-    link_.tx_checksum = 0;
+    link_.set_tx_checksum(0);
     for (int i = 0; i < frame.size() - 2; ++i)
         link_.send_byte(quint8(frame[i]));
     link_.send_checksum();
@@ -253,17 +253,17 @@ bool Handshake::send_extern_WDT_address()
         link_.open_port();
     const QByteArray frame = wdt_frame(choices_.wdt_pin_enabled, choices_.wdt_pin);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        link_.rx_count = 0;
-        link_.reply_received = false;
+        link_.set_rx_count(0);
+        link_.clear_reply();
         link_.delay_ms(20);
         link_.send_byte(Frames::kPrefix0);
         link_.send_byte(Frames::kPrefix1);
-        link_.reply_armed = true;
-        link_.reply_received = false;
+        link_.set_reply_armed(true);
+        link_.clear_reply();
         send_frame_bytes(frame);
         if (link_.wait_reply(500))
             return true;
-        if (link_.stop_requested)
+        if (link_.stop_requested())
             break;
     }
     link_.close_port();
@@ -277,44 +277,44 @@ bool Handshake::test_new_baud(const QString& baud, quint8 hi, quint8 lo)
     const qint32 baud_value = baud.toInt();
     if (!link_.port_open())
         link_.open_port();
-    link_.rx_count = 0;
-    link_.reply_received = false;
+    link_.set_rx_count(0);
+    link_.clear_reply();
     link_.delay_ms(20);
-    if (link_.prefix_mode) {
+    if (link_.prefix_mode()) {
         link_.send_byte(Frames::kPrefix0);
         link_.send_byte(Frames::kPrefix1);
     }
-    link_.reply_armed = true;
-    link_.reply_received = false;
+    link_.set_reply_armed(true);
+    link_.clear_reply();
     send_frame_bytes(test_baud_frame(baud_value, hi, lo, results_.clock_hz, model_.model_family));
 
     const QString remembered = link_.settings_text();
     if (link_.set_settings(baud + QStringLiteral(",n,8,1")) && link_.port_open())
         link_.wait_reply(650);
     link_.set_settings(remembered);
-    return link_.reply_received;
+    return link_.reply_received();
 }
 
 bool Handshake::set_new_baud(const QString& baud, quint8 hi, quint8 lo)
 {
-    link_.rx_count = 0;
-    link_.reply_received = false;
+    link_.set_rx_count(0);
+    link_.clear_reply();
     link_.set_settings(QStringLiteral("1200,n,8,1"));
     if (!link_.port_open())
         link_.open_port();
     link_.delay_ms(1);
-    if (link_.prefix_mode) {
+    if (link_.prefix_mode()) {
         link_.send_byte(Frames::kPrefix0);
         link_.send_byte(Frames::kPrefix1);
     }
-    link_.reply_armed = true;
-    link_.reply_received = false;
+    link_.set_reply_armed(true);
+    link_.clear_reply();
     send_frame_bytes(switch_baud_frame(baud.toInt(), hi, lo, results_.clock_hz));
 
     link_.set_settings(baud + QStringLiteral(",n,8,1"));
     link_.Timer8.restart(800);
-    link_.wait_on(link_.Timer8, [this] { return link_.reply_received; });
-    return link_.reply_received;
+    link_.wait_on(link_.Timer8, [this] { return link_.reply_received(); });
+    return link_.reply_received();
 }
 
 void Handshake::append_port_advice()
@@ -336,7 +336,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     link_.flush_receive();
     if (link_.close_port())
         link_.close_port();
-    link_.reply_received = false;
+    link_.clear_reply();
     link_.set_settings(QStringLiteral("1200,n,8,1"));
     const int open_result = link_.open_port();
     link_.clear_queues();
@@ -356,7 +356,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     }
 
     // 3.
-    link_.prefix_mode = false;
+    link_.set_prefix_mode(false);
     stop_run_.Timer9.start();
     for (int i = 0; i < 2 && !link_.port_open(); ++i)
         link_.open_port();
@@ -366,7 +366,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     // is left as it is.
     const PowerCycle power = choices_.power_cycle;
     bool powered_off = false;
-    if (power != PowerCycle::None && link_.serial_port() && !link_.stop_requested) {
+    if (power != PowerCycle::None && link_.serial_port() && !link_.stop_requested()) {
         power_cycle::set_power(*link_.serial_port(), power, false);
         powered_off = true;
         OneShotTimer off_time(QStringLiteral("power-off"), power_cycle::kOffMs);
@@ -378,11 +378,11 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     //    the status frame is in (or stop). Nothing spins while the board is still off.
     greeting_pairs = 0;
     const QByteArray greeting(2, char(Frames::kGreeting));
-    while (!link_.stop_requested && !link_.reply_received) {
-        link_.reply_armed = true;
+    while (!link_.stop_requested() && !link_.reply_received()) {
+        link_.set_reply_armed(true);
         link_.pump_events();
-        link_.wait_wire_free([this] { return link_.reply_received; });
-        if (link_.stop_requested || link_.reply_received)
+        link_.wait_wire_free([this] { return link_.reply_received(); });
+        if (link_.stop_requested() || link_.reply_received())
             break;
         link_.write_bytes(greeting);
         if (link_.port_open())
@@ -394,7 +394,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         link_.pump_events();
         // The adapter went away under the greeting and cannot be opened again: the attempt ends
         // as it does for a port that cannot be opened.
-        if (link_.port_lost() && !link_.port_open() && !link_.stop_requested && link_.open_port() != 0) {
+        if (link_.port_lost() && !link_.port_open() && !link_.stop_requested() && link_.open_port() != 0) {
             if (powered_off && link_.serial_port())
                 power_cycle::set_power(*link_.serial_port(), power, true);
             link_.beep_times(3);
@@ -409,7 +409,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         if (!link_.port_open()) {
             OneShotTimer pace(QStringLiteral("greeting"), kGreetingWireMs);
             pace.start();
-            link_.wait_on(pace, [this] { return link_.reply_received; });
+            link_.wait_on(pace, [this] { return link_.reply_received(); });
         }
     }
 
@@ -418,7 +418,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         power_cycle::set_power(*link_.serial_port(), power, true);
 
     // 5.
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         stop_line();
         return std::nullopt;
     }
@@ -427,7 +427,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     link_.clear_queues();
     stop_run_.Timer9.stop();
 
-    const auto& f = link_.rx_frame;
+    const auto& f = link_.rx_frame();
     // 7. Clock.
     quint16 counts[8];
     for (int i = 0; i < 8; ++i)
@@ -463,7 +463,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     if (length > 27 && f[20] >= 0x26) {
         const bool protect = (f[25] & 0x80) != 0;
         status_.block_protect = protect;
-        link_.prefix_mode = protect;
+        link_.set_prefix_mode(protect);
         static const quint16 sizes[4] = {1024, 1536, 2048, 2560};
         status_.reserved_top_size = sizes[f[25] & 0x03];
         status_.extended_status = true;
@@ -475,10 +475,10 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         log_.append(QStringLiteral("We are Reading Chip Lock./ 正在读加密位,双倍速,版本号"));
         for (int i = 0; i < 4; ++i) {
             results_.status_read_ok = report_.query_status(false);
-            if (link_.reply_received || link_.stop_requested)
+            if (link_.reply_received() || link_.stop_requested())
                 break;
         }
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             stop_line();
             return std::nullopt;
         }
@@ -498,7 +498,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     log_.append(QStringLiteral("We are trying to run more rapid ..."));
     log_.append(QStringLiteral("Chinese:正在尝试用更高的波特率连接 ..."));
     if (!send_extern_WDT_address()) {
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             stop_line();
         } else {
             link_.beep_times(3);
@@ -524,7 +524,7 @@ std::optional<qint32> Handshake::handshake(bool read_only)
         index = choice->index;
         candidate = choice->baud;
         count = choice->count;
-        link_.baud_error_pct = choice->error_pct;
+        link_.set_baud_error_pct(choice->error_pct);
         // Can the PC port take this baud? Tried in place on the open port.
         const QString remembered = link_.settings_text();
         const bool refused = !link_.set_settings(QString::number(candidate) + QStringLiteral(",n,8,1"));
@@ -546,17 +546,17 @@ std::optional<qint32> Handshake::handshake(bool read_only)
                 tries_exhausted = false;
                 break;
             }
-            if (link_.stop_requested)
+            if (link_.stop_requested())
                 break;
         }
-        if (link_.stop_requested) {
+        if (link_.stop_requested()) {
             stop_line();
             return std::nullopt;
         }
     }
 
     // 14.
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         stop_line();
         return std::nullopt;
     }
@@ -579,10 +579,10 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     bool switched = false;
     for (int t = 0; t < 3 && !switched; ++t) {
         switched = set_new_baud(QString::number(candidate), hi, lo);
-        if (link_.stop_requested)
+        if (link_.stop_requested())
             break;
     }
-    if (link_.stop_requested) {
+    if (link_.stop_requested()) {
         stop_line();
         return std::nullopt;
     }

@@ -119,7 +119,7 @@ bool StatusReport::query_status(bool slow)
 {
     link_.reopen_port();
     link_.flush_receive();
-    link_.reply_received = false;
+    link_.clear_reply();
     const int gap = slow ? 1 : 0;
     bool replied = false;
     for (int attempt = 0; attempt < 3 && !replied; ++attempt) {
@@ -127,13 +127,13 @@ bool StatusReport::query_status(bool slow)
             link_.clear_queues();
             link_.delay_ms(50);
         }
-        link_.reply_armed = true;
+        link_.set_reply_armed(true);
         link_.delay_ms(50);
-        if (link_.prefix_mode) {
+        if (link_.prefix_mode()) {
             link_.send_byte(Frames::kPrefix0);
             link_.send_byte(Frames::kPrefix1);
         }
-        link_.tx_checksum = 0;
+        link_.set_tx_checksum(0);
         link_.send_byte(Frames::kCommandStart, gap);
         link_.send_byte(0x00, gap);
         link_.send_byte(0x06, gap);
@@ -141,11 +141,11 @@ bool StatusReport::query_status(bool slow)
         link_.send_checksum();
         link_.send_byte(Frames::kEnd);
         replied = link_.wait_reply(900);
-        if (link_.stop_requested)
+        if (link_.stop_requested())
             break;
     }
     if (replied) {
-        const auto& f = link_.rx_frame;
+        const auto& f = link_.rx_frame();
         show_mcu_status(f[11], f[12], f[13]);
         show_status_panel(f[11], f[12], f[13], 0);
     }

@@ -56,7 +56,7 @@ QByteArray OptionWriter::family2_frame(quint8 o, quint8 reload_hi, quint8 reload
     return Frames::command_frame(Frames::SetOptions, data);
 }
 
-void OptionWriter::write_options()
+bool OptionWriter::write_options()
 {
     results_.status_read_ok = false;
     work_.set_phase(WorkPhase::Manual);
@@ -66,43 +66,42 @@ void OptionWriter::write_options()
         link_.flush_receive();
         link_.reopen_port();
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            link_.reply_armed = true;
+            link_.set_reply_armed(true);
             link_.delay_ms(50);
-            if (link_.prefix_mode) {
+            if (link_.prefix_mode()) {
                 link_.send_byte(Frames::kPrefix0, 0);
                 link_.send_byte(Frames::kPrefix1, 0);
             }
-            link_.tx_checksum = 0;
+            link_.set_tx_checksum(0);
             for (quint8 b : {Frames::kCommandStart, quint8(0x00), quint8(0x07), quint8(Frames::SetOptions), v})
                 link_.send_byte(b, 1);
             link_.send_checksum();
             link_.send_byte(Frames::kEnd);
             link_.Timer7.restart(50);
-            link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
-            if (link_.reply_received)
+            link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
+            if (link_.reply_received())
                 break;
         }
-        if (!link_.reply_received) {
+        if (!link_.reply_received()) {
             log_.append(QStringLiteral("Config option are error!"));
-            return;
+            return false;
         }
         connection_.read_status(false);
         const QString message = options_.double_speed_yes() ? QStringLiteral("Lock Chip, set 6 Clock OK/设置加密位,双倍速成功")
                                                             : QStringLiteral("Lock Chip OK/设置加密位成功");
         results_.status_read_ok = true;
         log_.append(message + QStringLiteral(" (End: ") + MessageLog::time_of_day() + QStringLiteral(")"));
-        return;
+        return link_.reply_received();   // the status read's answer
     }
 
     if (model_.model_family != 2)
-        return;
+        return false;
 
     quint8 o = options_.desired_option_byte();
     if (options_already_set(status_.option_byte, o)) {
         results_.status_read_ok = true;
         stop_run_.run_user_program();
-        link_.reply_received = true;
-        return;
+        return true;
     }
     o &= quint8(~0x02);
     const bool double_speed = options_.double_speed_yes();
@@ -111,25 +110,25 @@ void OptionWriter::write_options()
     link_.flush_receive();
     link_.reopen_port();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        link_.reply_armed = true;
+        link_.set_reply_armed(true);
         link_.delay_ms(50);
-        if (link_.prefix_mode) {
+        if (link_.prefix_mode()) {
             link_.send_byte(Frames::kPrefix0, 1);
             link_.send_byte(Frames::kPrefix1, 1);
         }
-        link_.tx_checksum = 0;
+        link_.set_tx_checksum(0);
         for (quint8 b : {Frames::kCommandStart, quint8(0x00), quint8(0x09), quint8(Frames::SetOptions), o, r_hi, r_lo})
             link_.send_byte(b, 1);
         link_.send_checksum();
         link_.send_byte(Frames::kEnd);
         link_.Timer7.restart(500);
-        link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
-        if (link_.reply_received)
+        link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
+        if (link_.reply_received())
             break;
     }
-    if (!link_.reply_received) {
+    if (!link_.reply_received()) {
         log_.append(QStringLiteral("Config option are error!"));
-        return;
+        return false;
     }
     connection_.read_status(false);
     if (status_.version_tenths() < 28) {
@@ -141,12 +140,12 @@ void OptionWriter::write_options()
         results_.status_read_ok = true;
         if (!message.isEmpty())
             log_.append(message + QStringLiteral(" (End: ") + MessageLog::time_of_day() + QStringLiteral(")"));
-        return;
+        return link_.reply_received();
     }
-    if (link_.rx_frame[13] == o) {
-        log_.append(QStringLiteral("Config option OK. / 设置选项成功。"));
-    } else {
+    if (link_.rx_frame()[13] != o) {
         log_.append(QStringLiteral("Config option are error! / 设置选项失败!"));
-        link_.reply_received = false;
+        return false;
     }
+    log_.append(QStringLiteral("Config option OK. / 设置选项成功。"));
+    return link_.reply_received();
 }

@@ -22,8 +22,9 @@ public:
                  const SelectedModel& model, const OptionChoices& options, WorkState& work, StopRun& stop_run,
                  Connection& connection);
 
-    // Outcome in link.reply_received (and results.status_read_ok) and the log.
-    void write_options();
+    // True when the chip confirmed its options (or already had them); also results.status_read_ok
+    // and the log.
+    bool write_options();
 
     // ---- Pure pieces --------------------------------------------------------------------------
     // Family 0 data byte: 0x48 with double speed, else 0x40.

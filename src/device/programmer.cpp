@@ -136,15 +136,15 @@ void Programmer::set_kbyte(qint64 bytes)
 
 // ---- The step -----------------------------------------------------------------------------------------
 
-void Programmer::program_and_verify()
+bool Programmer::program_and_verify()
 {
     if (work_.program_button() == WorkState::ProgramButton::Programming) {
         work_.set_phase(WorkPhase::Programming);
         work_.set_program_button(WorkState::ProgramButton::Ready);
         work_.notify();
-        return;
+        return false;
     }
-    program_ok = false;
+    bool ok = false;
     work_.set_program_button(WorkState::ProgramButton::Programming);
     work_.set_phase(WorkPhase::Programming);
     program_start_time = QDateTime::currentDateTime();
@@ -156,8 +156,8 @@ void Programmer::program_and_verify()
                 QStringLiteral(" )"));
 
     if (program_image(model_.block_size > kChunk)) {
-        program_ok = true;
-    } else if (link_.stop_requested) {
+        ok = true;
+    } else if (link_.stop_requested()) {
         link_.beep_times(2);
         log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
     } else {
@@ -169,6 +169,7 @@ void Programmer::program_and_verify()
     }
     work_.set_program_button(WorkState::ProgramButton::Ready);
     work_.notify();
+    return ok;
 }
 
 bool Programmer::program_image(bool big_blocks)
@@ -180,7 +181,7 @@ bool Programmer::program_image(bool big_blocks)
     if (status_.mcu_type_name == QLatin1String("ZVK7L64D/T2") || model_.model_family == 2) {
         if (model_.model_family != 0 && !status_.extended_status)
             handshake_.lookup_reserved_top_size(status_.firmware_version);
-        if (status_.reserved_top_size > 1024 && !link_.custom_frame_mode) {
+        if (status_.reserved_top_size > 1024 && !link_.custom_frame_mode()) {
             const qint32 top = top_limit(model_.user_flash_end, status_.reserved_top_size);
             if (last > top) {
                 link_.beep_times(2);
@@ -205,7 +206,7 @@ bool Programmer::program_image(bool big_blocks)
             sent = program_block(big_blocks, first, last, attempt > 0, false);
             if (sent)
                 break;
-            if (link_.stop_requested)
+            if (link_.stop_requested())
                 return false;
         }
         if (!sent || !send_held_back())
@@ -217,7 +218,7 @@ bool Programmer::program_image(bool big_blocks)
 
     auto last_block_first = [&]() -> bool {
         for (int attempt = 0; attempt < kLastBlockAttempts; ++attempt) {
-            if (link_.stop_requested)
+            if (link_.stop_requested())
                 return false;
             if (program_block(big_blocks, last_block * bs, last, attempt > 0, false))
                 return true;
@@ -235,7 +236,7 @@ bool Programmer::program_image(bool big_blocks)
         const qint32 end = bs * (b + 1) - 1;
         for (int attempt = 0;; ++attempt) {
             sent = program_block(big_blocks, start, end, attempt > 0, fast);
-            if (link_.stop_requested)
+            if (link_.stop_requested())
                 return false;
             if (sent) {
                 failures = 0;
@@ -276,7 +277,7 @@ bool Programmer::program_block(bool big_blocks, qint32 first, qint32 last, bool 
         frames_resent += resend ? 1 : 0;   // every chunk of a block tried again goes out again
         const bool sent = send_program_chunk(a, length, first_chunk && resend, fast);
         first_chunk = false;
-        if (!sent || link_.stop_requested)
+        if (!sent || link_.stop_requested())
             return false;
     }
     return true;
@@ -299,12 +300,12 @@ bool Programmer::send_held_back()
 {
     if (held_back_.empty())
         return true;
-    if (link_.stop_requested || (before_deferred && !before_deferred()))
+    if (link_.stop_requested() || (before_deferred && !before_deferred()))
         return false;
     std::sort(held_back_.begin(), held_back_.end());
     for (const auto& [address, length] : held_back_) {
         for (int attempt = 0;; ++attempt) {
-            if (link_.stop_requested || attempt == kLastBlockAttempts)
+            if (link_.stop_requested() || attempt == kLastBlockAttempts)
                 return false;
             frames_resent += attempt > 0 ? 1 : 0;
             if (send_program_chunk(address, length, attempt > 0, false))
@@ -325,7 +326,7 @@ bool Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
 {
     if (before_chunk && !before_chunk(address, length))
         return false;
-    const quint32 gap = fast ? 1 : link_.byte_gap_loops;
+    const quint32 gap = fast ? 1 : link_.byte_gap_loops();
     QByteArray data;
     if (address >= 0 && length > 0 && address + length <= ProgramImage::kSize)
         data = QByteArray(reinterpret_cast<const char*>(image_.program_buffer.data()) + address, length);
@@ -336,8 +337,8 @@ bool Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
         chunk_observer(address, length, resend, gap);
 
     bool replied = false;
-    if (!link_.custom_frame_mode) {
-        if (link_.prefix_mode) {
+    if (!link_.custom_frame_mode()) {
+        if (link_.prefix_mode()) {
             link_.send_byte(Frames::kPrefix0, 0);
             link_.send_byte(Frames::kPrefix1, 0);
         }
@@ -345,47 +346,45 @@ bool Programmer::send_program_chunk(qint32 address, int length, bool resend, boo
         quint32 sum = 0;
         write_spaced(header.constData(), header.size(), gap, sum);
         write_spaced(data.constData(), data.size(), gap, sum);
-        link_.spaced_checksum = quint16(sum & 0xFF);
+        link_.set_spaced_checksum(quint16(sum & 0xFF));
         link_.send_checksum_spaced();
         // The receive side is emptied right before the end byte goes out rather than after: the
         // board answers only once it has the end byte, so the answer is never among what is
         // emptied, however late this thread gets to run.
         link_.Timer7.stop();
         link_.flush_receive();
-        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
+        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops());
         link_.start_block_reply_timer(results_.clock_hz);
         link_.Timer7.start();
-        link_.wait_on(link_.Timer7, [this] { return link_.reply_received; });
-        replied = link_.reply_received;
+        link_.wait_on(link_.Timer7, [this] { return link_.reply_received(); });
+        replied = link_.reply_received();
     } else {
         const QByteArray header = custom_header(quint32(address), length, resend);
         quint32 sum = 0;
         write_spaced(header.constData(), header.size(), gap, sum);
         write_spaced(data.constData(), data.size(), gap, sum);
         sum &= 0xFFFF;
-        link_.send_byte_spaced(quint8((sum >> 8) & 0xFF), link_.byte_gap_loops);
-        link_.send_byte_spaced(quint8(sum & 0xFF), link_.byte_gap_loops);
+        link_.send_byte_spaced(quint8((sum >> 8) & 0xFF), link_.byte_gap_loops());
+        link_.send_byte_spaced(quint8(sum & 0xFF), link_.byte_gap_loops());
         // Emptied before the end byte, as above.
         link_.flush_receive();
-        link_.custom_reply_received = false;
-        link_.custom_stop_requested = false;
+        link_.clear_custom_reply();
+        link_.clear_custom_stop();
         link_.clear_queues();
         link_.Timer7.stop();
         link_.flush_receive();
-        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops);
+        link_.send_byte_spaced(Frames::kEnd, link_.byte_gap_loops());
         link_.start_block_reply_timer(results_.clock_hz);
         link_.Timer7.start();
-        link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received; });
-        if (link_.custom_reply_received)
-            link_.reply_received = true;
-        replied = link_.custom_reply_received;
+        link_.wait_on(link_.Timer7, [this] { return link_.custom_reply_received(); });
+        replied = link_.custom_reply_received();
     }
 
     bool acknowledged = false;
     if (replied) {
         std::array<quint8, IspLink::kFrameCapacity> frame{};
         const int count = link_.get_received_frame(frame);
-        acknowledged = acknowledges(frame.data(), count, data, link_.custom_frame_mode);
+        acknowledged = acknowledges(frame.data(), count, data, link_.custom_frame_mode());
     }
     if (!acknowledged && closing_requested && enable_timer4)
         enable_timer4();

@@ -24,14 +24,14 @@ public:
     Programmer(IspLink& link, MessageLog& log, McuStatus& status, LinkResults& results, const SelectedModel& model,
                const ProgramImage& image, WorkState& work, Handshake& handshake);
 
-    // The program-and-verify step (also the Download/Check button). Result in program_ok.
-    void program_and_verify();
+    // The program-and-verify step (also the window's write button, where a second press while
+    // programming stops). True when every block was programmed and verified.
+    bool program_and_verify();
     bool program_image(bool big_blocks);   // true when every block was acknowledged
     bool program_block(bool big_blocks, qint32 first, qint32 last, bool resend, bool fast);
     bool send_program_chunk(qint32 address, int length, bool resend, bool fast);
 
-    bool program_ok = false;
-    QDateTime program_start_time;           // the download start the sequencer reports from
+    QDateTime program_start_time;           // the download start the runner reports from
     // Set by the window while a close request is pending; a failed frame then arms Timer4.
     bool closing_requested = false;
     std::function<void()> enable_timer4;

@@ -26,7 +26,6 @@ void StopRun::stop_download()
     work_.set_program_button(WorkState::ProgramButton::Ready);
     work_.set_phase(WorkPhase::Idle);
     link_.request_stop();
-    link_.stop_requested = true;
     results_.connected = false;
     link_.send_short_command(Frames::Run);
     link_.clear_queues();
@@ -64,6 +63,6 @@ void StopRun::show_advice()
 {
     link_.beep_times(2);
     Timer9.stop();
-    for (const QString& line : advice_lines(link_.custom_frame_mode))
+    for (const QString& line : advice_lines(link_.custom_frame_mode()))
         log_.append(line);
 }

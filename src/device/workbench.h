@@ -3,14 +3,14 @@
 // together. The window and the command-line front end each own one Workbench; tests build one
 // over a fake port. A plain owner: the procedures live in the parts.
 
+#include "device/work_state.h"
 #include "device/erase.h"
 #include "device/mcu_status.h"
 #include "device/option_lock.h"
 #include "device/option_choices.h"
 #include "device/programmer.h"
-#include "device/sequencer.h"
+#include "device/download_runner.h"
 #include "device/stop_run.h"
-#include "device/work_state.h"
 #include "image/program_image.h"
 #include "device/connection.h"
 #include "device/handshake.h"
@@ -50,8 +50,8 @@ public:
     Eraser eraser{link, log, status, results, model, image, work, stop_run, handshake, connection};
     Programmer programmer{link, log, status, results, model, image, work, handshake};
     OptionWriter option_writer{link, log, status, results, model, options, work, stop_run, connection};
-    Sequencer sequencer{link, log, work, stop_run, eraser, programmer, option_writer, status, results,
-                        model, image, *dialogs};
+    DownloadRunner runner{link, log, work, stop_run, eraser, programmer, option_writer, status, results,
+                          model, image, *dialogs};
 
     // Choosing a model: apply the catalogue row, offer the Soft ICE download, whether the ISP DEMO
     // page is offered (and the page switch when it is not), hide the status rows, arm the settings

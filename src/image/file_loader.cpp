@@ -116,6 +116,14 @@ void FileLoader::restore_program_file()
     emit caption_changed();
 }
 
+bool FileLoader::open_path(const QString& path, bool follow_records)
+{
+    image_.file_path = QFileInfo(path).absoluteFilePath();
+    follow_address_records = follow_records;
+    open_into_buffer();
+    return last_load_ok;
+}
+
 void FileLoader::open_into_buffer()
 {
     const bool named = !image_.file_path.trimmed().isEmpty();
@@ -149,7 +157,7 @@ void FileLoader::open_content_into_buffer(const std::optional<QByteArray>& conte
 
     serial_.set_checked(false);
     serial_.refresh_image();
-    serial_.auto_increase_toggled();
+    serial_.update_active();
     image_.notify();
 }
 

@@ -31,6 +31,9 @@ public:
     void restore_program_file();
     // Reads the file at file_path and opens it into the buffer.
     void open_into_buffer();
+    // Opens the file at `path` (following address records or not) into the buffer; true when the
+    // loader finished (`refusal` says why not).
+    bool open_path(const QString& path, bool follow_records);
     // open_into_buffer over the file's content in memory (nothing: the file could not be read).
     void open_content_into_buffer(const std::optional<QByteArray>& content);
     // The loaders over a file's bytes in memory; `name` stands for the file in messages.

@@ -63,6 +63,15 @@ void ProgramImage::refresh(bool serial_active, qint32 serial_address, qint32 ser
     emit refreshed();
 }
 
+void ProgramImage::start_afresh(bool fill, const QString& start_text)
+{
+    fill_ff = fill;
+    buffer_start_text = start_text;
+    clear_buffer_on_load = true;
+    clear_program_buffer(0x00);
+    show_memory_ranges();
+}
+
 void ProgramImage::show_memory_ranges()
 {
     using NumberText::hex_upper;

@@ -42,6 +42,9 @@ public:
     void clear_program_buffer(quint8 value); // and used range 0..1023; views start over (cleared())
     void clear_before_load();                // the clear inside a load
     void show_memory_ranges();               // isp_start and the four range texts
+    // The buffer as at start-up, for a file loaded from the command line: the fill byte and the
+    // buffer start address given, cleared (every load clears it again), the ranges shown.
+    void start_afresh(bool fill, const QString& start_text);
     // The range part of refresh_buffer_view: widen the used range to the last file and, while a
     // serial number is written (serial_active), to that number's bytes and the byte before them.
     void widen_used_range(bool serial_active, qint32 serial_address, qint32 serial_length);

@@ -86,10 +86,10 @@ void SerialNumber::set_checked(bool on)
     if (checked == on)
         return;
     checked = on;
-    auto_increase_toggled();
+    update_active();
 }
 
-void SerialNumber::auto_increase_toggled()
+void SerialNumber::update_active()
 {
     if (!checked) {
         enable_fields(true);

@@ -36,8 +36,10 @@ public:
     std::function<void(bool)> set_fields_enabled;
 
     // ---- Event handlers ---------------------------------------------------------------------------
-    void auto_increase_toggled();
-    // Sets the check box; a real change runs its click handler (as setting the box's value does).
+    // The number follows the check box: checked, the fields lock, are checked and the number goes
+    // into the buffer (serial_active); unchecked, the fields unlock and no number is written.
+    void update_active();
+    // Sets the check box; a real change runs update_active (as setting the box's value does).
     void set_checked(bool on);
     void select_format(int index);
     // A field's text changed (typed, or set by the program): the number must be checked again.

@@ -178,8 +178,8 @@ void IspLink::flush_receive()
         port_->read(0);
         port_->clear_input();
     }
-    rx_count = 0;
-    reply_received = false;
+    rx_count_ = 0;
+    reply_received_ = false;
 }
 
 void IspLink::clear_queues()
@@ -195,7 +195,7 @@ void IspLink::clear_queues()
 
 void IspLink::send_byte(quint8 b, int delay_ms_before)
 {
-    tx_checksum = quint16((tx_checksum + b) % 256);
+    tx_checksum_ = quint16((tx_checksum_ + b) % 256);
     wait_transmit_empty();
     delay_ms(delay_ms_before);
     const char c = char(b);
@@ -204,21 +204,21 @@ void IspLink::send_byte(quint8 b, int delay_ms_before)
 
 void IspLink::send_checksum()
 {
-    const char c = char(tx_checksum & 0xFF);
+    const char c = char(tx_checksum_ & 0xFF);
     send_paced(&c, 1, kChecksumGapLoops);
 }
 
 void IspLink::send_byte_spaced(quint8 b, quint32 loops)
 {
-    spaced_checksum = quint16((spaced_checksum + b) % 256);
+    spaced_checksum_ = quint16((spaced_checksum_ + b) % 256);
     const char c = char(b);
     send_paced(&c, 1, loops);
 }
 
 void IspLink::send_checksum_spaced()
 {
-    const char c = char(spaced_checksum & 0xFF);
-    send_paced(&c, 1, byte_gap_loops);
+    const char c = char(spaced_checksum_ & 0xFF);
+    send_paced(&c, 1, byte_gap_loops_);
 }
 
 void IspLink::send_paced(const char* bytes, int count, quint32 gap_loops)
@@ -242,9 +242,9 @@ void IspLink::send_paced(const char* bytes, int count, quint32 gap_loops)
 
 qint64 IspLink::gap_ns(quint32 loops) const
 {
-    if (loops_per_ms == 0)
+    if (loops_per_ms_ == 0)
         return 0;
-    return qint64(double(loops) * 1e6 / double(loops_per_ms));
+    return qint64(double(loops) * 1e6 / double(loops_per_ms_));
 }
 
 void IspLink::write_bytes(const QByteArray& bytes)
@@ -262,9 +262,9 @@ int IspLink::send_short_command(quint8 code)
     configure_port();
     if (!port_open() && open_port() == -1)
         return -1;
-    rx_count = 0;
-    reply_received = false;
-    if (prefix_mode) {
+    rx_count_ = 0;
+    reply_received_ = false;
+    if (prefix_mode_) {
         send_byte(Frames::kPrefix0, 0);
         send_byte(Frames::kPrefix1, 0);
     }
@@ -280,10 +280,10 @@ void IspLink::send_custom_command(quint8 code)
     write_bytes(frame);
 }
 
-void IspLink::wait_transmit_empty()
+void IspLink::wait_transmit_empty(bool stoppable)
 {
-    while (port_open() && writer_.writable_now(0, 1) == 0 && !relevant_stop())
-        wait_until(writer_.next_chance(0));
+    while (port_open() && writer_.writable_now(0, 1) == 0 && !(stoppable && relevant_stop()))
+        wait_until(writer_.next_chance(0), {}, stoppable);
     pump_now_and_then();
 }
 
@@ -331,10 +331,10 @@ void IspLink::compute_byte_gap(const QString& settings_text)
     if (!ok || baud <= 0)
         return;
     double factor = 1.0;
-    if (baud_error_pct < 0)
-        factor = std::fabs(baud_error_pct + 1) * 0.2 + 1;
-    const double loops = std::round(double(loops_per_ms) / double(baud) * 6000.0 * factor);
-    byte_gap_loops = quint32(qBound(0.0, loops, double(std::numeric_limits<quint32>::max())));
+    if (baud_error_pct_ < 0)
+        factor = std::fabs(baud_error_pct_ + 1) * 0.2 + 1;
+    const double loops = std::round(double(loops_per_ms_) / double(baud) * 6000.0 * factor);
+    byte_gap_loops_ = quint32(qBound(0.0, loops, double(std::numeric_limits<quint32>::max())));
 }
 
 void IspLink::calibrate_delay_loop()
@@ -366,7 +366,7 @@ void IspLink::calibrate_delay_loop()
         const qint64 again = timed(passes);
         best = qMax(best, double(passes) * 1e6 / double(again));
     }
-    loops_per_ms = quint32(qBound(1.0, std::round(best), double(std::numeric_limits<quint32>::max())));
+    loops_per_ms_ = quint32(qBound(1.0, std::round(best), double(std::numeric_limits<quint32>::max())));
 }
 
 bool IspLink::adopt_loops_per_ms(quint32 stored)
@@ -386,7 +386,7 @@ bool IspLink::adopt_loops_per_ms(quint32 stored)
     }
     if (best < 500000 || best > 2000000)
         return false;
-    loops_per_ms = stored;
+    loops_per_ms_ = stored;
     return true;
 }
 
@@ -478,9 +478,9 @@ bool IspLink::wait_on(OneShotTimer& timer, const std::function<bool()>& done)
 bool IspLink::wait_reply(int ms)
 {
     Timer7.restart(ms);
-    if (custom_frame_mode)
-        return wait_on(Timer7, [this] { return custom_reply_received; });
-    return wait_on(Timer7, [this] { return reply_received; });
+    if (custom_frame_mode_)
+        return wait_on(Timer7, [this] { return custom_reply_received_; });
+    return wait_on(Timer7, [this] { return reply_received_; });
 }
 
 void IspLink::pump_events()
@@ -499,13 +499,13 @@ void IspLink::wait_tick(OneShotTimer& timer)
 
 void IspLink::request_stop()
 {
-    stop_requested = true;
+    stop_requested_ = true;
     wake();
 }
 
 void IspLink::request_custom_stop()
 {
-    custom_stop_requested = true;
+    custom_stop_requested_ = true;
     wake();
 }
 
@@ -525,30 +525,30 @@ void IspLink::on_port_failed(const QString& reason)
 
 int IspLink::get_received_frame(std::array<quint8, kFrameCapacity>& frame) const
 {
-    frame = rx_frame;
-    return rx_count;
+    frame = rx_frame_;
+    return rx_count_;
 }
 
 void IspLink::clear_prefix_mode_flags()
 {
-    prefix_mode = false;
-    prefix_first_seen = false;
-    prefix_second_seen = false;
+    prefix_mode_ = false;
+    prefix_first_seen_ = false;
+    prefix_second_seen_ = false;
 }
 
 void IspLink::reset_receiver()
 {
-    reply_received = false;
-    custom_reply_received = false;
-    prefix_first_seen = false;
-    prefix_second_seen = false;
-    rx_count = 0;
+    reply_received_ = false;
+    custom_reply_received_ = false;
+    prefix_first_seen_ = false;
+    prefix_second_seen_ = false;
+    rx_count_ = 0;
 }
 
 void IspLink::append_received(const QByteArray& bytes, int from)
 {
-    for (int i = qMax(0, from); i < bytes.size() && rx_count < kFrameCapacity; ++i)
-        rx_frame[size_t(rx_count++)] = quint8(bytes[i]);
+    for (int i = qMax(0, from); i < bytes.size() && rx_count_ < kFrameCapacity; ++i)
+        rx_frame_[size_t(rx_count_++)] = quint8(bytes[i]);
 }
 
 void IspLink::on_ready_read()
@@ -562,7 +562,7 @@ void IspLink::on_ready_read()
         return;
     }
     in_receive_handler_ = true;
-    if (custom_frame_mode)
+    if (custom_frame_mode_)
         assemble_custom();
     else
         assemble_reply();
@@ -573,28 +573,28 @@ void IspLink::on_ready_read()
 void IspLink::assemble_reply()
 {
     while (port_open() && port_->bytes_available() > 0) {
-        if (prefix_mode && rx_count == 0) {
-            if (!prefix_first_seen) {
+        if (prefix_mode_ && rx_count_ == 0) {
+            if (!prefix_first_seen_) {
                 const QByteArray b = port_->read(1);
                 if (b.isEmpty())
                     return;
                 if (quint8(b[0]) == Frames::kPrefix0) {
-                    prefix_first_seen = true;
-                    prefix_second_seen = false;
+                    prefix_first_seen_ = true;
+                    prefix_second_seen_ = false;
                 }
                 continue;
             }
-            if (!prefix_second_seen) {
+            if (!prefix_second_seen_) {
                 // One byte for the second half of the pair; matched or not, the handler goes on
                 // to read what else is waiting.
                 const QByteArray b = port_->read(1);
                 if (b.isEmpty())
                     return;
                 if (quint8(b[0]) == Frames::kPrefix1) {
-                    prefix_second_seen = true;
+                    prefix_second_seen_ = true;
                 } else {
-                    prefix_first_seen = false;
-                    prefix_second_seen = false;
+                    prefix_first_seen_ = false;
+                    prefix_second_seen_ = false;
                 }
             }
         }
@@ -602,10 +602,10 @@ void IspLink::assemble_reply()
         const QByteArray data = port_->read(0);
         if (data.isEmpty())
             return;
-        if (!reply_armed)
+        if (!reply_armed_)
             return;
 
-        if (rx_count > 0) {
+        if (rx_count_ > 0) {
             append_received(data);
         } else {
             const int start = int(data.indexOf(char(Frames::kReplyStart)));
@@ -615,31 +615,31 @@ void IspLink::assemble_reply()
 
         // The expected length is kept from event to event (and from the previous frame until
         // three bytes of this one are in).
-        if (rx_count >= 3) {
-            expected_length_ = rx_frame[1] * 256 + rx_frame[2];
+        if (rx_count_ >= 3) {
+            expected_length_ = rx_frame_[1] * 256 + rx_frame_[2];
             if (expected_length_ > kFrameCapacity) {
-                reset_receiver();   // longer than rx_frame can hold: never accepted
+                reset_receiver();   // longer than rx_frame_ can hold: never accepted
                 continue;
             }
         }
-        if (expected_length_ <= 0 || rx_count < expected_length_)
+        if (expected_length_ <= 0 || rx_count_ < expected_length_)
             continue;
 
         const int len = expected_length_;
-        if (rx_frame[size_t(len - 1)] == Frames::kEnd) {
+        if (rx_frame_[size_t(len - 1)] == Frames::kEnd) {
             quint32 sum = 0;
             for (int i = 0; i <= len - 3; ++i)
-                sum += rx_frame[size_t(i)];
-            if (len >= 2 && quint8(sum & 0xFF) == rx_frame[size_t(len - 2)]) {
-                reply_received = true;
-                prefix_first_seen = false;
-                prefix_second_seen = false;
+                sum += rx_frame_[size_t(i)];
+            if (len >= 2 && quint8(sum & 0xFF) == rx_frame_[size_t(len - 2)]) {
+                reply_received_ = true;
+                prefix_first_seen_ = false;
+                prefix_second_seen_ = false;
                 return;
             }
             reset_receiver();
         } else {
-            rx_frame[0] = 0;
-            rx_count = 0;
+            rx_frame_[0] = 0;
+            rx_count_ = 0;
             reset_receiver();
         }
     }
@@ -648,17 +648,17 @@ void IspLink::assemble_reply()
 void IspLink::assemble_custom()
 {
     while (port_open() && port_->bytes_available() > 0) {
-        if (rx_count == 0 || rx_count == 1) {
+        if (rx_count_ == 0 || rx_count_ == 1) {
             const QByteArray b = port_->read(1);
             if (b.isEmpty())
                 return;
-            const quint8 want = rx_count == 0 ? Frames::kCustomStart0 : Frames::kCustomStart1;
+            const quint8 want = rx_count_ == 0 ? Frames::kCustomStart0 : Frames::kCustomStart1;
             if (quint8(b[0]) == want) {
-                rx_frame[size_t(rx_count)] = want;
-                ++rx_count;
+                rx_frame_[size_t(rx_count_)] = want;
+                ++rx_count_;
             } else {
-                rx_frame[0] = 0;
-                rx_count = 0;
+                rx_frame_[0] = 0;
+                rx_count_ = 0;
             }
             continue;
         }
@@ -668,30 +668,30 @@ void IspLink::assemble_custom()
             return;
         append_received(data);
 
-        if (rx_count >= 4) {
-            expected_length_ = rx_frame[2] * 256 + rx_frame[3];
+        if (rx_count_ >= 4) {
+            expected_length_ = rx_frame_[2] * 256 + rx_frame_[3];
             if (expected_length_ > kFrameCapacity) {
-                reset_receiver();   // longer than rx_frame can hold: never accepted
+                reset_receiver();   // longer than rx_frame_ can hold: never accepted
                 continue;
             }
         }
-        if (expected_length_ <= 0 || rx_count < expected_length_)
+        if (expected_length_ <= 0 || rx_count_ < expected_length_)
             continue;
 
         const int len = expected_length_;
-        if (rx_frame[size_t(len - 1)] == Frames::kEnd) {
+        if (rx_frame_[size_t(len - 1)] == Frames::kEnd) {
             quint32 sum = 0;
             for (int i = 0; i <= len - 4; ++i)
-                sum += rx_frame[size_t(i)];
-            if (len >= 3 && rx_frame[size_t(len - 3)] == sum / 256 && rx_frame[size_t(len - 2)] == sum % 256) {
-                custom_reply_received = true;
+                sum += rx_frame_[size_t(i)];
+            if (len >= 3 && rx_frame_[size_t(len - 3)] == sum / 256 && rx_frame_[size_t(len - 2)] == sum % 256) {
+                custom_reply_received_ = true;
                 return;
             }
             reset_receiver();
         } else {
             flush_receive();
-            rx_frame[0] = 0;
-            rx_count = 0;
+            rx_frame_[0] = 0;
+            rx_count_ = 0;
             reset_receiver();
         }
     }

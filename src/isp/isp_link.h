@@ -88,7 +88,7 @@ public:
     void write_bytes(const QByteArray& bytes);
     // Waits (event loop) until the line has room for another byte (the transmit queue of an ideal
     // UART is empty) or stop is requested.
-    void wait_transmit_empty();
+    void wait_transmit_empty(bool stoppable = true);
     // Waits (event loop) until the bytes sent so far have left the wire, `done` holds or stop.
     void wait_wire_free(const std::function<bool()>& done = {});
     const PacedWriter& writer() const { return writer_; }
@@ -111,7 +111,7 @@ public:
     // relevant stop flag is set. Returns done().
     bool wait_on(OneShotTimer& timer, const std::function<bool()>& done);
     // The standard reply wait: Timer7 restarted with `ms`, until reply_received (custom mode:
-    // custom_reply_received) or the stop flag. Returns the awaited flag.
+    // custom_reply_received()) or the stop flag. Returns the awaited flag.
     bool wait_reply(int ms);
     // Pumps events once (for the greeting loop's "pump events").
     void pump_events();
@@ -129,27 +129,49 @@ public:
     int get_received_frame(std::array<quint8, kFrameCapacity>& frame) const; // returns rx_count
     void clear_prefix_mode_flags();        // prefix_mode and the receiver's prefix progress
 
-    // ---- Link state (window-level fields) ------------------------------------------------------
-    std::array<quint8, kFrameCapacity> rx_frame{};
-    qint16 rx_count = 0;
-    bool reply_received = false;
-    bool custom_reply_received = false;
-    bool reply_armed = false;
-    bool custom_frame_mode = false;
-    bool prefix_mode = false;
-    bool prefix_first_seen = false;
-    bool prefix_second_seen = false;
-    bool stop_requested = false;
-    bool custom_stop_requested = false;
-    quint16 tx_checksum = 0;
-    quint16 spaced_checksum = 0;
-    quint32 byte_gap_loops = 0;
-    quint32 loops_per_ms = 0;
-    double baud_error_pct = 0;             // of the negotiated baud; compute_byte_gap reads it
+    // ---- Link state ----------------------------------------------------------------------------
+    // The frame being received (rx_count bytes of rx_frame so far, or the last whole frame).
+    const std::array<quint8, kFrameCapacity>& rx_frame() const { return rx_frame_; }
+    qint16 rx_count() const { return rx_count_; }
+    void set_rx_count(qint16 n) { rx_count_ = n; }
+    // Reply frames are taken only once a command has armed the receiver.
+    bool reply_armed() const { return reply_armed_; }
+    void set_reply_armed(bool on) { reply_armed_ = on; }
+    // Custom frames (custom download) instead of the boot loader's reply frames.
+    bool custom_frame_mode() const { return custom_frame_mode_; }
+    void set_custom_frame_mode(bool on) { custom_frame_mode_ = on; }
+    // Every command is preceded by the two prefix bytes (chips that protect their boot loader).
+    bool prefix_mode() const { return prefix_mode_; }
+    void set_prefix_mode(bool on) { prefix_mode_ = on; }
+    bool prefix_first_seen() const { return prefix_first_seen_; }
+    bool prefix_second_seen() const { return prefix_second_seen_; }
+    // The running checksum of send_byte (send_checksum sends its low byte) and the one the paced
+    // block writes hand to send_checksum_spaced.
+    quint16 tx_checksum() const { return tx_checksum_; }
+    void set_tx_checksum(quint16 sum) { tx_checksum_ = sum; }
+    void set_spaced_checksum(quint16 sum) { spaced_checksum_ = sum; }
+    // The gap between a block's bytes and the machine's busy-wait speed, in passes.
+    quint32 byte_gap_loops() const { return byte_gap_loops_; }
+    quint32 loops_per_ms() const { return loops_per_ms_; }
+    void set_loops_per_ms(quint32 loops) { loops_per_ms_ = loops; }
+    // How far the negotiated baud is from the nominal one; compute_byte_gap reads it.
+    void set_baud_error_pct(double pct) { baud_error_pct_ = pct; }
 
-    // Stop requests come from outside the wait (the Stop buttons); they wake every wait.
+    // A whole reply frame (custom mode: a custom frame) has come in since the receiver was last
+    // emptied; the senders empty it before each command.
+    bool reply_received() const { return reply_received_; }
+    bool custom_reply_received() const { return custom_reply_received_; }
+    void clear_reply() { reply_received_ = false; }
+    void clear_custom_reply() { custom_reply_received_ = false; }
+
+    // Stop requests come from outside the wait (the Stop buttons); they wake every wait. A road
+    // clears them as it starts.
+    bool stop_requested() const { return stop_requested_; }
+    bool custom_stop_requested() const { return custom_stop_requested_; }
     void request_stop();
     void request_custom_stop();
+    void clear_stop() { stop_requested_ = false; }
+    void clear_custom_stop() { custom_stop_requested_ = false; }
     // Wakes the innermost waits so they re-check their conditions.
     void wake();
 
@@ -173,7 +195,7 @@ private:
     // Processes pending events when some time has passed since the last pump (cheap otherwise).
     void pump_now_and_then();
     void on_port_failed(const QString& reason);
-    bool relevant_stop() const { return custom_frame_mode ? custom_stop_requested : stop_requested; }
+    bool relevant_stop() const { return custom_frame_mode_ ? custom_stop_requested_ : stop_requested_; }
 
     SerialPort* port_;
     UserDialogs* dialogs_;
@@ -192,4 +214,20 @@ private:
     quint64 port_failures_ = 0;            // counts port failures; a wait ends when it changes
     bool port_lost_ = false;               // failed under us and not opened again since
     bool in_receive_handler_ = false;
+    std::array<quint8, kFrameCapacity> rx_frame_{};
+    qint16 rx_count_ = 0;
+    bool reply_armed_ = false;
+    bool custom_frame_mode_ = false;
+    bool prefix_mode_ = false;
+    bool prefix_first_seen_ = false;
+    bool prefix_second_seen_ = false;
+    quint16 tx_checksum_ = 0;
+    quint16 spaced_checksum_ = 0;
+    quint32 byte_gap_loops_ = 0;
+    quint32 loops_per_ms_ = 0;
+    double baud_error_pct_ = 0;
+    bool reply_received_ = false;
+    bool custom_reply_received_ = false;
+    bool stop_requested_ = false;
+    bool custom_stop_requested_ = false;
 };

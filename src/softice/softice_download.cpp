@@ -135,13 +135,11 @@ void SoftIceDownload::download_monitor()
     image.file_end = image.image_end = 0x33FF;
     image.notify();
     IspLink& link = bench_.link;
-    link.stop_requested = false;
+    link.clear_stop();
     if (!bench_.eraser.connect_and_erase())
         return;
     bench_.log.clear();
-    bench_.programmer.program_ok = false;
-    bench_.programmer.program_and_verify();
-    if (!bench_.programmer.program_ok)
+    if (!bench_.programmer.program_and_verify())
         return;
 
     // Second pass: the reset vector.
@@ -150,9 +148,7 @@ void SoftIceDownload::download_monitor()
     image.file_start = image.image_start = 0x0000;
     image.file_end = image.image_end = 0x007F;
     image.notify();
-    bench_.programmer.program_ok = false;
-    bench_.programmer.program_and_verify();
-    if (!bench_.programmer.program_ok)
+    if (!bench_.programmer.program_and_verify())
         return;
 
     bench_.log.clear();

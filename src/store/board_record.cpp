@@ -81,20 +81,20 @@ QStringList board_record_field_names()
     return names;
 }
 
-QString board_result_text(BoardResult r)
+QString board_result_text(RecordResult r)
 {
     switch (r) {
-    case BoardResult::Ok: return QStringLiteral("ok");
-    case BoardResult::Failed: return QStringLiteral("failed");
-    case BoardResult::Interrupted: return QStringLiteral("interrupted");
-    case BoardResult::TimedOut: return QStringLiteral("timeout");
+    case RecordResult::Ok: return QStringLiteral("ok");
+    case RecordResult::Failed: return QStringLiteral("failed");
+    case RecordResult::Interrupted: return QStringLiteral("interrupted");
+    case RecordResult::TimedOut: return QStringLiteral("timeout");
     }
     return QString();
 }
 
-bool board_result_from_text(const QString& text, BoardResult* r)
+bool board_result_from_text(const QString& text, RecordResult* r)
 {
-    for (const BoardResult v : {BoardResult::Ok, BoardResult::Failed, BoardResult::Interrupted, BoardResult::TimedOut}) {
+    for (const RecordResult v : {RecordResult::Ok, RecordResult::Failed, RecordResult::Interrupted, RecordResult::TimedOut}) {
         if (board_result_text(v) == text) {
             *r = v;
             return true;

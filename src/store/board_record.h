@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-enum class BoardResult { Ok, Failed, Interrupted, TimedOut };
+enum class RecordResult { Ok, Failed, Interrupted, TimedOut };
 
 struct BoardRecord {
     QString id;                  // unique per board (a UUID); a record is stored at most once
@@ -28,7 +28,7 @@ struct BoardRecord {
     QString serial_series;       // series the number came from ("" when none)
     QString serial_number;       // the number as written into the image ("" when none)
     QString options;             // options written, as the log shows them
-    BoardResult result = BoardResult::Failed;
+    RecordResult result = RecordResult::Failed;
     QString failure_reason;
     qint64 frames_resent = 0;
     qint64 handshake_ms = -1;    // durations; -1 when the step did not run
@@ -43,15 +43,15 @@ struct BoardRecord {
     static QString csv_header();
 };
 
-QString board_result_text(BoardResult r);            // "ok", "failed", "interrupted", "timeout"
-bool board_result_from_text(const QString& text, BoardResult* r);
+QString board_result_text(RecordResult r);            // "ok", "failed", "interrupted", "timeout"
+bool board_result_from_text(const QString& text, RecordResult* r);
 // Record times as stored and written: "yyyy-MM-ddTHH:mm:ss.zzzZ" (UTC), empty for a null time.
 QString record_time_text(const QDateTime& t);
 QDateTime record_time_from_text(const QString& text);
 
 struct BoardRecordField {
     using Member = std::variant<QString BoardRecord::*, qint64 BoardRecord::*, QDateTime BoardRecord::*,
-                                BoardResult BoardRecord::*>;
+                                RecordResult BoardRecord::*>;
     const char* name;
     Member member;
 };

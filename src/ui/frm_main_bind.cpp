@@ -62,7 +62,7 @@ void frmMain::Form_Load()
     // 5. Buffer all 00h, the viewer from address 0.
     view_->clear_program_buffer(0x00);
     // 6.
-    wb.link.prefix_mode = false;
+    wb.link.set_prefix_mode(false);
     // 7.
     states_->disable_action_buttons();
     states_->enabled.insert(QStringLiteral("comDownload(0)"), true);
@@ -78,7 +78,7 @@ void frmMain::Form_Load()
     // 9.
     if (calibrate_ && !wb.link.adopt_loops_per_ms(settings_->loops_per_ms())) {
         wb.link.calibrate_delay_loop();
-        settings_->set_loops_per_ms(wb.link.loops_per_ms);
+        settings_->set_loops_per_ms(wb.link.loops_per_ms());
     }
     // 10.
     wb.status.mcu_type_name.clear();
@@ -90,7 +90,7 @@ void frmMain::Form_Load()
     // 12.
     serial_->serial_active = false;
     serial_->load_serial_settings();
-    serial_->auto_increase_toggled();
+    serial_->update_active();
     apply_serial_fields();
     // 13.
     cobBaudMax->setCurrentIndex(0);

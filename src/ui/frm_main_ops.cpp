@@ -37,7 +37,7 @@ void frmMain::sync_operation_choices()
 {
     // The device the port choice names, and the page controls the operations read.
     on_port_choice_changed();
-    SequencerChoices& c = wb_->sequencer.choices;
+    DownloadChoices& c = wb_->runner.choices;
     c.reload_file = cekReloadFile->isChecked();
     c.beep_on_success = optBeepYes->isChecked();
     c.redownload_delay_text = comDalay_ReDownLoad->currentText();
@@ -68,7 +68,11 @@ void frmMain::bind_operations()
     user_code_ = std::make_unique<UserCodeCommand>(wb);
     custom_ = std::make_unique<CustomDownload>(wb);
     softice_ = std::make_unique<SoftIceDownload>(wb, *loader_);
-    wb.sequencer.set_image_tools(loader_.get(), serial_.get());
+    wb.runner.set_image_tools(loader_.get(), serial_.get());
+    connect(&wb.runner, &DownloadRunner::board_finished, this, [this] {
+        if (numbered_)
+            serial_->set_field_text(2, serial_pool_->next_text());
+    });
     custom_->set_image_tools(serial_.get());
     custom_->move_focus_off_buttons = [this] { Text1->setFocus(); };
     wb.programmer.enable_timer4 = [this] { Timer4.start(); };
@@ -78,7 +82,7 @@ void frmMain::bind_operations()
             sync_operation_choices();
             if (!begin_store_numbers())
                 return;
-            wb_->sequencer.start_download(i);
+            wb_->runner.run(i == 0 ? DownloadRunner::Mode::Download : DownloadRunner::Mode::ReDownload);
             end_store_numbers();
         });
     connect(comWrite, &QPushButton::clicked, this, [this] {
@@ -212,7 +216,7 @@ bool frmMain::begin_store_numbers()
     if (!wb_->image.file_loaded || !serial.checked)
         return true;
     if (!serial.serial_active)
-        serial.auto_increase_toggled();
+        serial.update_active();
     if (!serial.serial_active)
         return true;   // the page's own message said why; the download runs as without numbers
     serial_pool_ = store_serial_pool();
@@ -220,14 +224,9 @@ bool frmMain::begin_store_numbers()
         return false;
     numbers_stop_ = false;
     numbered_ = std::make_unique<NumberedBoard>(*wb_, serial, *serial_pool_, numbers_stop_, false);
-    const auto show_next = [this] { serial_->set_field_text(2, serial_pool_->next_text()); };
-    show_next();
-    wb_->sequencer.set_image_tools(loader_.get(), nullptr);
-    wb_->sequencer.board_started = [this] { numbered_->begin(); };
-    wb_->sequencer.board_finished = [this, show_next](bool ok) {
-        numbered_->finish(ok);
-        show_next();
-    };
+    serial_->set_field_text(2, serial_pool_->next_text());
+    wb_->runner.set_image_tools(loader_.get(), nullptr);
+    wb_->runner.set_numbers(numbered_.get());
     return true;
 }
 
@@ -235,9 +234,8 @@ void frmMain::end_store_numbers()
 {
     if (!numbered_)
         return;
-    wb_->sequencer.board_started = nullptr;
-    wb_->sequencer.board_finished = nullptr;
-    wb_->sequencer.set_image_tools(loader_.get(), serial_.get());
+    wb_->runner.set_numbers(nullptr);
+    wb_->runner.set_image_tools(loader_.get(), serial_.get());
     numbered_.reset();
     serial_->set_field_text(2, serial_pool_->next_text());
     serial_pool_.reset();
@@ -245,7 +243,7 @@ void frmMain::end_store_numbers()
 
 bool frmMain::window_busy() const
 {
-    return wb_->sequencer.running || (custom_ && custom_->running) || wb_->link.port_open();
+    return wb_->runner.running() || (custom_ && custom_->running) || wb_->link.port_open();
 }
 
 void frmMain::set_gang_active(bool on)
@@ -426,7 +424,7 @@ void frmMain::bind_core()
     connect(TabStrip1, &QTabBar::currentChanged, this, [this] { TabStrip1_Click(); });
 
     // Buttons of the link and connection.
-    connect(comStop_Download, &QPushButton::clicked, this, [this] { wb_->stop_run.stop_download(); });
+    connect(comStop_Download, &QPushButton::clicked, this, [this] { wb_->runner.stop(); });
     connect(comRun, &QPushButton::clicked, this, [this] { wb_->stop_run.run_user_program(); });
     connect(comReadChipLock, &QPushButton::clicked, this, [this] {
         sync_operation_choices();

@@ -1,8 +1,8 @@
 #include "ui/gang_dialog.h"
 
-#include "device/gang_recipe.h"
+#include "device/job.h"
 #include "device/gang_run.h"
-#include "device/sequencer.h"
+#include "device/download_runner.h"
 #include "device/serial_pool.h"
 #include "device/workbench.h"
 #include "ui/control_states.h"
@@ -241,32 +241,29 @@ void GangDialog::start()
     }
     Workbench& wb = host_.bench;
     if (!wb.image.file_loaded) {
-        dialogs.message_box(Sequencer::kNoFileText);
+        dialogs.message_box(DownloadRunner::kNoFileText);
         return;
     }
 
     // The same preparation as the Download button: page choices, a fresh copy of the file when
     // asked for, the serial number checked and written into the buffer.
     host_.take_page_choices();
-    if (wb.sequencer.choices.reload_file) {
-        host_.loader.restore_program_file();
-        host_.loader.open_into_buffer();
-    }
+    wb.runner.prepare_image();
     SerialNumber& serial = host_.serial;
     if (serial.checked && !serial.serial_active)
-        serial.auto_increase_toggled();
+        serial.update_active();
     if (serial.checked && !serial.serial_active)
         return;   // the check showed its message
     // The busy-wait calibration runs at start; measure it now if that was left out.
-    if (wb.link.loops_per_ms == 0)
+    if (wb.link.loops_per_ms() == 0)
         wb.link.calibrate_delay_loop();
-    const GangRecipe recipe = GangRecipe::capture(wb, serial.checked ? &serial : nullptr);
+    const Job job = Job::capture(wb, serial.checked ? &serial : nullptr);
 
     if (run_) {
         run_->disconnect(this);
         run_.reset();
     }
-    run_ = std::make_unique<GangRun>(recipe, devices, repeat->isChecked());
+    run_ = std::make_unique<GangRun>(job, devices, repeat->isChecked());
     names_ = texts;
     build_table(texts, devices);
     GangRun* run = run_.get();

@@ -51,13 +51,13 @@ void add_row(QTableWidget* t, const QStringList& cells, bool bold = false)
     }
 }
 
-QString result_text(BoardResult r)
+QString result_text(RecordResult r)
 {
     switch (r) {
-    case BoardResult::Ok: return QStringLiteral("OK/成功");
-    case BoardResult::Failed: return QStringLiteral("Failed/失败");
-    case BoardResult::Interrupted: return QStringLiteral("Interrupted/中断");
-    case BoardResult::TimedOut: return QStringLiteral("Timeout/超时");
+    case RecordResult::Ok: return QStringLiteral("OK/成功");
+    case RecordResult::Failed: return QStringLiteral("Failed/失败");
+    case RecordResult::Interrupted: return QStringLiteral("Interrupted/中断");
+    case RecordResult::TimedOut: return QStringLiteral("Timeout/超时");
     }
     return board_result_text(r);
 }

@@ -29,13 +29,13 @@ void check(bool ok, const char* what)
 // length, the end byte and the 8-bit (reply) or 16-bit (custom) sum.
 void check_frame(const IspLink& link, bool custom)
 {
-    const auto& f = link.rx_frame;
+    const auto& f = link.rx_frame();
     const int head = custom ? 2 : 1;
-    check(link.rx_count >= head + 2, "flag with fewer bytes than a header");
+    check(link.rx_count() >= head + 2, "flag with fewer bytes than a header");
     check(custom ? f[0] == 0x5A && f[1] == 0xA5 : f[0] == 0x68, "flag without the start bytes");
     const int len = f[size_t(head)] * 256 + f[size_t(head + 1)];
     check(len >= head + 2 && len <= IspLink::kFrameCapacity, "flag with an impossible length");
-    check(link.rx_count >= len, "flag before the frame is complete");
+    check(link.rx_count() >= len, "flag before the frame is complete");
     check(f[size_t(len - 1)] == 0x16, "flag without the end byte");
     unsigned sum = 0;
     for (int i = 0; i <= len - 2 - head; ++i)
@@ -62,23 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     link.set_port_device(QStringLiteral("/dev/fuzz0"));
     link.open_port();
     const uint8_t mode = data[0];
-    link.custom_frame_mode = mode & 1;
-    link.prefix_mode = mode & 2;
-    link.reply_armed = mode & 4;
-    bool ever_armed = link.reply_armed;
+    link.set_custom_frame_mode(mode & 1);
+    link.set_prefix_mode(mode & 2);
+    link.set_reply_armed(mode & 4);
+    bool ever_armed = link.reply_armed();
 
     size_t pos = 1;
     while (pos < size) {
         const uint8_t control = data[pos++];
         if (control & 0x40) {
             // What a sender does before it sends the next command.
-            link.rx_count = 0;
-            link.reply_received = false;
-            link.custom_reply_received = false;
+            link.set_rx_count(0);
+            link.clear_reply();
+            link.clear_custom_reply();
         }
         if (control & 0x80)
-            link.reply_armed = !link.reply_armed;
-        ever_armed = ever_armed || link.reply_armed;
+            link.set_reply_armed(!link.reply_armed());
+        ever_armed = ever_armed || link.reply_armed();
         size_t n = control & 0x3F;
         if (n == 0x3F)
             n = 400;   // now and then a chunk larger than a frame can be
@@ -86,14 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         port.feed(QByteArray(reinterpret_cast<const char*>(data + pos), int(n)));
         pos += n;
 
-        check(link.rx_count >= 0 && link.rx_count <= IspLink::kFrameCapacity, "rx_count outside rx_frame");
-        if (link.custom_frame_mode) {
-            check(!link.reply_received, "reply flag in custom mode");
-            if (link.custom_reply_received)
+        check(link.rx_count() >= 0 && link.rx_count() <= IspLink::kFrameCapacity, "rx_count outside rx_frame");
+        if (link.custom_frame_mode()) {
+            check(!link.reply_received(), "reply flag in custom mode");
+            if (link.custom_reply_received())
                 check_frame(link, true);
         } else {
-            check(!link.custom_reply_received, "custom flag in reply mode");
-            if (link.reply_received) {
+            check(!link.custom_reply_received(), "custom flag in reply mode");
+            if (link.reply_received()) {
                 check(ever_armed, "reply flag while replies were never awaited");
                 check_frame(link, false);
             }

@@ -1,21 +1,34 @@
-#include "device/gang_recipe.h"
+#include "device/job.h"
 
 #include "device/workbench.h"
 #include "image/serial_number.h"
 
-GangRecipe GangRecipe::capture(const Workbench& bench, const SerialNumber* serial)
+void JobOptions::apply(Workbench& bench) const
 {
-    GangRecipe r;
+    const int family = bench.model.model_family;
+    if (family == 0 || family == 2)
+        bench.options.set_double_speed(double_speed);
+    if (family == 2)
+        bench.options.set_half_gain(half_gain);
+    bench.options.erase_data_yes = erase_data;
+    bench.options.p10_p11_to_gnd_yes = p10_p11_to_gnd;
+    bench.options.aux_ram_no = aux_ram_no;
+    bench.options.rst_close_wdt_no = rst_close_wdt_no;
+}
+
+Job Job::capture(const Workbench& bench, const SerialNumber* serial)
+{
+    Job r;
     r.model_name = bench.model.combo_text;
     r.link_choices = bench.choices;
     r.wdt_pin_option_selected = bench.work.wdt_pin_option_selected();
-    r.loops_per_ms = bench.link.loops_per_ms;
-    r.double_speed = bench.options.double_speed_yes();
-    r.half_gain = bench.options.half_gain();
-    r.erase_data = bench.options.erase_data_yes;
-    r.p10_p11_to_gnd = bench.options.p10_p11_to_gnd_yes;
-    r.aux_ram_no = bench.options.aux_ram_no;
-    r.rst_close_wdt_no = bench.options.rst_close_wdt_no;
+    r.loops_per_ms = bench.link.loops_per_ms();
+    r.options.double_speed = bench.options.double_speed_yes();
+    r.options.half_gain = bench.options.half_gain();
+    r.options.erase_data = bench.options.erase_data_yes;
+    r.options.p10_p11_to_gnd = bench.options.p10_p11_to_gnd_yes;
+    r.options.aux_ram_no = bench.options.aux_ram_no;
+    r.options.rst_close_wdt_no = bench.options.rst_close_wdt_no;
 
     const ProgramImage& image = bench.image;
     r.buffer = std::make_shared<const std::array<quint8, ProgramImage::kSize>>(image.program_buffer);
@@ -33,26 +46,17 @@ GangRecipe GangRecipe::capture(const Workbench& bench, const SerialNumber* seria
         r.serial_texts = serial->texts;
         r.serial_format = serial->format;
     }
-    r.beep_on_success = bench.sequencer.choices.beep_on_success;
-    r.pause_text = bench.sequencer.choices.redownload_delay_text;
+    r.choices = bench.runner.choices;
     return r;
 }
 
-void GangRecipe::apply(Workbench& bench, SerialNumber& serial) const
+void Job::apply(Workbench& bench, SerialNumber& serial) const
 {
     bench.select_model(model_name);
     bench.choices = link_choices;
     bench.work.set_wdt_pin_option_selected(wdt_pin_option_selected);
-    bench.link.loops_per_ms = loops_per_ms;
-    const int family = bench.model.model_family;
-    if (family == 0 || family == 2)
-        bench.options.set_double_speed(double_speed);
-    if (family == 2)
-        bench.options.set_half_gain(half_gain);
-    bench.options.erase_data_yes = erase_data;
-    bench.options.p10_p11_to_gnd_yes = p10_p11_to_gnd;
-    bench.options.aux_ram_no = aux_ram_no;
-    bench.options.rst_close_wdt_no = rst_close_wdt_no;
+    bench.link.set_loops_per_ms(loops_per_ms);
+    options.apply(bench);
 
     ProgramImage& image = bench.image;
     if (buffer)
@@ -72,7 +76,6 @@ void GangRecipe::apply(Workbench& bench, SerialNumber& serial) const
     if (serial_enabled)
         serial.check_serial_settings();
 
-    bench.sequencer.choices.beep_on_success = beep_on_success;
-    bench.sequencer.choices.redownload_delay_text = pause_text;
-    bench.sequencer.choices.reload_file = false;
+    bench.runner.choices = choices;
+    bench.runner.choices.reload_file = false;
 }
