@@ -29,9 +29,9 @@ struct SelectedModel;
 
 // The runner's own controls on the window.
 struct DownloadChoices {
-    bool reload_file = false;                         // cekReloadFile
-    bool beep_on_success = true;                      // optBeepYes (else optBeepNo)
-    QString redownload_delay_text = QStringLiteral("5");   // comDalay_ReDownLoad
+    bool reload_file = false;                         // reload the file before each download
+    bool beep_on_success = true;                      // beep after a good download
+    QString redownload_delay_text = QStringLiteral("5");   // the repeat pause (seconds)
 };
 
 class DownloadRunner : public QObject {

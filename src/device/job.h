@@ -15,7 +15,7 @@
 class Workbench;
 class SerialNumber;
 
-// The option choices a download writes (the options page and the Step4 area).
+// The option choices a download writes (the options page and the speed and gain choices).
 struct JobOptions {
     bool double_speed = false;
     bool half_gain = true;
