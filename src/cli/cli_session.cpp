@@ -8,6 +8,7 @@
 #include "isp/power_cycle.h"
 #include "models/model_catalogue.h"
 #include "settings/settings_store.h"
+#include "base/log_texts.h"
 
 #include <QCommandLineParser>
 #include <QSocketNotifier>
@@ -286,7 +287,7 @@ ExitStatus CliSession::status_after(bool ok) const
     if (!ok && refused_ != ExitStatus::Ok)
         return refused_;
     if (!ok && (port_vanished_ || !bench.link.last_open_error().isEmpty() ||
-                log_has_line(QStringLiteral("Open COM port failure! / 打开串口失败!"))))
+                log_has_line(LogText::port_open_failed())))
         return ExitStatus::Port;
     return ok ? ExitStatus::Ok : ExitStatus::BoardFailed;
 }

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 
 #include "cli/cli_session.h"
+#include "base/log_texts.h"
 
 #include <QCommandLineParser>
 
@@ -46,8 +47,8 @@ int cmd_test_option(const QStringList& args)
     session.bench.connection.test_option();
     session.report_port_error();
 
-    const bool ok = session.log_has_line(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功.")) ||
-                    session.log_has_line(QStringLiteral("Read MCU Firmware Version OK. / 读版本号成功."));
+    const bool ok = session.log_has_line(LogText::chip_lock_read_ok()) ||
+                    session.log_has_line(LogText::firmware_read_ok());
     if (session.quiet)
         session.print_verdict(ok);
     return exit_code(session.status_after(ok));

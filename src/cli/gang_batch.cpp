@@ -2,6 +2,7 @@
 
 #include "cli/cli_session.h"
 #include "device/gang_run.h"
+#include "base/log_texts.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -19,7 +20,7 @@ GangBatch::GangBatch(GangRun& run, const QStringList& ports, const RunOptions& o
 {
     connect(&run_, &GangRun::board_finished, this, &GangBatch::on_board);
     connect(&run_, &GangRun::line, this, [this](int index, const QString& text) {
-        port_failed_ = port_failed_ || text == QStringLiteral("Open COM port failure! / 打开串口失败!");
+        port_failed_ = port_failed_ || text == LogText::port_open_failed();
         // The status display: the port's board has answered, it is in hand until it ends.
         if (text.startsWith(QLatin1String("MCU Firmware Version: ")))
             answered_[size_t(index)] = true;

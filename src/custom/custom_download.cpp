@@ -6,12 +6,13 @@
 #include "image/serial_number.h"
 #include "isp/frames.h"
 #include "base/user_dialogs.h"
+#include "base/log_texts.h"
 
 #include <QDateTime>
 
 namespace {
 
-const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+const QString kStopLine = LogText::operation_stopped();
 
 // The leading whole number of a text ("38400" -> 38400, "" -> 0), blanks before it skipped.
 qint64 leading_number(const QString& text)
@@ -177,8 +178,8 @@ void CustomDownload::run_custom_download(bool repeat)
         link.send_custom_command(Frames::CustomFinish);
 
         const qint64 seconds = DownloadRunner::seconds_since(bench_.programmer.program_start_time);
-        bench_.log.append(QStringLiteral("Program OK / 下载 OK "));
-        bench_.log.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + DownloadRunner::total_time_text(seconds) +
+        bench_.log.append(LogText::program_ok());
+        bench_.log.append(LogText::verify_ok() + DownloadRunner::total_time_text(seconds) +
                           QStringLiteral(" )"));
         if (bench_.runner.choices.beep_on_success)
             bench_.dialogs->beep();
@@ -224,11 +225,11 @@ void CustomDownload::countdown()
     for (int k = DownloadRunner::pause_seconds(bench_.runner.choices.redownload_delay_text); k >= 1; --k) {
         bench_.log.set_text(kept);
         bench_.log.append(QString());
-        bench_.log.append(QStringLiteral("Program succeed. / 下载成功."));
+        bench_.log.append(LogText::program_succeeded());
         bench_.log.append(QString());
-        bench_.log.append(QStringLiteral("After a few seconds re-connect will continue.  ") + QString::number(k));
+        bench_.log.append(LogText::reconnect_countdown() + QString::number(k));
         bench_.log.append(QString());
-        bench_.log.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(k));
+        bench_.log.append(LogText::reconnect_countdown_zh() + QString::number(k));
         link.Timer10.restart(1000);
         link.wait_on(link.Timer10, [&link] { return link.stop_requested() || link.custom_stop_requested(); });
         if (link.stop_requested() || link.custom_stop_requested()) {
@@ -254,8 +255,8 @@ bool CustomDownload::connect_custom()
     if (!link.set_settings(download_settings_text()) || link.open_port() != 0)
         return open_failure();
 
-    bench_.log.append(QStringLiteral("We are trying to connect to your MCU ... "));
-    bench_.log.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
+    bench_.log.append(LogText::connecting());
+    bench_.log.append(LogText::connecting_zh());
 
     // The application may take any time to enter its routine: ask until it answers or Stop.
     const int interval = poll_interval_ms(download_baud);
@@ -274,11 +275,11 @@ bool CustomDownload::connect_custom()
         bench_.connection.send_custom_sync();
 
     if (link.custom_reply_received()) {
-        bench_.log.append(QStringLiteral("Connection is OK... / 握手成功..."));
+        bench_.log.append(LogText::connection_ok());
         return true;
     }
     link.beep_times(3);
-    bench_.log.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
+    bench_.log.append(LogText::handshake_failed() + MessageLog::time_of_day() +
                       QLatin1Char(')'));
     bench_.stop_run.stop_download();
     return false;
@@ -314,7 +315,7 @@ bool CustomDownload::read_custom_id()
     bench_.results.chip_subid_hex = id.size_code;
     if (!identity_matches(identity, bench_.model.model_code)) {
         link.beep_times(3);
-        bench_.log.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        bench_.log.append(LogText::wrong_model());
         bench_.log.append(Connection::wrong_model_detail(bench_.status, bench_.results, bench_.model));
         bench_.work.set_phase(WorkPhase::Idle);
         // As for the boot loader's connect: the file is to be opened again for the right model.
@@ -331,8 +332,8 @@ bool CustomDownload::erase_custom()
     IspLink& link = bench_.link;
     link.clear_custom_reply();
     link.clear_custom_stop();
-    bench_.log.append(QStringLiteral("We are erasing application flash..."));
-    bench_.log.append(QStringLiteral("正在擦除应用程序区..."));
+    bench_.log.append(LogText::erasing());
+    bench_.log.append(LogText::erasing_zh());
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         bench_.connection.send_custom_erase();
@@ -343,7 +344,7 @@ bool CustomDownload::erase_custom()
     }
     if (!link.custom_reply_received()) {
         link.beep_times(3);
-        bench_.log.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") +
+        bench_.log.append(LogText::erase_failed() +
                           MessageLog::time_of_day() + QLatin1Char(')'));
         bench_.stop_run.stop_download();
         return false;

@@ -4,14 +4,15 @@
 #include "device/workbench.h"
 #include "base/number_text.h"
 #include "base/user_dialogs.h"
+#include "base/log_texts.h"
 
 // Blanks only, as the combo texts are trimmed.
 using NumberText::trim_blanks;
 
-const QString UserCodeCommand::kOpenFailure = QStringLiteral("Open COM port failure! / 打开串口失败!");
+const QString UserCodeCommand::kOpenFailure = LogText::port_open_failed();
 const QString UserCodeCommand::kOpenFailureHint =
-    QStringLiteral("The COM port opened by another Program or no the COM port.");
-const QString UserCodeCommand::kOpenFailureChinese = QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。");
+    LogText::port_in_use();
+const QString UserCodeCommand::kOpenFailureChinese = LogText::port_in_use_zh();
 
 QString serial_settings_text(const QString& baud, const QString& parity, const QString& data_bits,
                              const QString& stop_bits)

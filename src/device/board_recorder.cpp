@@ -2,6 +2,7 @@
 
 #include "base/log_follower.h"
 #include "device/workbench.h"
+#include "base/log_texts.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -118,7 +119,7 @@ BoardRecord BoardRecorder::finish(RecordResult result, const QString& serial_tex
     r.result = result;
     if (result != RecordResult::Ok)
         r.failure_reason = result == RecordResult::Interrupted && failure_line_.isEmpty()
-                               ? QStringLiteral("Operation is stop. / 操作被停止.")
+                               ? LogText::operation_stopped()
                                : failure_line_;
     r.frames_resent = resent_frames();
     return r;

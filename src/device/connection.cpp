@@ -11,9 +11,10 @@
 #include "base/message_log.h"
 #include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 namespace {
-const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+const QString kStopLine = LogText::operation_stopped();
 }
 
 Connection::Connection(IspLink& link, UserDialogs& dialogs, MessageLog& log, McuStatus& status, LinkResults& results,
@@ -145,8 +146,8 @@ ConnectOutcome Connection::connect_to_mcu(bool read_only)
     report_.hide_status_panel_rows();
 
     // 2.
-    log_.append(QStringLiteral("We are trying to connect to your MCU ... "));
-    log_.append(QStringLiteral("Chinese:正在尝试与 MCU/单片机 握手连接 ... "));
+    log_.append(LogText::connecting());
+    log_.append(LogText::connecting_zh());
 
     // 3.
     const std::optional<qint32> baud = handshake_.handshake(read_only);
@@ -187,7 +188,7 @@ ConnectOutcome Connection::connect_to_mcu(bool read_only)
         if (!results_.status_read_ok) {
             link_.beep_times(3);
             stop_run_.stop_download();
-            log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() +
+            log_.append(LogText::handshake_failed() + MessageLog::time_of_day() +
                         QStringLiteral(")"));
             return ConnectOutcome::Failed;
         }
@@ -201,7 +202,7 @@ ConnectOutcome Connection::connect_to_mcu(bool read_only)
     // 9. / 10.
     if (model_is_wrong(status_, results_, model_)) {
         link_.beep_times(3);
-        log_.append(QStringLiteral("MCU Type is wrong. / MCU 型号错, 请重选"));
+        log_.append(LogText::wrong_model());
         log_.append(wrong_model_detail(status_, results_, model_));
         work_.set_phase(WorkPhase::Idle);
         image_.file_loaded = false;
@@ -229,9 +230,9 @@ void Connection::test_option()
         if (results_.status_read_ok) {
             stop_run_.run_user_program();
             if (!status_.firmware_variant.endsWith(QLatin1Char('B')))
-                log_.append(QStringLiteral("Read Chip Lock OK. / 读加密位、双倍速成功."));
+                log_.append(LogText::chip_lock_read_ok());
             else
-                log_.append(QStringLiteral("Read MCU Firmware Version OK. / 读版本号成功."));
+                log_.append(LogText::firmware_read_ok());
         } else {
             log_.append(QStringLiteral("Failed to read Chip Lock. / 读加密位、双倍速失败."));
         }

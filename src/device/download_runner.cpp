@@ -16,6 +16,7 @@
 #include "base/message_log.h"
 #include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 #include <QDateTime>
 
@@ -192,8 +193,8 @@ bool DownloadRunner::run_cycle()
     stop_run_.run_user_program();
 
     const qint64 seconds = seconds_since(programmer_.program_start_time);
-    log_.append(QStringLiteral("Program OK / 下载 OK "));
-    log_.append(QStringLiteral("Verify  OK / 校验 OK  ( Total: ") + total_time_text(seconds) + QStringLiteral(" )"));
+    log_.append(LogText::program_ok());
+    log_.append(LogText::verify_ok() + total_time_text(seconds) + QStringLiteral(" )"));
     log_.append(QStringLiteral("Have already encrypt. / 已加密"));
     if (choices.beep_on_success)
         dialogs_.beep();
@@ -215,11 +216,11 @@ void DownloadRunner::countdown()
     for (int n = pause_seconds(choices.redownload_delay_text); n >= 1; --n) {
         log_.set_text(kept);
         log_.append(QString());
-        log_.append(QStringLiteral("Program succeed. / 下载成功."));
+        log_.append(LogText::program_succeeded());
         log_.append(QString());
-        log_.append(QStringLiteral("After a few seconds re-connect will continue.  ") + QString::number(n));
+        log_.append(LogText::reconnect_countdown() + QString::number(n));
         log_.append(QString());
-        log_.append(QStringLiteral("Chinese:几秒钟后将继续下载下一个 MCU...  ") + QString::number(n));
+        log_.append(LogText::reconnect_countdown_zh() + QString::number(n));
         link_.Timer10.restart(1000);
         link_.wait_on(link_.Timer10, [] { return false; });
         // Stop cuts the pause short; the next cycle reports it.

@@ -11,6 +11,7 @@
 #include "device/link_results.h"
 #include "base/message_log.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -82,15 +83,15 @@ bool Eraser::connect_and_erase()
     erase_application();
     if (link_.stop_requested()) {
         link_.beep_times(1);
-        log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
+        log_.append(LogText::operation_stopped());
         stop_run_.stop_download();
         return false;
     }
     if (!link_.reply_received()) {
         link_.beep_times(3);
-        log_.append(QStringLiteral("Erase application is failed. / 擦除失败 (End: ") + MessageLog::time_of_day() +
+        log_.append(LogText::erase_failed() + MessageLog::time_of_day() +
                     QStringLiteral(")"));
-        log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
+        log_.append(LogText::try_lower_baud());
         return false;
     }
     return true;
@@ -98,9 +99,9 @@ bool Eraser::connect_and_erase()
 
 void Eraser::erase_application()
 {
-    log_.append(QStringLiteral("Connection is OK... / 握手成功..."));
-    log_.append(QStringLiteral("We are erasing application flash..."));
-    log_.append(QStringLiteral("正在擦除应用程序区..."));
+    log_.append(LogText::connection_ok());
+    log_.append(LogText::erasing());
+    log_.append(LogText::erasing_zh());
 
     link_.reopen_port();
     link_.flush_receive();

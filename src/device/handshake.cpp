@@ -11,6 +11,7 @@
 #include "isp/power_cycle.h"
 #include "base/user_dialogs.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 #include <cmath>
 
@@ -33,7 +34,7 @@ QString hex2(quint8 b)
     return QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-const QString kStopLine = QStringLiteral("Operation is stop. / 操作被停止.");
+const QString kStopLine = LogText::operation_stopped();
 
 } // namespace
 
@@ -56,7 +57,7 @@ void Handshake::stop_line()
 void Handshake::fail_with_time()
 {
     link_.beep_times(3);
-    log_.append(QStringLiteral("Handshake is failed. / 握手失败 (End: ") + MessageLog::time_of_day() + QStringLiteral(")"));
+    log_.append(LogText::handshake_failed() + MessageLog::time_of_day() + QStringLiteral(")"));
 }
 
 // ---- Pure pieces --------------------------------------------------------------------------------
@@ -347,9 +348,9 @@ std::optional<qint32> Handshake::handshake(bool read_only)
     // 2. The port cannot be opened.
     if (open_result != 0 || !link_.port_open()) {
         link_.beep_times(3);
-        log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
-        log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
-        log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
+        log_.append(LogText::port_open_failed());
+        log_.append(LogText::port_in_use());
+        log_.append(LogText::port_in_use_zh());
         append_port_advice();
         work_.set_phase(WorkPhase::Idle);
         return std::nullopt;
@@ -398,9 +399,9 @@ std::optional<qint32> Handshake::handshake(bool read_only)
             if (powered_off && link_.serial_port())
                 power_cycle::set_power(*link_.serial_port(), power, true);
             link_.beep_times(3);
-            log_.append(QStringLiteral("Open COM port failure! / 打开串口失败!"));
-            log_.append(QStringLiteral("The COM port opened by another Program or no the COM port."));
-            log_.append(QStringLiteral("Chinese:串口已被其它程序打开或该串口不存在。"));
+            log_.append(LogText::port_open_failed());
+            log_.append(LogText::port_in_use());
+            log_.append(LogText::port_in_use_zh());
             append_port_advice();
             work_.set_phase(WorkPhase::Idle);
             return std::nullopt;

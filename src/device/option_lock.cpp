@@ -10,6 +10,7 @@
 #include "device/link_results.h"
 #include "base/message_log.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 namespace {
 constexpr int kAttempts = 3;
@@ -83,7 +84,7 @@ bool OptionWriter::write_options()
                 break;
         }
         if (!link_.reply_received()) {
-            log_.append(QStringLiteral("Config option are error!"));
+            log_.append(LogText::options_error());
             return false;
         }
         connection_.read_status(false);
@@ -127,7 +128,7 @@ bool OptionWriter::write_options()
             break;
     }
     if (!link_.reply_received()) {
-        log_.append(QStringLiteral("Config option are error!"));
+        log_.append(LogText::options_error());
         return false;
     }
     connection_.read_status(false);

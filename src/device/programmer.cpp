@@ -9,6 +9,7 @@
 #include "device/link_results.h"
 #include "base/message_log.h"
 #include "models/model_catalogue.h"
+#include "base/log_texts.h"
 
 #include <QByteArray>
 #include <algorithm>
@@ -159,12 +160,12 @@ bool Programmer::program_and_verify()
         ok = true;
     } else if (link_.stop_requested()) {
         link_.beep_times(2);
-        log_.append(QStringLiteral("Operation is stop. / 操作被停止."));
+        log_.append(LogText::operation_stopped());
     } else {
         link_.beep_times(3);
         log_.append(QStringLiteral("Program is failure. / 下载失败 (End: ") + MessageLog::time_of_day() +
                     QStringLiteral(")"));
-        log_.append(QStringLiteral("Try to use the lower baud. / 请尝试用稍低的波特率下载。"));
+        log_.append(LogText::try_lower_baud());
         work_.set_phase(WorkPhase::Idle);
     }
     work_.set_program_button(WorkState::ProgramButton::Ready);
