@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace e2e {
 
@@ -101,6 +102,14 @@ void align_frames(const QStringList& got, const QString& expected, QStringList& 
             ++g;
     }
     got_out += got.mid(g);
+}
+
+SimCliRun::~SimCliRun()
+{
+    if (QTest::currentTestFailed()) {
+        dir.setAutoRemove(false);
+        qWarning("kept %s", qPrintable(dir.path()));
+    }
 }
 
 QString SimCliRun::write_binary(const QByteArray& bytes)

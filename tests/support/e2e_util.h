@@ -36,6 +36,8 @@ void align_frames(const QStringList& got, const QString& expected, QStringList& 
 // One simulator with a flash file and a trace in a folder of its own, and one zvkisp-cli run over it.
 class SimCliRun {
 public:
+    // A failed test keeps the folder (trace, flash, image) and says where.
+    ~SimCliRun();
 
     // Writes the image as image.bin into the folder and returns its path.
     QString write_binary(const QByteArray& bytes);
