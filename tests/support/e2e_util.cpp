@@ -104,12 +104,18 @@ void align_frames(const QStringList& got, const QString& expected, QStringList& 
     got_out += got.mid(g);
 }
 
+void keep_folder(QTemporaryDir& dir, const QString& output, bool always)
+{
+    if (!always && !QTest::currentTestFailed())
+        return;
+    dir.setAutoRemove(false);
+    write_file(dir.filePath(QStringLiteral("output.txt")), output.toUtf8());
+    qWarning("kept %s", qPrintable(dir.path()));
+}
+
 SimCliRun::~SimCliRun()
 {
-    if (QTest::currentTestFailed()) {
-        dir.setAutoRemove(false);
-        qWarning("kept %s", qPrintable(dir.path()));
-    }
+    keep_folder(dir, cli.out() + QStringLiteral("--- stderr:\n") + cli.err());
 }
 
 QString SimCliRun::write_binary(const QByteArray& bytes)
