@@ -200,6 +200,19 @@ void Board::on_input(const uint8_t *data, size_t size)
     }
     std::vector<uint8_t> bytes(data, data + size);
     if (!formats_agree(tool, uart_, cfg_.baud_tolerance_pct, check_framing_ && pty_.framing_visible())) {
+        // A tool changes its settings only after a whole frame has left the wire, but a
+        // pseudo-terminal shows the settings at the read, not at the write: the bytes that complete
+        // a frame begun at the UART's format were sent before the change. What follows them is junk.
+        size_t late = 0;
+        while (late < bytes.size() && !busy_ && pending_.empty() && frame_open()) {
+            if (late == 0)
+                trace_.line("note late-read (the end of a frame, read after the tool changed its settings)");
+            pending_.push_back(bytes[late++]);
+            drain();
+        }
+        bytes.erase(bytes.begin(), bytes.begin() + long(late));
+        if (bytes.empty())
+            return;
         note_garbled("rx", tool);
         bytes = garbler_.garble(bytes, tool.baud, uart_.baud);
     } else {
@@ -207,6 +220,11 @@ void Board::on_input(const uint8_t *data, size_t size)
     }
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     drain();
+}
+
+bool Board::frame_open() const
+{
+    return state_ == State::Command ? command_parser_.in_frame() : state_ == State::Routine && custom_parser_.in_frame();
 }
 
 void Board::drain()
@@ -280,9 +298,7 @@ void Board::arm_frame_timeout()
         sched_.cancel(frame_timer_);
         frame_timer_ = 0;
     }
-    bool open = state_ == State::Command ? command_parser_.in_frame()
-                                         : state_ == State::Routine && custom_parser_.in_frame();
-    if (!open)
+    if (!frame_open())
         return;
     uint64_t gen = generation_;
     frame_timer_ = sched_.after(cfg_.frame_timeout_ms, [this, gen] {

@@ -54,6 +54,8 @@ private:
     void handle_command(const ParsedFrame &f);
     void handle_custom(const ParsedFrame &f);
     void arm_frame_timeout();
+    // A command or custom frame has begun and is not complete yet.
+    bool frame_open() const;
     bool count_accepted_frame(uint8_t code);
 
     // Runs `action` after `delay_us` microseconds (plus the configured reply delay and lateness)

@@ -73,7 +73,8 @@ void TestE2eGang::four_boards_one_faulty()
     for (int i = 0; i < 4; ++i) {
         sims[i] = std::make_unique<SimProcess>();
         QStringList sim_args{QStringLiteral("--model"), kModel, QStringLiteral("--flash-out"),
-                             dir.filePath(QStringLiteral("flash%1.bin").arg(i))};
+                             dir.filePath(QStringLiteral("flash%1.bin").arg(i)), QStringLiteral("--trace"),
+                             dir.filePath(QStringLiteral("trace%1.txt").arg(i))};
         if (i == faulty)
             sim_args << fault;
         QVERIFY(sims[i]->start(sim_args));
@@ -81,6 +82,7 @@ void TestE2eGang::four_boards_one_faulty()
     }
 
     CliProcess cli;
+    const e2e::KeepOnFailure keep{dir, [&cli] { return cli.out() + cli.err(); }};
     QVERIFY(cli.start(QStringList{QStringLiteral("download")} + args));
     const bool ended = cli.finish(120000);
     const QString out = cli.out();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
 
 namespace e2e {
 
@@ -101,6 +102,20 @@ void align_frames(const QStringList& got, const QString& expected, QStringList& 
             ++g;
     }
     got_out += got.mid(g);
+}
+
+void keep_folder(QTemporaryDir& dir, const QString& output, bool always)
+{
+    if (!always && !QTest::currentTestFailed())
+        return;
+    dir.setAutoRemove(false);
+    write_file(dir.filePath(QStringLiteral("output.txt")), output.toUtf8());
+    qWarning("kept %s", qPrintable(dir.path()));
+}
+
+SimCliRun::~SimCliRun()
+{
+    keep_folder(dir, cli.out() + QStringLiteral("--- stderr:\n") + cli.err());
 }
 
 QString SimCliRun::write_binary(const QByteArray& bytes)

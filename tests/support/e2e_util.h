@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace e2e {
 
 // `size` bytes from a fixed pseudo-random sequence started at `seed`.
@@ -33,9 +35,22 @@ QString hex_text(const QString& spec);
 // frames match (for QCOMPARE, which then shows the first difference).
 void align_frames(const QStringList& got, const QString& expected, QStringList& got_out, QStringList& want_out);
 
+// Keeps `dir` (traces, flash files) with `output` in it as output.txt when the running test has
+// failed, or `always`, and says where.
+void keep_folder(QTemporaryDir& dir, const QString& output = {}, bool always = false);
+
+// keep_folder() for a test that may end early: when it goes out of scope.
+struct KeepOnFailure {
+    QTemporaryDir& dir;
+    std::function<QString()> output;
+    ~KeepOnFailure() { keep_folder(dir, output()); }
+};
+
 // One simulator with a flash file and a trace in a folder of its own, and one zvkisp-cli run over it.
 class SimCliRun {
 public:
+    // A failed test keeps the folder (trace, flash, image, the tool's output) and says where.
+    ~SimCliRun();
 
     // Writes the image as image.bin into the folder and returns its path.
     QString write_binary(const QByteArray& bytes);

@@ -30,7 +30,8 @@ SoakResult run_soak(const SoakOptions& o)
         SimProcess sim;
         const QStringList sim_args = QStringList{QStringLiteral("--model"), o.model, QStringLiteral("--flash-out"), flash,
                                                  QStringLiteral("--seed"), QString::number(seed),
-                                                 QStringLiteral("--corrupt"), o.corrupt, QStringLiteral("--trace"), trace_path} +
+                                                 QStringLiteral("--corrupt"), o.corrupt, QStringLiteral("--trace"), trace_path,
+                                                 QStringLiteral("--trace-bytes")} +
                                      o.extra_sim_args;
         if (!sim.start(sim_args)) {
             ++result.unexplained;
@@ -49,6 +50,8 @@ SoakResult run_soak(const SoakOptions& o)
         if (!ended || cli.crashed()) {
             ++result.unexplained;
             verdict = ended ? QStringLiteral("crashed") : QStringLiteral("hung");
+            e2e::keep_folder(dir, cli.out() + QStringLiteral("--- stderr:\n") + cli.err(), true);
+            verdict += QStringLiteral(" (kept in %1)").arg(dir.path());
         } else if (cli.exit_code() == 0) {
             const QByteArray got = e2e::read_file(flash);
             if (got.left(size) == image) {
